@@ -1,0 +1,149 @@
+#include "app/Game.h"
+
+#include "records/RecordFile.h"
+#include "run/PlayRun.h"
+#include "screens/SelectScreen.h"
+#include "screens/TitleScreen.h"
+
+namespace kelo {
+
+namespace {
+
+// The platform's window colours that a surface shows until it is first drawn on.
+constexpr Colour kWindowBackground = Rgb(240, 240, 240);
+constexpr Colour kWindowText = kBlack;
+
+const char* const kCourseNotes[kCourseCount][2] = {
+    {"直線のみ", "キーボード中段キーのみ使用"},
+    {"左カーブ・右カーブ有", "キーボード中段キーのみ使用"},
+    {"左急カーブ・右急カーブ有", "キーボード中段キーのみ使用"},
+    {"直線のみ", "左右交互に打つ"},
+    {"直線のみ", ""},
+    {"左急カーブ・右急カーブ有", ""},
+    {"左カーブ・右カーブ有", ""},
+    {"直線のみ", ""},
+    {"左急カーブ・右急カーブ有", ""},
+};
+
+const char* const kCloseCommands[] = {
+    "close wavTip",    "close wavSel",  "close wavDec",  "close wavExtend", "close wavGop",
+    "close wavGoal",   "close midBGM1", "close midBGM2", "close midChime",
+};
+
+Surface MakeSurface(int width, int height) { return Surface(width, height, kWindowBackground, kWindowText); }
+
+}  // namespace
+
+const char* ScreenName(Screen screen) {
+    switch (screen) {
+        case Screen::Title: return "title";
+        case Screen::Select: return "select";
+        case Screen::Run: return "run";
+        case Screen::None: break;
+    }
+    return "none";
+}
+
+Game::Game(Platform& p) : platform(p) {}
+
+void Game::WaitFrame(int32_t ms) {
+    platform.OnFrameWaitBegin();
+    const uint32_t wanted = static_cast<uint32_t>(ms);
+    for (;;) {
+        uint32_t waited = ClockDiffSince(static_cast<uint32_t>(state.lastFrameTime));
+        if (waited >= wanted) break;
+        platform.Sleep(wanted - waited);
+    }
+    state.lastFrameTime = static_cast<int32_t>(platform.Now());
+    platform.Yield(*this, YieldKind::FrameWait);
+}
+
+uint32_t Game::ClockDiffSince(uint32_t earlier) { return platform.Now() - earlier; }
+
+void Game::YieldEvents(YieldKind kind) { platform.Yield(*this, kind); }
+
+bool Game::WaitForKey(int vk, bool pressed) {
+    while (KeyPressed(vk) != pressed) {
+        if (Quitting()) return false;
+        YieldEvents(YieldKind::KeyWait);
+    }
+    return !Quitting();
+}
+
+void Game::PresentFrame() {
+    BitBlt(PicMain.image, 0, 0, 400, 300, PicBack.image, 0, 0, BlitMode::Copy);
+    platform.Present(PicMain.image);
+}
+
+void Game::OnKeyDown(int vk) {
+    keyboard.Down(vk);
+    if (keyDownHandler) keyDownHandler(vk);
+}
+
+void Game::OnKeyUp(int vk) {
+    keyboard.Up(vk);
+    if (keyUpHandler) keyUpHandler(vk);
+}
+
+void Game::OnCloseRequest() {
+    Form_QueryUnload(*this);
+    Form_Unload(*this);
+}
+
+void SendCloseCommands(Game& game) {
+    for (const char* command : kCloseCommands) game.SendSound(command);
+}
+
+void Form_QueryUnload(Game& game) {
+    SendCloseCommands(game);
+    // The 1 ms timer resolution has no counterpart to release on this platform.
+    game.timerResolutionRequested_ = false;
+    game.state.quitRequested = 1;
+}
+
+void Form_Unload(Game& game) { game.state.quitRequested = 1; }
+
+void Form_Load(Game& game, Screen firstScreen) {
+    GameState& s = game.state;
+    s.courseNotes = {};
+    s.courseRecords = {};
+    s.clearMark = {};
+    if (game.platform.OtherInstanceRunning()) {
+        Form_QueryUnload(game);
+        return;
+    }
+    SendCloseCommands(game);
+    game.timerResolutionRequested_ = true;
+    game.random.Seed(game.platform.RandomSeed());
+
+    game.PicBack = MakeSurface(400, 300);
+    game.PicWarp = MakeSurface(3000, 300);
+    game.PicWarpMask = MakeSurface(3000, 300);
+    game.PicBBack = MakeSurface(300, 300);
+    game.PicBMask = MakeSurface(300, 300);
+    game.PicBMask.fillColour = kWhite;
+    game.PicMain = MakeSurface(400, 300);
+
+    for (int c = 0; c < kCourseCount; ++c) {
+        s.courseNotes[c][0] = kCourseNotes[c][0];
+        s.courseNotes[c][1] = kCourseNotes[c][1];
+    }
+    s.openCourses = 2;
+    LoadRecords(game);
+    game.platform.ShowWindow();
+    RunScreens(game, firstScreen);
+}
+
+void RunScreens(Game& game, Screen next) {
+    while (next != Screen::None && !game.Quitting()) {
+        game.screen = next;
+        switch (next) {
+            case Screen::Title: next = TitleScreen(game); break;
+            case Screen::Select: next = SelectScreen(game); break;
+            case Screen::Run: next = PlayRun(game); break;
+            case Screen::None: break;
+        }
+    }
+}
+
+}  // namespace kelo

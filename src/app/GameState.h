@@ -1,0 +1,106 @@
+#pragma once
+// The one record of game state shared by every screen and every frame.
+//
+// Widths follow the game's rules exactly: unsigned 8-bit counters, signed 16- and
+// 32-bit values, and single-precision floats where the rules say single. Counting
+// down an unsigned counter always stops at 0 (see Numeric.h for the helpers).
+// Per-hand arrays: index 0 is the left hand, 1 the right hand.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace kelo {
+
+constexpr int kCourseCount = 9;
+constexpr int kPlaceCount = 5;
+constexpr int kStageCount = 4;
+constexpr int kStarCount = 1000;
+
+// Best five goal runs of one course. A time of 0 marks an empty place.
+struct CourseRecord {
+    std::array<int32_t, kPlaceCount> times{};   // run time in ms, place 1st..5th
+    std::array<int32_t, kPlaceCount> speeds{};  // typing speed, hundredths of keys/min
+};
+
+struct Star {
+    float x = 0;    // lateral, positive to the right
+    float y = 0;    // vertical, positive downward
+    int32_t z = 0;  // depth ahead of the viewer; alive while 1 <= z <= 80000
+};
+
+struct GameState {
+    // Shell
+    uint8_t quitRequested = 0;
+    int32_t lastFrameTime = 0;
+    int16_t loopIndex = 0;
+    int16_t loopIndex2 = 0;
+
+    // Selection, progress and records
+    uint8_t courseIndex = 0;
+    uint8_t difficulty = 0;  // 0 Normal, 1 Hard
+    uint8_t openCourses = 2;
+    std::array<uint8_t, kCourseCount> clearMark{};  // 0 no, 1 cleared, 2 cleared on Hard
+    std::array<CourseRecord, kCourseCount> courseRecords{};
+    std::array<std::array<std::string, 2>, kCourseCount> courseNotes{};  // [course][line], UTF-8
+
+    // Course parameters (loaded by ResetRun, changed by the course event script)
+    int32_t courseLength = 0;
+    std::array<int32_t, kStageCount> checkpointDistance{};
+    std::array<int32_t, kStageCount> stageTime{};
+    uint8_t difficultyRating = 0;
+    std::array<uint8_t, 3> backColour{};  // red, green, blue
+    std::array<float, 3> starTint{};
+    std::array<int32_t, 2> starBand{};  // height, lowest y
+    uint8_t bgmIndex = 0;
+    std::array<uint8_t, 2> keyPoolSize{};
+    std::array<uint8_t, 2> handPeriodTarget{};
+    float curveRate = 0;
+    uint8_t signKind = 0;
+    uint8_t signTimer = 0;
+
+    // Run progress
+    float distance = 0;
+    float speed = 0;
+    int32_t elapsedTime = 0;
+    int32_t stageIndex = 0;
+    uint8_t countdown = 0;
+    uint8_t extendTimer = 0;
+    int32_t frameStartTime = 0;
+    int32_t frameEndTime = 0;
+    std::array<int16_t, 2> fpsSum{};
+    int16_t fpsFrames = 0;
+
+    // Typing
+    std::array<std::string, 2> targetQueue{};
+    std::array<uint8_t, 2> targetKey{};
+    uint8_t keyLatch = 0;  // 0 free, 1 correct key held, 2 wrong key held
+    std::array<uint8_t, 2> handPeriod{};
+    std::array<uint8_t, 2> handWait{};
+    std::array<int16_t, 4> keyTally{};  // touches L, R, misses L, R
+    std::array<uint8_t, 2> missShake{};
+    std::array<uint8_t, 4> queueJitter{};  // x of hand h at h, y at h + 2
+    std::array<uint8_t, 6> hitFlash{};     // slot k of hand h at 2k + h
+    std::array<uint8_t, 2> hitFlashSlot{};
+    std::array<int16_t, 2> letterSpacing{};
+    std::array<int16_t, 2> letterSpacingTarget{};
+    std::array<int16_t, 2> queueScroll{};
+
+    // World
+    std::array<Star, kStarCount> stars{};
+    int16_t warpCharge = 0;
+    int16_t warpLevel = 0;
+};
+
+// Values that live for one call of PlayRun only. They sit beside the game state so
+// that the simulator's trace can show them; PlayRun zeroes them on entry.
+struct RunLocals {
+    int16_t endTimer = 0;
+    int32_t frameTime = 0;
+    uint8_t loadLevel = 0;
+    uint8_t ringSlot = 0;
+    uint8_t newRank = 0;
+    uint8_t heldKey = 0;
+};
+
+}  // namespace kelo

@@ -1,0 +1,69 @@
+#pragma once
+// The game's numeric rules, in one place. Every conversion the rules name goes
+// through these helpers so that rounding and widths never drift apart.
+//
+//  - A float converted to an integer rounds to the nearest, halves to even.
+//  - Int(v) is the floor of v.
+//  - "a \ n" truncates toward zero; when a is a float it is first rounded (halves to even).
+//  - Unsigned 8-bit counters never go below 0 or above 255; signed 16-bit values saturate.
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+
+namespace kelo {
+
+// Nearest integer, halves to even, saturated to the 32-bit range.
+inline int32_t RoundHalfEven(double v) {
+    if (std::isnan(v)) return 0;
+    double r = std::nearbyint(v);  // default rounding mode: to nearest, ties to even
+    if (r >= 2147483647.0) return std::numeric_limits<int32_t>::max();
+    if (r <= -2147483648.0) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(r);
+}
+
+inline int16_t RoundToInt16(double v) {
+    int32_t r = RoundHalfEven(v);
+    if (r > 32767) return 32767;
+    if (r < -32768) return -32768;
+    return static_cast<int16_t>(r);
+}
+
+inline uint8_t RoundToByte(double v) {
+    int32_t r = RoundHalfEven(v);
+    if (r > 255) return 255;
+    if (r < 0) return 0;
+    return static_cast<uint8_t>(r);
+}
+
+// Int(v): the floor.
+inline int32_t FloorInt(double v) { return RoundHalfEven(std::floor(v)); }
+
+// a \ n for integers: truncates toward zero.
+inline int32_t TruncDiv(int32_t a, int32_t n) { return a / n; }
+
+// u \ n for a float u: rounded first (halves to even), then truncated.
+inline int32_t TruncDiv(double u, int32_t n) { return RoundHalfEven(u) / n; }
+
+// An unsigned 8-bit count-down step: never below 0.
+inline uint8_t CountDown(uint8_t v, int by = 1) { return v > by ? static_cast<uint8_t>(v - by) : 0; }
+
+// Clock differences are taken modulo 2^32.
+inline uint32_t ClockDiff(uint32_t later, uint32_t earlier) { return later - earlier; }
+
+// "0#": at least two digits.  "0000": at least four digits.
+std::string FormatMinDigits(long long value, int digits);
+
+// "0##.#0": at least three integer digits with leading zeros and exactly two decimals,
+// rounded to the nearest hundredth.
+std::string FormatSeconds(double value);
+
+// A value rounded to two decimals (ties to even) in plain decimal notation without
+// trailing zeros: 96, 87.5, 93.27.
+std::string FormatTwoDecimalsTrimmed(double value);
+
+// Rounds to two decimals, ties to even, as a double (93.275 -> 93.28 only if the tie is exact).
+double RoundTwoDecimals(double value);
+
+}  // namespace kelo

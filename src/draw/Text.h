@@ -1,0 +1,26 @@
+#pragma once
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace kelo {
+
+// Anti-aliased coverage of one rendered string: alpha 0..255 per pixel, row-major.
+// (0, 0) is the top-left of the text cell, so drawing at the current position puts
+// the cell's top-left there.
+struct TextMask {
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> alpha;
+};
+
+// Turns UTF-8 text into coverage. The platform provides the font; game code only
+// blends masks into surfaces. Sizes are points at 96 DPI (12 pt is a 16-pixel em).
+// The returned reference stays valid until the next call.
+class TextRenderer {
+public:
+    virtual ~TextRenderer() = default;
+    virtual const TextMask& Render(std::string_view utf8, int pointSize) = 0;
+};
+
+}  // namespace kelo

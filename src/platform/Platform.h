@@ -1,0 +1,61 @@
+#pragma once
+// Everything the game asks of the machine. Game code sees only this interface; the SDL
+// desktop and the headless simulator implement it.
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "draw/Image.h"
+#include "draw/Text.h"
+
+namespace kelo {
+
+// Receives the window's events while the game yields to them. Key codes are
+// Windows virtual-key numbers (A-Z 65-90, Space 32, Escape 27, "," 188, "." 190, ...).
+class EventSink {
+public:
+    virtual ~EventSink() = default;
+    virtual void OnKeyDown(int vk) = 0;
+    virtual void OnKeyUp(int vk) = 0;
+    virtual void OnCloseRequest() = 0;
+};
+
+// Why the game yields to the window: the yield at the end of a frame wait, an extra
+// yield inside a frame, or a yield inside a loop that waits for a key to change.
+enum class YieldKind { FrameWait, Extra, KeyWait };
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // Millisecond clock; wraps at 2^32.
+    virtual uint32_t Now() = 0;
+    // Called at the top of every frame wait, before the clock is first read.
+    virtual void OnFrameWaitBegin() {}
+    // Waits about `ms` milliseconds without holding a processor core busy; may return
+    // early (the caller polls the clock again) but never much later.
+    virtual void Sleep(uint32_t ms) = 0;
+    // Delivers the pending window events to `sink`.
+    virtual void Yield(EventSink& sink, YieldKind kind) = 0;
+    // Shows a finished 400 x 300 frame.
+    virtual void Present(const Image& frame) = 0;
+    // One sound command string ("play wavTip notify from 0"); the result is ignored.
+    virtual void SendSound(std::string_view command) = 0;
+    // True when another copy of the game already runs.
+    virtual bool OtherInstanceRunning() = 0;
+    // Shows the window (start-up step 13); the headless platform has none.
+    virtual void ShowWindow() {}
+    // Seed for the game's one random generator, read once at start-up.
+    virtual uint32_t RandomSeed() = 0;
+    // The font.
+    virtual TextRenderer& Text() = 0;
+
+    // The record file's bytes, or nothing when there is no file.
+    virtual std::optional<std::vector<uint8_t>> ReadRecordFile() = 0;
+    // Replaces the record file whole; false when it could not be written.
+    virtual bool WriteRecordFile(const std::vector<uint8_t>& bytes) = 0;
+};
+
+}  // namespace kelo

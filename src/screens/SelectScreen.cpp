@@ -1,0 +1,6 @@
+#include "screens/SelectScreen.h"
+
+namespace kelo {
+// Not built yet.
+Screen SelectScreen(Game&) { return Screen::None; }
+}  // namespace kelo

@@ -1,0 +1,7 @@
+#pragma once
+#include "app/Game.h"
+
+namespace kelo {
+// Course select and records: pages through the open courses; hands over to a run.
+Screen SelectScreen(Game& game);
+}  // namespace kelo
