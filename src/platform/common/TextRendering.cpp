@@ -1,0 +1,2 @@
+// Not built yet.
+namespace kelo {}

@@ -1,0 +1,4 @@
+#include "run/CourseEvents.h"
+namespace kelo {
+void RunCourseEvents(GameState&) {}  // Not built yet.
+}  // namespace kelo

@@ -1,0 +1,44 @@
+#include <gtest/gtest.h>
+
+#include "app/Numeric.h"
+
+namespace kelo {
+namespace {
+
+TEST(Numeric, RoundsHalvesToEven) {
+    EXPECT_EQ(RoundHalfEven(38.5), 38);
+    EXPECT_EQ(RoundHalfEven(156.5), 156);
+    EXPECT_EQ(RoundHalfEven(157.5), 158);
+    EXPECT_EQ(RoundHalfEven(-2.5), -2);
+    EXPECT_EQ(RoundHalfEven(1e12), 2147483647);
+}
+
+TEST(Numeric, TruncatingDivisionRoundsFloatsFirst) {
+    EXPECT_EQ(TruncDiv(-7, 2), -3);
+    EXPECT_EQ(TruncDiv(1099.5, 100), 11);  // 1099.5 rounds to 1100
+    EXPECT_EQ(TruncDiv(1098.5, 100), 10);  // 1098.5 rounds to 1098
+    EXPECT_EQ(TruncDiv(-150.0, 160), 0);
+}
+
+TEST(Numeric, DisplayPatterns) {
+    EXPECT_EQ(FormatMinDigits(4, 2), "04");
+    EXPECT_EQ(FormatMinDigits(123, 2), "123");
+    EXPECT_EQ(FormatMinDigits(50, 4), "0050");
+    EXPECT_EQ(FormatSeconds(61875.0 / 990), "062.50");
+    EXPECT_EQ(FormatSeconds(5.5), "005.50");
+    EXPECT_EQ(FormatSeconds(123.4), "123.40");
+    EXPECT_EQ(FormatSeconds(0), "000.00");
+    EXPECT_EQ(FormatTwoDecimalsTrimmed(96.0), "96");
+    EXPECT_EQ(FormatTwoDecimalsTrimmed(87.5), "87.5");
+    EXPECT_EQ(FormatTwoDecimalsTrimmed(93.27), "93.27");
+}
+
+TEST(Numeric, CountDownStopsAtZero) {
+    EXPECT_EQ(CountDown(1), 0);
+    EXPECT_EQ(CountDown(0), 0);
+    EXPECT_EQ(CountDown(2, 4), 0);
+    EXPECT_EQ(CountDown(50, 4), 46);
+}
+
+}  // namespace
+}  // namespace kelo
