@@ -1,16 +1,361 @@
 #include "draw/Painter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <numbers>
+#include <vector>
+
+#include "app/Numeric.h"
+
 namespace kelo {
-// Not built yet.
-void Line(Surface&, double, double, double, double, Colour) {}
-void Line(Surface&, double, double, double, double) {}
-void LineTo(Surface&, double, double, Colour) {}
-void LineTo(Surface&, double, double) {}
-void Box(Surface&, double, double, double, double, Colour) {}
-void FilledBox(Surface&, double, double, double, double, Colour) {}
-void Circle(Surface&, double, double, double, Colour) {}
-void Arc(Surface&, double, double, double, Colour, double, double) {}
-void SetPixelV(Surface&, int, int, Colour) {}
-void BitBlt(Image&, int, int, int, int, const Image&, int, int, BlitMode) {}
-void FillRect(Image&, int, int, int, int, Colour) {}
-void Print(Surface&, TextRenderer&, std::string_view) {}
+
+namespace {
+
+constexpr double kTwoPi = 2.0 * std::numbers::pi;
+
+// Coordinates this far out are never visible; capping them keeps the line arithmetic
+// inside 64 bits.
+constexpr int32_t kCoordinateLimit = 1 << 28;
+
+int ToPixel(double v) { return std::clamp(RoundHalfEven(v), -kCoordinateLimit, kCoordinateLimit); }
+
+// Fills the inclusive span [x1, x2] of row y, clipped.
+void HorizontalSpan(Image& image, int x1, int x2, int y, Colour colour) {
+    if (y < 0 || y >= image.Height()) return;
+    x1 = std::max(x1, 0);
+    x2 = std::min(x2, image.Width() - 1);
+    if (x1 > x2) return;
+    Colour* row = image.Row(y);
+    std::fill(row + x1, row + x2 + 1, colour);
+}
+
+// Fills the inclusive span [y1, y2] of column x, clipped.
+void VerticalSpan(Image& image, int x, int y1, int y2, Colour colour) {
+    if (x < 0 || x >= image.Width()) return;
+    y1 = std::max(y1, 0);
+    y2 = std::min(y2, image.Height() - 1);
+    for (int y = y1; y <= y2; ++y) image.At(x, y) = colour;
+}
+
+// ceil(a / b) for b > 0.
+int64_t CeilDiv(int64_t a, int64_t b) { return a >= 0 ? (a + b - 1) / b : -((-a) / b); }
+
+// The range of steps i (0 <= i < steps) for which start + direction * i lies in [0, size).
+void ClipAxis(int start, int direction, int size, int64_t& first, int64_t& last) {
+    if (direction > 0) {
+        first = std::max<int64_t>(first, -static_cast<int64_t>(start));
+        last = std::min<int64_t>(last, static_cast<int64_t>(size) - 1 - start);
+    } else if (direction < 0) {
+        first = std::max<int64_t>(first, static_cast<int64_t>(start) - (size - 1));
+        last = std::min<int64_t>(last, start);
+    } else if (start < 0 || start >= size) {
+        last = first - 1;
+    }
+}
+
+// Bresenham-style line from (x1, y1) toward (x2, y2). The pixel of step i lies i steps
+// along the major axis and round(i * minor / major) (halves away from the start) along
+// the minor one. Only the steps that fall inside the image are visited.
+void RasterLine(Image& image, int x1, int y1, int x2, int y2, Colour colour, bool includeEnd) {
+    const int64_t dx = static_cast<int64_t>(x2) - x1;
+    const int64_t dy = static_cast<int64_t>(y2) - y1;
+    const int64_t major = std::max(std::llabs(dx), std::llabs(dy));
+    const int64_t steps = major + (includeEnd ? 1 : 0);
+    if (steps == 0) return;
+    if (dy == 0) {
+        const int xEnd = static_cast<int>(x1 + (dx > 0 ? steps - 1 : -(steps - 1)));
+        HorizontalSpan(image, std::min(x1, xEnd), std::max(x1, xEnd), y1, colour);
+        return;
+    }
+    if (dx == 0) {
+        const int yEnd = static_cast<int>(y1 + (dy > 0 ? steps - 1 : -(steps - 1)));
+        VerticalSpan(image, x1, std::min(y1, yEnd), std::max(y1, yEnd), colour);
+        return;
+    }
+    const bool xMajor = std::llabs(dx) >= std::llabs(dy);
+    const int majorStart = xMajor ? x1 : y1;
+    const int minorStart = xMajor ? y1 : x1;
+    const int majorDir = (xMajor ? dx : dy) > 0 ? 1 : -1;
+    const int minorDir = (xMajor ? dy : dx) > 0 ? 1 : -1;
+    const int64_t minor = xMajor ? std::llabs(dy) : std::llabs(dx);
+    const int majorSize = xMajor ? image.Width() : image.Height();
+    const int minorSize = xMajor ? image.Height() : image.Width();
+
+    int64_t first = 0;
+    int64_t last = steps - 1;
+    ClipAxis(majorStart, majorDir, majorSize, first, last);
+    int64_t offsetFirst = 0;
+    int64_t offsetLast = std::numeric_limits<int32_t>::max();
+    ClipAxis(minorStart, minorDir, minorSize, offsetFirst, offsetLast);
+    if (offsetLast < offsetFirst) return;
+    // offset(i) = floor((2 i minor + major) / (2 major)) >= m  <=>  i >= ceil((2m - 1) major / (2 minor))
+    if (offsetFirst > 0) first = std::max(first, CeilDiv((2 * offsetFirst - 1) * major, 2 * minor));
+    last = std::min(last, CeilDiv((2 * offsetLast + 1) * major, 2 * minor) - 1);
+
+    for (int64_t i = first; i <= last; ++i) {
+        const int64_t offset = (2 * i * minor + major) / (2 * major);
+        const int a = static_cast<int>(majorStart + majorDir * i);
+        const int b = static_cast<int>(minorStart + minorDir * offset);
+        const int x = xMajor ? a : b;
+        const int y = xMajor ? b : a;
+        if (image.Contains(x, y)) image.At(x, y) = colour;
+    }
+}
+
+void NormalisedCorners(Surface& s, double x1, double y1, double x2, double y2, int& left, int& top,
+                       int& right, int& bottom) {
+    const int ax = ToPixel(x1), ay = ToPixel(y1), bx = ToPixel(x2), by = ToPixel(y2);
+    left = std::min(ax, bx);
+    right = std::max(ax, bx);
+    top = std::min(ay, by);
+    bottom = std::max(ay, by);
+    s.currentX = x2;
+    s.currentY = y2;
+}
+
+// ---- Circles ----------------------------------------------------------------------
+
+// One ring of pixels around the origin, described by its first octant: for each
+// a = 0, 1, ... while a <= b, the pixel (a, b) with b = round(sqrt(r^2 - a^2)).
+// `extent[d]` is the largest |x| of a ring pixel in the rows y = +-d.
+struct Ring {
+    std::vector<std::pair<int, int>> octant;
+    std::vector<int> extent;
+
+    int Reach() const { return static_cast<int>(extent.size()) - 1; }
+};
+
+Ring MakeRing(double radius) {
+    Ring ring;
+    const double r2 = radius * radius;
+    for (int a = 0;; ++a) {
+        const double rest = r2 - static_cast<double>(a) * a;
+        if (rest < 0) break;
+        const int b = RoundHalfEven(std::sqrt(rest));
+        if (a > b) break;
+        ring.octant.emplace_back(a, b);
+    }
+    const int reach = ring.octant.empty() ? 0 : ring.octant.front().second;
+    ring.extent.assign(static_cast<size_t>(reach) + 1, 0);
+    for (auto [a, b] : ring.octant) {
+        ring.extent[b] = std::max(ring.extent[b], a);
+        ring.extent[a] = std::max(ring.extent[a], b);
+    }
+    return ring;
+}
+
+// Angle of the offset (dx, dy) counter-clockwise as seen on screen, in [0, 2 pi).
+double ScreenAngle(int dx, int dy) {
+    double angle = std::atan2(-static_cast<double>(dy), static_cast<double>(dx));
+    return angle < 0 ? angle + kTwoPi : angle;
+}
+
+// The counter-clockwise sweep from `start` to `end`; equal ends mean the whole turn.
+struct Sweep {
+    double start = 0;
+    double length = kTwoPi;
+
+    bool Contains(double angle) const {
+        double from = angle - start;
+        if (from < 0) from += kTwoPi;
+        return from <= length;
+    }
+};
+
+double NormaliseAngle(double angle) {
+    double a = std::fmod(std::fabs(angle), kTwoPi);
+    return a < 0 ? a + kTwoPi : a;
+}
+
+Sweep MakeSweep(double start, double end) {
+    Sweep sweep;
+    sweep.start = NormaliseAngle(start);
+    double length = NormaliseAngle(end) - sweep.start;
+    if (length < 0) length += kTwoPi;
+    sweep.length = length == 0 ? kTwoPi : length;
+    return sweep;
+}
+
+template <typename Plot>
+void ForEachRingPixel(const Ring& ring, Plot plot) {
+    for (auto [a, b] : ring.octant) {
+        const int points[8][2] = {{a, b}, {-a, b}, {a, -b}, {-a, -b}, {b, a}, {-b, a}, {b, -a}, {-b, -a}};
+        for (const auto& p : points) plot(p[0], p[1]);
+    }
+}
+
+void FillDisc(Image& image, int cx, int cy, const Ring& ring, Colour colour) {
+    for (int d = -ring.Reach(); d <= ring.Reach(); ++d) {
+        const int half = ring.extent[std::abs(d)];
+        HorizontalSpan(image, cx - half, cx + half, cy + d, colour);
+    }
+}
+
+void FillSector(Image& image, int cx, int cy, const Ring& ring, const Sweep& sweep, Colour colour) {
+    const int reach = ring.Reach();
+    const int top = std::max(cy - reach, 0), bottom = std::min(cy + reach, image.Height() - 1);
+    for (int y = top; y <= bottom; ++y) {
+        const int half = ring.extent[std::abs(y - cy)];
+        const int left = std::max(cx - half, 0), right = std::min(cx + half, image.Width() - 1);
+        for (int x = left; x <= right; ++x) {
+            if ((x == cx && y == cy) || sweep.Contains(ScreenAngle(x - cx, y - cy))) image.At(x, y) = colour;
+        }
+    }
+}
+
+void DrawRadius(Image& image, int cx, int cy, double radius, double angle, Colour colour) {
+    const int ex = ToPixel(cx + radius * std::cos(angle));
+    const int ey = ToPixel(cy - radius * std::sin(angle));
+    RasterLine(image, cx, cy, ex, ey, colour, true);
+}
+
+bool IsNegative(double angle) { return std::signbit(angle); }
+
+}  // namespace
+
+void Line(Surface& s, double x1, double y1, double x2, double y2, Colour colour) {
+    RasterLine(s.image, ToPixel(x1), ToPixel(y1), ToPixel(x2), ToPixel(y2), colour, false);
+    s.currentX = x2;
+    s.currentY = y2;
+}
+
+void Line(Surface& s, double x1, double y1, double x2, double y2) { Line(s, x1, y1, x2, y2, s.foreColour); }
+
+void LineTo(Surface& s, double x2, double y2, Colour colour) { Line(s, s.currentX, s.currentY, x2, y2, colour); }
+
+void LineTo(Surface& s, double x2, double y2) { LineTo(s, x2, y2, s.foreColour); }
+
+void Box(Surface& s, double x1, double y1, double x2, double y2, Colour colour) {
+    int left, top, right, bottom;
+    NormalisedCorners(s, x1, y1, x2, y2, left, top, right, bottom);
+    if (s.fillStyle == FillStyle::Solid && right - left >= 2 && bottom - top >= 2) {
+        FillRect(s.image, left + 1, top + 1, right - left - 1, bottom - top - 1, s.fillColour);
+    }
+    HorizontalSpan(s.image, left, right, top, colour);
+    HorizontalSpan(s.image, left, right, bottom, colour);
+    VerticalSpan(s.image, left, top, bottom, colour);
+    VerticalSpan(s.image, right, top, bottom, colour);
+}
+
+void FilledBox(Surface& s, double x1, double y1, double x2, double y2, Colour colour) {
+    int left, top, right, bottom;
+    NormalisedCorners(s, x1, y1, x2, y2, left, top, right, bottom);
+    FillRect(s.image, left, top, right - left + 1, bottom - top + 1, colour);
+}
+
+void Circle(Surface& s, double cx, double cy, double radius, Colour colour) {
+    const int x = ToPixel(cx), y = ToPixel(cy);
+    const Ring ring = MakeRing(std::fabs(radius));
+    if (s.fillStyle == FillStyle::Solid) FillDisc(s.image, x, y, ring, s.fillColour);
+    ForEachRingPixel(ring, [&](int dx, int dy) { SetPixelV(s.image, x + dx, y + dy, colour); });
+}
+
+void Arc(Surface& s, double cx, double cy, double radius, Colour colour, double start, double end) {
+    const int x = ToPixel(cx), y = ToPixel(cy);
+    radius = std::fabs(radius);
+    const Ring ring = MakeRing(radius);
+    const Sweep sweep = MakeSweep(start, end);
+    const bool startRadius = IsNegative(start), endRadius = IsNegative(end);
+    if (startRadius && endRadius && s.fillStyle == FillStyle::Solid) {
+        FillSector(s.image, x, y, ring, sweep, s.fillColour);
+    }
+    ForEachRingPixel(ring, [&](int dx, int dy) {
+        if (sweep.Contains(ScreenAngle(dx, dy))) SetPixelV(s.image, x + dx, y + dy, colour);
+    });
+    if (startRadius) DrawRadius(s.image, x, y, radius, sweep.start, colour);
+    if (endRadius) DrawRadius(s.image, x, y, radius, sweep.start + sweep.length, colour);
+}
+
+void SetPixelV(Surface& s, int x, int y, Colour colour) { SetPixelV(s.image, x, y, colour); }
+
+void FillRect(Image& dest, int x, int y, int w, int h, Colour colour) {
+    const int left = std::max(x, 0), top = std::max(y, 0);
+    const int right = static_cast<int>(std::min<int64_t>(static_cast<int64_t>(x) + w, dest.Width()));
+    const int bottom = static_cast<int>(std::min<int64_t>(static_cast<int64_t>(y) + h, dest.Height()));
+    if (left >= right || top >= bottom) return;
+    for (int row = top; row < bottom; ++row) {
+        Colour* p = dest.Row(row);
+        std::fill(p + left, p + right, colour);
+    }
+}
+
+namespace {
+
+// Shrinks a block copy so that both its source and its destination lie inside their
+// images. Returns false when nothing is left.
+bool ClipBlock(const Image& dest, int& dx, int& dy, int& w, int& h, const Image& src, int& sx, int& sy) {
+    auto clipStart = [&](int& d, int& s, int& size) {
+        const int shift = std::max({0, -d, -s});
+        d += shift;
+        s += shift;
+        size -= shift;
+    };
+    clipStart(dx, sx, w);
+    clipStart(dy, sy, h);
+    w = std::min({w, dest.Width() - dx, src.Width() - sx});
+    h = std::min({h, dest.Height() - dy, src.Height() - sy});
+    return w > 0 && h > 0;
+}
+
+void CombineRow(Colour* out, const Colour* in, int w, BlitMode mode) {
+    switch (mode) {
+        case BlitMode::Copy: std::memmove(out, in, static_cast<size_t>(w) * sizeof(Colour)); break;
+        case BlitMode::Or:
+            for (int i = 0; i < w; ++i) out[i] |= in[i];
+            break;
+        case BlitMode::And:
+            for (int i = 0; i < w; ++i) out[i] &= in[i];
+            break;
+    }
+}
+
+}  // namespace
+
+void BitBlt(Image& dest, int dx, int dy, int w, int h, const Image& src, int sx, int sy, BlitMode mode) {
+    if (!ClipBlock(dest, dx, dy, w, h, src, sx, sy)) return;
+    if (&dest == &src) {
+        // Copying within one image: take the source first so overlap cannot smear it.
+        Image block(w, h);
+        BitBlt(block, 0, 0, w, h, src, sx, sy, BlitMode::Copy);
+        BitBlt(dest, dx, dy, w, h, block, 0, 0, mode);
+        return;
+    }
+    for (int row = 0; row < h; ++row) CombineRow(dest.Row(dy + row) + dx, src.Row(sy + row) + sx, w, mode);
+}
+
+namespace {
+
+Colour BlendChannelwise(Colour under, Colour over, int alpha) {
+    auto mix = [alpha](int a, int b) { return (b * alpha + a * (255 - alpha) + 127) / 255; };
+    return static_cast<Colour>(mix(RedOf(under), RedOf(over))) |
+           (static_cast<Colour>(mix(GreenOf(under), GreenOf(over))) << 8) |
+           (static_cast<Colour>(mix(BlueOf(under), BlueOf(over))) << 16);
+}
+
+}  // namespace
+
+void Print(Surface& s, TextRenderer& text, std::string_view utf8) {
+    if (utf8.empty()) return;
+    const TextMask& mask = text.Render(utf8, s.fontSize);
+    const int left = ToPixel(s.currentX), top = ToPixel(s.currentY);
+    const int x0 = std::max(0, -left), y0 = std::max(0, -top);
+    const int x1 = std::min(mask.width, s.image.Width() - left);
+    const int y1 = std::min(mask.height, s.image.Height() - top);
+    for (int y = y0; y < y1; ++y) {
+        const uint8_t* coverage = mask.alpha.data() + static_cast<size_t>(y) * mask.width;
+        Colour* row = s.image.Row(top + y) + left;
+        for (int x = x0; x < x1; ++x) {
+            const int alpha = coverage[x];
+            if (alpha == 255) {
+                row[x] = s.foreColour;
+            } else if (alpha != 0) {
+                row[x] = BlendChannelwise(row[x], s.foreColour, alpha);
+            }
+        }
+    }
+}
+
 }  // namespace kelo
