@@ -1,6 +1,72 @@
 #include "records/Ranking.h"
+
+#include <algorithm>
+
+#include "app/Numeric.h"
+
 namespace kelo {
-// Not built yet.
-int32_t RunTypingSpeed(int32_t, int32_t) { return 0; }
-void InsertRunRecord(Game&) {}
+
+namespace {
+
+constexpr double kMsPerGameSecond = 990.0;
+constexpr uint8_t kHighestOpenCourses = kCourseCount;
+
+// The first place a run of time `t` takes: an empty place, or the first whose time is
+// above t (an equal time stays ahead of the new run). kPlaceCount when none.
+int PlaceFor(const CourseRecord& record, int32_t t) {
+    for (int p = 0; p < kPlaceCount; ++p) {
+        if (record.times[p] == 0 || t < record.times[p]) return p;
+    }
+    return kPlaceCount;
+}
+
+// The entries from `place` on move down one place as far as the first empty place,
+// which takes them in; only in a table without such a place is the fifth lost. A hole
+// left by a damaged file thus never costs a stored run.
+int FirstEmptyFrom(const CourseRecord& record, int place) {
+    for (int q = place; q < kPlaceCount; ++q) {
+        if (record.times[q] == 0) return q;
+    }
+    return kPlaceCount - 1;
+}
+
+void InsertAt(CourseRecord& record, int place, int32_t time, int32_t speed) {
+    for (int q = FirstEmptyFrom(record, place); q > place; --q) {
+        record.times[q] = record.times[q - 1];
+        record.speeds[q] = record.speeds[q - 1];
+    }
+    record.times[place] = time;
+    record.speeds[place] = speed;
+}
+
+void MarkCourseCleared(GameState& s) {
+    uint8_t& mark = s.clearMark[s.courseIndex];
+    if (mark == 0) {
+        mark = 1;
+        s.openCourses = std::min<uint8_t>(s.openCourses + 1, kHighestOpenCourses);
+    } else if (mark == 1 && s.difficulty == 1) {
+        mark = 2;
+    }
+}
+
+}  // namespace
+
+int32_t RunTypingSpeed(int32_t touches, int32_t elapsedTime) {
+    double perMinute = touches / (elapsedTime / kMsPerGameSecond) * 60.0;
+    return RoundHalfEven(RoundTwoDecimals(perMinute) * 100.0);
+}
+
+void InsertRunRecord(Game& game) {
+    GameState& s = game.state;
+    CourseRecord& record = s.courseRecords[s.courseIndex];
+    game.run.newRank = 0;
+    int place = PlaceFor(record, s.elapsedTime);
+    if (place < kPlaceCount) {
+        int32_t touches = int32_t{s.keyTally[0]} + int32_t{s.keyTally[1]};
+        InsertAt(record, place, s.elapsedTime, RunTypingSpeed(touches, s.elapsedTime));
+        game.run.newRank = static_cast<uint8_t>(place + 1);
+    }
+    MarkCourseCleared(s);
+}
+
 }  // namespace kelo
