@@ -1,7 +1,51 @@
 #include "draw/Helpers.h"
+
+#include <array>
+
 namespace kelo {
-// Not built yet.
-void PrintText(Game&, std::string_view, int16_t, int16_t, Colour, uint8_t) {}
-int16_t GlyphOffset(std::string_view) { return 0; }
-void DrawWipe(Game&, int16_t) {}
+
+void PrintText(Game& game, std::string_view text, int16_t x, int16_t y, Colour colour, uint8_t size) {
+    Surface& back = game.PicBack;
+    back.currentX = x;
+    back.currentY = y;
+    back.foreColour = colour;
+    back.fontSize = size;
+    Print(back, game.Text(), text);
+}
+
+namespace {
+
+struct OffsetRow {
+    std::array<std::string_view, 6> letters;
+    int16_t offset;
+};
+
+// First matching row wins; the comparison is exact and case-sensitive.
+constexpr OffsetRow kGlyphOffsets[] = {
+    {{"I", ",", "."}, 10},
+    {{"W"}, -5},
+    {{"M", "O", "Q"}, -4},
+    {{"C", "N", "R", "A", "G", "H"}, -3},
+    {{"S", "Y", "V", "D", "T"}, -2},
+};
+
+}  // namespace
+
+int16_t GlyphOffset(std::string_view letter) {
+    if (letter.empty()) return 0;
+    for (const OffsetRow& row : kGlyphOffsets) {
+        for (std::string_view candidate : row.letters) {
+            if (candidate == letter) return row.offset;
+        }
+    }
+    return 0;
+}
+
+void DrawWipe(Game& game, int16_t width) {
+    for (int i = 0; i <= 149; ++i) {
+        Line(game.PicBack, 0, 2 * i, width, 2 * i, kBlack);
+        Line(game.PicBack, 400 - width, 2 * i + 1, 400, 2 * i + 1, kBlack);
+    }
+}
+
 }  // namespace kelo

@@ -1,6 +1,52 @@
 #include "draw/StarField.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+
+#include "app/Numeric.h"
+
 namespace kelo {
-// Not built yet.
-ProjectedStar ProjectStar(const Star&, const GameState&) { return {}; }
-void DrawStarField(Game&) {}
+
+namespace {
+
+constexpr int kCentre = 150;
+constexpr int kFarLimit = 80000;
+constexpr int kNearLimit = 30000;
+
+// b * tint + back, to the nearest integer (halves to even); the product of a whole
+// brightness and a single-precision tint is exact in double precision.
+int StarChannel(int brightness, float tint, uint8_t back) {
+    return RoundToInt16(static_cast<double>(brightness) * static_cast<double>(tint) + back);
+}
+
+}  // namespace
+
+ProjectedStar ProjectStar(const Star& star, const GameState& state) {
+    const int32_t depth = TruncDiv(std::max(star.z, 0), 160) + 1;
+    ProjectedStar p;
+    p.sx = std::min(TruncDiv(RoundHalfEven(star.x), depth) + kCentre, kFarLimit);
+    p.sy = std::min(TruncDiv(RoundHalfEven(star.y), depth) + kCentre, kFarLimit);
+    const int brightness = std::min(250 - TruncDiv(star.z, 320), 255);
+    p.colour = Rgb(StarChannel(brightness, state.starTint[0], state.backColour[0]),
+                   StarChannel(brightness, state.starTint[1], state.backColour[1]),
+                   StarChannel(brightness, state.starTint[2], state.backColour[2]));
+    p.near = star.z <= kNearLimit;
+    return p;
+}
+
+void DrawStarField(Game& game) {
+    Image& back = game.PicBack.image;
+    for (const Star& star : game.state.stars) {
+        const ProjectedStar p = ProjectStar(star, game.state);
+        if (std::abs(static_cast<int64_t>(p.sy) - kCentre) > kCentre) continue;
+        SetPixelV(back, p.sx, p.sy, p.colour);
+        if (p.near) {
+            SetPixelV(back, p.sx + 1, p.sy, p.colour);
+            SetPixelV(back, p.sx, p.sy + 1, p.colour);
+            SetPixelV(back, p.sx + 1, p.sy + 1, p.colour);
+        }
+    }
+}
+
 }  // namespace kelo
