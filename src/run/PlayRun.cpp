@@ -1,6 +1,218 @@
 #include "run/PlayRun.h"
 
+#include <algorithm>
+
+#include "app/Numeric.h"
+#include "draw/Helpers.h"
+#include "records/Ranking.h"
+#include "records/RecordFile.h"
+#include "run/Course.h"
+#include "run/CourseEvents.h"
+#include "run/RunDisplay.h"
+#include "run/RunMessages.h"
+#include "run/Typing.h"
+#include "run/World.h"
+
 namespace kelo {
-// Not built yet.
-Screen PlayRun(Game&) { return Screen::None; }
+
+namespace {
+
+constexpr int32_t kFrameMs = 33;
+constexpr int32_t kMsPerGameSecond = 990;
+constexpr int32_t kLastGameSecond = 999;
+constexpr int16_t kEndTimerMax = 999;
+constexpr int16_t kSpaceLeavesFrom = 180;
+constexpr int32_t kSlowFrameMs = 38;
+constexpr int kFpsGroup = 30;
+constexpr uint8_t kCountdownStart = 80;
+constexpr uint8_t kCountdownWaiting = 20;
+constexpr uint8_t kCurtainUntil = 60;
+constexpr uint8_t kExtendFrames = 50;
+
+// PicMain's key events belong to the run while it lasts, however it ends.
+class RunKeyHandlers {
+public:
+    explicit RunKeyHandlers(Game& game) : game_(game) {
+        game_.keyDownHandler = [&game](int vk) { PicMain_KeyDown(game, vk); };
+        game_.keyUpHandler = [&game](int vk) { PicMain_KeyUp(game, vk); };
+    }
+    ~RunKeyHandlers() {
+        game_.keyDownHandler = nullptr;
+        game_.keyUpHandler = nullptr;
+    }
+    RunKeyHandlers(const RunKeyHandlers&) = delete;
+    RunKeyHandlers& operator=(const RunKeyHandlers&) = delete;
+
+private:
+    Game& game_;
+};
+
+// Returns false when the window was asked to close meanwhile.
+bool StartRun(Game& game) {
+    GameState& s = game.state;
+    s.keyLatch = 1;
+    ResetRun(s);
+    s.stageIndex = 0;
+    s.distance = 1.0f;
+    s.fpsSum[1] = 1;
+    // PicMain is the only shown surface and holds the focus; its events reach the run
+    // through the installed handlers.
+    FillTargetQueues(game);
+    s.countdown = kCountdownStart;
+    game.SendSound("play midChime notify from 0");
+    // The first wait also clears an Escape press left over from course select.
+    return game.WaitForKey(vk::Escape, false) && game.WaitForKey(vk::Escape, false);
+}
+
+float DecayedSpeed(float speed) {
+    if (speed >= 0 && speed <= 2) return std::max(speed - 0.01f, 0.0f);
+    return speed - speed / 200;
+}
+
+void GoalMoment(Game& game) {
+    game.SendSound("play wavGoal notify from 0");
+    InsertRunRecord(game);
+    SaveRecords(game);
+}
+
+// The stage's time is spent first; a checkpoint needs time left after that.
+void FlyClocks(Game& game) {
+    GameState& s = game.state;
+    int32_t& stageLeft = s.stageTime[s.stageIndex];
+    s.countdown = CountDown(s.countdown);
+    s.elapsedTime += game.run.frameTime;
+    stageLeft = std::max(stageLeft - game.run.frameTime, 0);
+    const bool lastStage = s.stageIndex + 1 >= kStageCount;
+    if (s.distance >= s.checkpointDistance[s.stageIndex] && stageLeft >= 1 && !lastStage) {
+        game.SendSound("play wavExtend notify from 0");
+        ++s.stageIndex;
+        s.stageTime[s.stageIndex] += s.stageTime[s.stageIndex - 1];
+        s.extendTimer = kExtendFrames;
+    }
+}
+
+void RaiseEndTimer(Game& game, int by) {
+    game.run.endTimer = static_cast<int16_t>(std::min<int>(game.run.endTimer + by, kEndTimerMax));
+}
+
+// Steps 6 to 14 of a frame: speed, distance, clocks, stages and the end of the run.
+void AdvanceRun(Game& game) {
+    GameState& s = game.state;
+    RunLocals& run = game.run;
+    s.speed = DecayedSpeed(s.speed);
+    s.distance += s.speed;
+    run.ringSlot = static_cast<uint8_t>((run.ringSlot + 1) % 10);
+    s.extendTimer = CountDown(s.extendTimer);
+    // At or past the last game second: a slow frame may jump over exactly 999.
+    if (TruncDiv(s.elapsedTime, kMsPerGameSecond) >= kLastGameSecond) s.stageTime[s.stageIndex] = 0;
+
+    const bool finished = s.distance >= s.courseLength || s.elapsedTime == 0;
+    if (!finished && s.stageTime[s.stageIndex] != 0) {
+        FlyClocks(game);
+    } else if (s.elapsedTime == 0) {
+        s.countdown = std::max<uint8_t>(CountDown(s.countdown), kCountdownWaiting);
+    } else if (s.distance >= s.courseLength) {
+        if (run.endTimer == 0) GoalMoment(game);
+        RaiseEndTimer(game, 1);
+    }
+    if (s.stageTime[s.stageIndex] == 0) RaiseEndTimer(game, 3);
+}
+
+bool RunOngoing(const GameState& s) { return s.distance < s.courseLength && s.stageTime[s.stageIndex] > 0; }
+
+void DrawRunFrame(Game& game) {
+    DrawWorld(game);
+    for (int hand = 0; hand < 2; ++hand) {
+        UpdateLetterColumns(game, hand);
+        DrawHitFlashes(game, hand);
+    }
+    if (RunOngoing(game.state)) {
+        DrawRunOverlay(game);
+        DrawLetterColumns(game);
+        DrawStartMessages(game);
+    } else {
+        DrawResultPanel(game);
+    }
+    DrawStageProgress(game);
+    DrawExtendMessage(game);
+    DrawRightPanel(game);
+}
+
+// A 16-bit sum of a slow group would overflow; it saturates instead.
+int16_t SaturatingAdd16(int16_t sum, int32_t add) {
+    const int64_t total = static_cast<int64_t>(sum) + add;
+    return static_cast<int16_t>(std::clamp<int64_t>(total, -32768, 32767));
+}
+
+void MeasureFrame(Game& game) {
+    GameState& s = game.state;
+    RunLocals& run = game.run;
+    s.frameEndTime = static_cast<int32_t>(game.platform.Now());
+    const auto frameMs = static_cast<int32_t>(
+        ClockDiff(static_cast<uint32_t>(s.frameEndTime), static_cast<uint32_t>(s.frameStartTime)));
+    s.fpsSum[0] = SaturatingAdd16(s.fpsSum[0], frameMs);
+    run.frameTime = frameMs;
+
+    if (run.loadLevel < 10 && frameMs > kSlowFrameMs) {
+        run.loadLevel += 1;
+    } else if (run.loadLevel < 111 && frameMs > kSlowFrameMs) {
+        run.loadLevel += 5;
+    } else if (run.loadLevel > 0 && frameMs <= kSlowFrameMs) {
+        run.loadLevel -= 1;
+    }
+
+    if (++s.fpsFrames >= kFpsGroup) {
+        s.fpsSum[1] = s.fpsSum[0];
+        s.fpsSum[0] = 0;
+        s.fpsFrames = 0;
+    }
+}
+
+// The closing curtain of 21 steps, then the pause before course select. Closing the
+// window stops it at once: no pause and no next screen.
+Screen LeaveRun(Game& game) {
+    for (int width = 0; width <= 400; width += 20) {
+        game.state.loopIndex = static_cast<int16_t>(width);
+        game.WaitFrame(kFrameMs);
+        if (game.Quitting()) return Screen::None;
+        DrawWipe(game, game.state.loopIndex);
+        game.PresentFrame();
+    }
+    game.WaitFrame(500);
+    return Screen::Select;
+}
+
+}  // namespace
+
+Screen PlayRun(Game& game) {
+    game.run = RunLocals{};
+    RunKeyHandlers handlers(game);
+    if (!StartRun(game)) return Screen::None;
+
+    GameState& s = game.state;
+    for (;;) {
+        s.frameStartTime = static_cast<int32_t>(game.platform.Now());
+        game.WaitFrame(kFrameMs);
+        if (game.KeyPressed(vk::Escape)) return LeaveRun(game);
+        if (game.Quitting()) return Screen::None;
+        game.YieldEvents();
+
+        AdvanceRun(game);
+        RunCourseEvents(s);
+        // Space is queried every frame so that an early press is not kept for later.
+        const bool space = game.KeyPressed(vk::Space);
+        if (space && game.run.endTimer >= kSpaceLeavesFrom) return LeaveRun(game);
+        ReleaseHeldKey(game);
+        HandStep(game, 0);
+        HandStep(game, 1);
+
+        DrawRunFrame(game);
+        MeasureFrame(game);
+        DrawFrameRate(game);
+        if (s.countdown > kCurtainUntil) DrawWipe(game, static_cast<int16_t>((s.countdown - kCurtainUntil) * 20));
+        // The frame copy is 700 x 300 wide; only the 400 x 300 image falls on PicMain.
+        game.PresentFrame();
+    }
+}
+
 }  // namespace kelo

@@ -1,0 +1,197 @@
+#include "run/RunMessages.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+
+#include "app/Numeric.h"
+#include "draw/Helpers.h"
+
+namespace kelo {
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr Colour kPanelGrey = Rgb(180, 180, 180);
+constexpr Colour kDialRed = Rgb(255, 40, 20);
+constexpr Colour kYellow = Rgb(255, 255, 0);
+constexpr double kDialX = 350, kDialY = 250;
+
+struct Offset {
+    int x;
+    int y;
+};
+
+// A message's shake: 0, 1 or 2 pixels in each direction, drawn afresh.
+Offset Shake(Game& game) {
+    const int x = game.random.Index(3);
+    const int y = game.random.Index(3);
+    return {x, y};
+}
+
+int16_t TextX(double x) { return RoundToInt16(x); }
+
+Colour InverseBackground(const GameState& s) {
+    return Rgb(255 - s.backColour[0], 255 - s.backColour[1], 255 - s.backColour[2]);
+}
+
+// The grey band behind "Ready....": 34 lines, dark at both edges, brightest in the middle.
+Colour BandGrey(int line) {
+    const int g = (17 - std::abs(line - 17)) * 7;
+    return Rgb(g, g, g);
+}
+
+void DrawReady(Game& game) {
+    for (int p = 0; p < 34; ++p) Line(game.PicBack, 0, 80 + 2 * p, 300, 80 + 2 * p, BandGrey(p));
+    PrintText(game, "Ready....", 41, 80, kBlack, 48);
+    PrintText(game, "Ready....", 51, 80, kBlack, 48);
+    PrintText(game, "Ready....", 46, 80, InverseBackground(game.state), 48);
+}
+
+// The band and the word split in the middle and slide apart by 7.5 pixels a frame.
+void DrawSplittingReady(Game& game, int v) {
+    const double shift = 7.5 * v;
+    for (int p = 0; p < 34; ++p) {
+        const double y = 80 + 2 * p;
+        Line(game.PicBack, 0, y, shift - 150, y, BandGrey(p));
+        Line(game.PicBack, 450 - shift, y, 300, y, BandGrey(p));
+    }
+    const Colour inverse = InverseBackground(game.state);
+    PrintText(game, "Rea", TextX(shift - 259), 80, kBlack, 48);
+    PrintText(game, "Rea", TextX(shift - 249), 80, kBlack, 48);
+    PrintText(game, "Rea", TextX(shift - 254), 80, inverse, 48);
+    PrintText(game, "dy....", TextX(444 - shift), 80, kBlack, 48);
+    PrintText(game, "dy....", TextX(454 - shift), 80, kBlack, 48);
+    PrintText(game, "dy....", TextX(449 - shift), 80, inverse, 48);
+}
+
+void DrawGo(Game& game) {
+    const Offset j = Shake(game);
+    const auto& back = game.state.backColour;
+    const Colour rotated = Rgb(back[2], back[0], back[1]);
+    const Offset whites[] = {{113, 245}, {113, 244}, {116, 244}, {116, 245}};
+    for (const Offset& at : whites) PrintText(game, "GO!", j.x + at.x, j.y + at.y, kWhite, 36);
+    PrintText(game, "GO!", j.x + 114, j.y + 244, rotated, 36);
+    PrintText(game, "GO!", j.x + 115, j.y + 244, rotated, 36);
+}
+
+void PrintExtend(Game& game, Offset j) {
+    const Offset blacks[] = {{93, 260}, {93, 259}, {96, 259}, {96, 260}};
+    for (const Offset& at : blacks) PrintText(game, "Time Extend!", j.x + at.x, j.y + at.y, kBlack, 16);
+    PrintText(game, "Time Extend!", j.x + 94, j.y + 259, kYellow, 16);
+    PrintText(game, "Time Extend!", j.x + 95, j.y + 259, kYellow, 16);
+}
+
+// Painter's Arc takes radians and draws the radius of a negative angle, so a pie
+// sector from A to B degrees is Arc(-A, -B). Angle 0 becomes a tiny negative value,
+// since -0 would not count as negative.
+double SectorEnd(double degrees) {
+    const double radians = degrees * kPi / 180.0;
+    return radians > 0 ? -radians : -1e-9;
+}
+
+void DrawSector(Surface& s, double radius, Colour outline, double fromDegrees, double toDegrees) {
+    Arc(s, kDialX, kDialY, radius, outline, SectorEnd(fromDegrees), SectorEnd(toDegrees));
+}
+
+void DrawFilledSector(Surface& s, Colour fill, double fromDegrees, double toDegrees) {
+    s.fillStyle = FillStyle::Solid;
+    s.fillColour = fill;
+    DrawSector(s, 30, kWhite, fromDegrees, toDegrees);
+}
+
+// The scale runs 270 degrees clockwise from 225 (lower left) over the top to 315
+// (lower right); grey up to speed 24.9, red beyond it, full at speed 30.
+void DrawSpeedDial(Game& game) {
+    Surface& back = game.PicBack;
+    const double speed = game.state.speed;
+    const double a = speed / 30 * 270 - 224;
+    if (a < 0) {
+        DrawFilledSector(back, kPanelGrey, -a, 225);
+    } else {
+        DrawFilledSector(back, kPanelGrey, 0, 225);
+        const double b = -std::max(-315 - (30 - speed) / 30 * 270, -359.99);
+        DrawFilledSector(back, kDialRed, b, 360);
+    }
+    back.fillStyle = FillStyle::Transparent;
+    DrawSector(back, 30, kWhite, 315, 225);
+    Arc(back, kDialX, kDialY, 20, kWhite, 315 * kPi / 180, 225 * kPi / 180);
+    back.fillStyle = FillStyle::Solid;
+    back.fillColour = kBlack;
+    Circle(back, kDialX, kDialY, 19, kBlack);
+}
+
+void DrawStageTime(Game& game) {
+    const GameState& s = game.state;
+    const int32_t seconds = TruncDiv(s.stageTime[s.stageIndex], 990);
+    const int k = std::min<int32_t>(seconds, 5) * 50 + 5;
+    PrintText(game, FormatMinDigits(seconds, 2), 315, 5, Rgb(255, k, k), 48);
+}
+
+void DrawRunClock(Game& game) {
+    const std::string clock = FormatSeconds(game.state.elapsedTime / 990.0);
+    PrintText(game, clock, 325, 100, kWhite, 10);
+    PrintText(game, clock, 326, 100, kWhite, 10);
+}
+
+void DrawSpeedNumber(Game& game) {
+    const float thousandths = game.state.speed * 1000.0f;
+    const int32_t n = TruncDiv(FloorInt(thousandths), 10);
+    const std::string text = FormatMinDigits(n, 4);
+    PrintText(game, text, 335, 241, Rgb(190, 190, 190), 12);
+    PrintText(game, text, 336, 241, Rgb(190, 190, 190), 12);
+}
+
+}  // namespace
+
+void DrawStartMessages(Game& game) {
+    const int v = game.state.countdown;
+    if (v >= 40) {
+        DrawReady(game);
+    } else if (v >= 21) {
+        DrawSplittingReady(game, v);
+    } else if (v >= 1 && v <= 19) {
+        DrawGo(game);
+    }
+}
+
+void DrawStageProgress(Game& game) {
+    const GameState& s = game.state;
+    if (s.countdown != 0) return;
+    const double previous = s.stageIndex > 0 ? s.checkpointDistance[s.stageIndex - 1] : 0;
+    const double stageLength = s.checkpointDistance[s.stageIndex] - previous;
+    const double p = stageLength > 0 ? std::min((s.distance - previous) / stageLength, 1.0) : 1.0;
+    Surface& back = game.PicBack;
+    FilledBox(back, 20, 265, 20 + 260 * p, 275, kPanelGrey);
+    const FillStyle style = back.fillStyle;
+    back.fillStyle = FillStyle::Transparent;
+    Box(back, 20, 265, 280, 275, kWhite);
+    back.fillStyle = style;
+}
+
+void DrawExtendMessage(Game& game) {
+    const int e = game.state.extendTimer;
+    if (e >= 30 && e <= 50) {
+        PrintExtend(game, Shake(game));
+    } else if (e >= 1 && e <= 29) {
+        PrintExtend(game, {1, 1});
+    }
+}
+
+void DrawRightPanel(Game& game) {
+    FilledBox(game.PicBack, 300, 0, 400, 300, kBlack);
+    Line(game.PicBack, 300, 0, 300, 300, kWhite);
+    DrawStageTime(game);
+    DrawRunClock(game);
+    DrawSpeedDial(game);
+    DrawSpeedNumber(game);
+}
+
+void DrawFrameRate(Game& game) {
+    // A group of frames measured at 0 ms must not divide by zero.
+    const int32_t sum = std::max<int32_t>(game.state.fpsSum[1], 1);
+    PrintText(game, std::to_string(30000 / sum) + " FPS", 345, 280, kWhite, 12);
+}
+
+}  // namespace kelo
