@@ -83,13 +83,9 @@ void PrintExtend(Game& game, Offset j) {
     PrintText(game, "Time Extend!", j.x + 95, j.y + 259, kYellow, 16);
 }
 
-// Painter's Arc takes radians and draws the radius of a negative angle, so a pie
-// sector from A to B degrees is Arc(-A, -B). Angle 0 becomes a tiny negative value,
-// since -0 would not count as negative.
-double SectorEnd(double degrees) {
-    const double radians = degrees * kPi / 180.0;
-    return radians > 0 ? -radians : -1e-9;
-}
+// Painter's Arc takes radians and draws the radius of a negative angle (by its sign
+// bit, so -0 counts), so a pie sector from A to B degrees is Arc(-A, -B).
+double SectorEnd(double degrees) { return -(degrees * kPi / 180.0); }
 
 void DrawSector(Surface& s, double radius, Colour outline, double fromDegrees, double toDegrees) {
     Arc(s, kDialX, kDialY, radius, outline, SectorEnd(fromDegrees), SectorEnd(toDegrees));
