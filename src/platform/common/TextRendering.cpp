@@ -1,2 +1,191 @@
-// Not built yet.
-namespace kelo {}
+#include "platform/common/TextRendering.h"
+
+#include <SDL.h>
+#include <SDL_ttf.h>
+#include <fontconfig/fontconfig.h>
+
+#include <algorithm>
+#include <list>
+#include <map>
+#include <tuple>
+#include <unordered_map>
+#include <vector>
+
+namespace kelo {
+
+namespace {
+
+constexpr const char* kPreferredFamily = "IPAPGothic";
+constexpr unsigned kDpi = 96;  // 12 pt is a 16-pixel em
+constexpr size_t kCachedStrings = 256;
+
+std::string PatternString(FcPattern* pattern, const char* object, int index = 0) {
+    FcChar8* value = nullptr;
+    if (FcPatternGetString(pattern, object, index, &value) != FcResultMatch || value == nullptr) return {};
+    return reinterpret_cast<const char*>(value);
+}
+
+bool HasFamily(FcPattern* pattern, const std::string& family) {
+    for (int i = 0;; ++i) {
+        const std::string name = PatternString(pattern, FC_FAMILY, i);
+        if (name.empty()) return false;
+        if (name == family) return true;
+    }
+}
+
+// Fontconfig's best match for the preferred family, if it really is that family
+// (fontconfig always returns some font, usually a Latin fallback).
+std::optional<FontFile> MatchPreferred(FcConfig* config) {
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(kPreferredFamily));
+    FcConfigSubstitute(config, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(config, pattern, &result);
+    FcPatternDestroy(pattern);
+    if (match == nullptr) return std::nullopt;
+    std::optional<FontFile> found;
+    const std::string path = PatternString(match, FC_FILE);
+    if (!path.empty() && HasFamily(match, kPreferredFamily)) found = FontFile{path, kPreferredFamily};
+    FcPatternDestroy(match);
+    return found;
+}
+
+// Any scalable font whose languages include Japanese; the first by family and path,
+// so the choice does not depend on the order of fontconfig's cache.
+std::optional<FontFile> AnyJapaneseFont(FcConfig* config) {
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>("ja"));
+    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+    FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, FC_FILE, nullptr);
+    FcFontSet* fonts = FcFontList(config, pattern, objects);
+    FcObjectSetDestroy(objects);
+    FcPatternDestroy(pattern);
+    if (fonts == nullptr) return std::nullopt;
+    std::vector<FontFile> candidates;
+    for (int i = 0; i < fonts->nfont; ++i) {
+        FontFile font{PatternString(fonts->fonts[i], FC_FILE), PatternString(fonts->fonts[i], FC_FAMILY)};
+        if (!font.path.empty()) candidates.push_back(font);
+    }
+    FcFontSetDestroy(fonts);
+    if (candidates.empty()) return std::nullopt;
+    return *std::min_element(candidates.begin(), candidates.end(), [](const FontFile& a, const FontFile& b) {
+        return std::tie(a.family, a.path) < std::tie(b.family, b.path);
+    });
+}
+
+// Anti-aliased text through SDL_ttf, with the rendered strings of recent frames kept
+// (least recently used dropped first) since the screens print the same texts each frame.
+class TtfTextRenderer : public TextRenderer {
+public:
+    explicit TtfTextRenderer(std::string path) : path_(std::move(path)) {}
+
+    ~TtfTextRenderer() override {
+        for (auto& [size, font] : fonts_) {
+            if (font != nullptr) TTF_CloseFont(font);
+        }
+        TTF_Quit();
+    }
+
+    TtfTextRenderer(const TtfTextRenderer&) = delete;
+    TtfTextRenderer& operator=(const TtfTextRenderer&) = delete;
+
+    // Opens the font at 12 pt once to make sure the file is usable.
+    bool Usable() { return FontAt(12) != nullptr; }
+
+    const TextMask& Render(std::string_view utf8, int pointSize) override {
+        std::string key = std::to_string(pointSize);
+        key += '\n';
+        key += utf8;
+        if (auto hit = index_.find(key); hit != index_.end()) {
+            recent_.splice(recent_.begin(), recent_, hit->second);
+            return hit->second->second;
+        }
+        if (recent_.size() >= kCachedStrings) {
+            index_.erase(recent_.back().first);
+            recent_.pop_back();
+        }
+        recent_.emplace_front(key, RenderMask(utf8, pointSize));
+        index_.emplace(std::move(key), recent_.begin());
+        return recent_.front().second;
+    }
+
+private:
+    TTF_Font* FontAt(int pointSize) {
+        auto it = fonts_.find(pointSize);
+        if (it == fonts_.end()) {
+            it = fonts_.emplace(pointSize, TTF_OpenFontDPI(path_.c_str(), std::max(pointSize, 1), kDpi, kDpi)).first;
+        }
+        return it->second;
+    }
+
+    TextMask RenderMask(std::string_view utf8, int pointSize) {
+        TextMask mask;
+        TTF_Font* font = FontAt(pointSize);
+        if (font == nullptr || utf8.empty()) return mask;
+        const std::string text(utf8);
+        SDL_Surface* rendered = TTF_RenderUTF8_Blended(font, text.c_str(), SDL_Color{255, 255, 255, 255});
+        if (rendered == nullptr) return mask;
+        CopyAlpha(rendered, mask);
+        SDL_FreeSurface(rendered);
+        return mask;
+    }
+
+    static void CopyAlpha(SDL_Surface* surface, TextMask& mask) {
+        const SDL_PixelFormat* format = surface->format;
+        if (format->BytesPerPixel != 4 || format->Amask == 0) return;
+        if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
+        mask.width = surface->w;
+        mask.height = surface->h;
+        mask.alpha.resize(static_cast<size_t>(mask.width) * mask.height);
+        for (int y = 0; y < mask.height; ++y) {
+            const auto* row = reinterpret_cast<const Uint32*>(static_cast<const Uint8*>(surface->pixels) + y * surface->pitch);
+            uint8_t* out = mask.alpha.data() + static_cast<size_t>(y) * mask.width;
+            for (int x = 0; x < mask.width; ++x) out[x] = static_cast<uint8_t>((row[x] & format->Amask) >> format->Ashift);
+        }
+        if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+    }
+
+    using Entry = std::pair<std::string, TextMask>;
+
+    std::string path_;
+    std::map<int, TTF_Font*> fonts_;
+    std::list<Entry> recent_;
+    std::unordered_map<std::string, std::list<Entry>::iterator> index_;
+};
+
+}  // namespace
+
+std::optional<FontFile> FindGameFont(std::string& error) {
+    FcConfig* config = FcInitLoadConfigAndFonts();
+    if (config == nullptr) {
+        error = "fontconfig could not be initialised";
+        return std::nullopt;
+    }
+    std::optional<FontFile> font = MatchPreferred(config);
+    if (!font) font = AnyJapaneseFont(config);
+    FcConfigDestroy(config);
+    if (!font) error = "no font that can show Japanese text is installed (install fonts-ipafont-gothic)";
+    return font;
+}
+
+std::unique_ptr<TextRenderer> CreateTextRenderer(const FontFile& font, std::string& error) {
+    if (TTF_Init() != 0) {
+        error = std::string("the font renderer could not start: ") + TTF_GetError();
+        return nullptr;
+    }
+    auto renderer = std::make_unique<TtfTextRenderer>(font.path);
+    if (!renderer->Usable()) {
+        error = "the font " + font.path + " could not be opened: " + TTF_GetError();
+        return nullptr;
+    }
+    return renderer;
+}
+
+std::unique_ptr<TextRenderer> CreateTextRenderer(std::string& error) {
+    std::optional<FontFile> font = FindGameFont(error);
+    if (!font) return nullptr;
+    return CreateTextRenderer(*font, error);
+}
+
+}  // namespace kelo

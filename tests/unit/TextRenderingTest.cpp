@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "draw/Painter.h"
+#include "platform/common/TextRendering.h"
+
+namespace kelo {
+namespace {
+
+struct Ink {
+    int top = -1, bottom = -1, left = -1, right = -1;
+    long total = 0;
+};
+
+Ink InkOf(const TextMask& mask) {
+    Ink ink;
+    for (int y = 0; y < mask.height; ++y) {
+        for (int x = 0; x < mask.width; ++x) {
+            const int a = mask.alpha[static_cast<size_t>(y) * mask.width + x];
+            if (a == 0) continue;
+            ink.total += a;
+            if (ink.top < 0) ink.top = y;
+            ink.bottom = y;
+            if (ink.left < 0 || x < ink.left) ink.left = x;
+            ink.right = std::max(ink.right, x);
+        }
+    }
+    return ink;
+}
+
+class TextRendering : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        std::string error;
+        renderer_ = CreateTextRenderer(error).release();
+        ASSERT_NE(renderer_, nullptr) << error;
+    }
+    static void TearDownTestSuite() {
+        delete renderer_;
+        renderer_ = nullptr;
+    }
+    TextRenderer& Text() { return *renderer_; }
+
+    static TextRenderer* renderer_;
+};
+
+TextRenderer* TextRendering::renderer_ = nullptr;
+
+TEST(FontSearch, FindsIpaPGothic) {
+    std::string error;
+    const auto font = FindGameFont(error);
+    ASSERT_TRUE(font.has_value()) << error;
+    EXPECT_EQ(font->family, "IPAPGothic");
+    EXPECT_NE(font->path.find("ipagp"), std::string::npos) << font->path;
+}
+
+TEST(FontSearch, UnopenableFileIsReportedNotReturned) {
+    std::string error;
+    EXPECT_EQ(CreateTextRenderer(FontFile{"/nonexistent/font.ttf", "Nothing"}, error), nullptr);
+    EXPECT_NE(error.find("/nonexistent/font.ttf"), std::string::npos) << error;
+}
+
+TEST_F(TextRendering, TwelvePointsIsASixteenPixelEm) {
+    const TextMask& day = Text().Render("日", 12);
+    EXPECT_EQ(day.height, 16);
+    EXPECT_EQ(day.width, 16);
+    const Ink ink = InkOf(day);
+    EXPECT_GE(ink.bottom - ink.top + 1, 12);
+    EXPECT_LE(ink.bottom, 16);
+    const TextMask& big = Text().Render("日", 24);
+    EXPECT_EQ(big.height, 32);
+}
+
+TEST_F(TextRendering, CoverageIsAntiAliased) {
+    const TextMask& mask = Text().Render("Ke-Lo Typing", 12);
+    bool partial = false, full = false;
+    for (uint8_t a : mask.alpha) {
+        partial |= a > 0 && a < 255;
+        full |= a == 255;
+    }
+    EXPECT_TRUE(partial);
+    EXPECT_TRUE(full);
+}
+
+TEST_F(TextRendering, JapaneseTextRenders) {
+    const TextMask& mask = Text().Render("キーボード中段キーのみ使用", 10);
+    const Ink ink = InkOf(mask);
+    EXPECT_GT(ink.total, 0);
+    EXPECT_GT(mask.width, 10 * mask.height);  // thirteen full-width characters
+}
+
+TEST_F(TextRendering, EmptyTextHasNoCoverage) {
+    const TextMask& mask = Text().Render("", 12);
+    EXPECT_EQ(mask.width * mask.height, 0);
+}
+
+TEST_F(TextRendering, CachedMasksMatchFreshOnesAfterEviction) {
+    const TextMask first = Text().Render("Plase Wait...", 16);
+    EXPECT_EQ(Text().Render("Plase Wait...", 16).alpha, first.alpha);
+    EXPECT_NE(Text().Render("Plase Wait...", 17).width, first.width);
+    for (int i = 0; i < 300; ++i) Text().Render(std::to_string(i), 10);
+    const TextMask& again = Text().Render("Plase Wait...", 16);
+    EXPECT_EQ(again.width, first.width);
+    EXPECT_EQ(again.alpha, first.alpha);
+}
+
+TEST_F(TextRendering, PrintingChangesOnlyGlyphPixels) {
+    // A checkered background shows any box painted behind the glyphs.
+    Surface s(120, 40, kBlack, Rgb(255, 255, 0));
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 120; ++x) s.image.At(x, y) = (x + y) % 2 ? Rgb(0, 0, 90) : Rgb(30, 0, 0);
+    const Image before = s.image;
+    s.currentX = 5;
+    s.currentY = 7;
+    s.fontSize = 16;
+    Print(s, Text(), "GOAL!");
+    const TextMask& mask = Text().Render("GOAL!", 16);
+    int changed = 0;
+    for (int y = 0; y < 40; ++y) {
+        for (int x = 0; x < 120; ++x) {
+            const int mx = x - 5, my = y - 7;
+            const bool inCell = mx >= 0 && my >= 0 && mx < mask.width && my < mask.height;
+            const int alpha = inCell ? mask.alpha[static_cast<size_t>(my) * mask.width + mx] : 0;
+            if (alpha == 0) {
+                ASSERT_EQ(s.image.At(x, y), before.At(x, y)) << x << "," << y;
+            } else if (alpha == 255) {
+                ASSERT_EQ(s.image.At(x, y), Rgb(255, 255, 0)) << x << "," << y;
+            }
+            changed += s.image.At(x, y) != before.At(x, y);
+        }
+    }
+    EXPECT_GT(changed, 50);
+}
+
+}  // namespace
+}  // namespace kelo
