@@ -1,6 +1,113 @@
 #include "screens/TitleScreen.h"
 
+#include <cstdlib>
+
+#include "app/Numeric.h"
+#include "draw/Helpers.h"
+#include "draw/StarField.h"
+#include "records/RecordFile.h"
+#include "run/Course.h"
+#include "run/World.h"
+#include "screens/ScreenParts.h"
+
 namespace kelo {
-// Not built yet: the game ends after start-up.
-Screen TitleScreen(Game&) { return Screen::None; }
+
+namespace {
+
+// 1 while wiping in, 2 on the loading frame, 0 once Space is taken.
+enum TitlePhase : uint8_t { kReady = 0, kWipingIn = 1, kLoading = 2 };
+
+struct TitleLocals {
+    uint8_t titlePhase = kWipingIn;
+    uint8_t spaceLatch = 1;
+    int16_t wipeWidth = 400;
+};
+
+const char* const kOpenCommands[] = {
+    "open snd/tap.wav Alias wavTip",     "open snd/sel.wav Alias wavSel",   "open snd/dec.wav Alias wavDec",
+    "open snd/extend.wav Alias wavExtend", "open snd/start.wav Alias wavGop", "open snd/goal.wav Alias wavGoal",
+    "open snd/bgm.mid Alias midBGM1",    "open snd/bgm2.mid Alias midBGM2", "open snd/chime.mid Alias midChime",
+};
+
+void EnterTitle(Game& game) {
+    GameState& s = game.state;
+    uint8_t shown = static_cast<uint8_t>(FloorInt(game.Rnd() * s.openCourses));
+    s.courseIndex = s.openCourses == 2 ? 0 : shown;
+    ResetRun(s);
+    FillStarField(game);
+}
+
+// Opens the sounds and refreshes the record file; the previous frame stays shown.
+void LoadEverything(Game& game) {
+    for (const char* command : kOpenCommands) game.SendSound(command);
+    LoadRecords(game);
+    SaveRecords(game);
+}
+
+void DrawTitleBand(Game& game) {
+    for (int i = 0; i <= 30; ++i) {
+        int y = 50 + 2 * i;
+        Line(game.PicBack, 0, y, 400, y, BasePlus(game.state, 10 * std::abs(i - 15)));
+    }
+    PrintText(game, "Ke-Lo Typing", 32, 50, BasePlus(game.state, 80), 42);
+    PrintText(game, "Ke-Lo Typing", 38, 50, BasePlus(game.state, 80), 42);
+    PrintText(game, "Ke-Lo Typing", 35, 50, Grey(240), 42);
+}
+
+void DrawStatusLine(Game& game, uint8_t titlePhase) {
+    if (titlePhase != kReady) {
+        for (int i = 0; i <= 6; ++i) PrintText(game, "Plase Wait...", static_cast<int16_t>(125 + i), 220, Grey(i * 40), 18);
+        return;
+    }
+    const Colour shadow = BasePlus(game.state, 20);
+    const Colour outline = BasePlus(game.state, 120);
+    PrintText(game, "Press Space Key", 108, 220, shadow, 18);
+    PrintText(game, "Press Space Key", 116, 220, shadow, 18);
+    PrintText(game, "Press Space Key", 111, 220, outline, 18);
+    PrintText(game, "Press Space Key", 113, 220, outline, 18);
+    PrintText(game, "Press Space Key", 112, 220, kWhite, 18);
+}
+
+void DrawTitleFrame(Game& game, uint8_t titlePhase) {
+    FilledBox(game.PicBack, 0, 0, 400, 300, BasePlus(game.state, 0));
+    DrawStarField(game);
+    DrawTitleBand(game);
+    DrawStatusLine(game, titlePhase);
+    PrintText(game, "製作： KAVI-noleb.", 275, 280, Grey(200), 10);
+    PrintText(game, "製作： KAVI-noleb.", 276, 280, Grey(200), 10);
+}
+
+// Runs frames until Space is taken (true) or the window is closing (false).
+bool RunTitleFrames(Game& game) {
+    TitleLocals t;
+    for (;;) {
+        game.WaitFrame(33);
+        if (game.Quitting()) return false;
+        if (t.titlePhase == kLoading) LoadEverything(game);
+        t.wipeWidth = NarrowerWipe(t.wipeWidth);
+        if (t.titlePhase != kReady && t.wipeWidth == 0) t.titlePhase = static_cast<uint8_t>((t.titlePhase + 1) % 3);
+        const bool space = game.KeyPressed(vk::Space);
+        if (!space) t.spaceLatch = 0;
+        if (t.titlePhase == kReady && t.spaceLatch == 0 && space) return true;
+        DrawTitleFrame(game, t.titlePhase);
+        DrawWipe(game, t.wipeWidth);
+        game.PresentFrame();
+    }
+}
+
+}  // namespace
+
+Screen TitleScreen(Game& game) {
+    EnterTitle(game);
+    game.WaitFrame(500);
+    if (!RunTitleFrames(game)) return Screen::None;
+
+    game.SendSound("play wavDec notify from 0");
+    if (!game.WaitForKey(vk::Space, true)) return Screen::None;
+    game.state.courseIndex = 0;
+    if (!PlayClosingWipe(game)) return Screen::None;
+    game.WaitFrame(500);
+    return Screen::Select;
+}
+
 }  // namespace kelo
