@@ -1,2 +1,24 @@
-// Not built yet.
-int main() { return 2; }
+// kelo-sim: the game without a window, driven by a script or the bot (see --help).
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/sim/SimError.h"
+#include "platform/sim/Simulation.h"
+
+int main(int argc, char** argv) {
+    try {
+        kelo::CommandLine commandLine = kelo::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+        if (commandLine.helpRequested) {
+            std::fputs(kelo::SimUsageText(), stdout);
+            return 0;
+        }
+        kelo::SimResult result = kelo::RunSimulation(commandLine.options);
+        if (!result.message.empty()) std::fprintf(stderr, "kelo-sim: %s\n", result.message.c_str());
+        return result.exitCode;
+    } catch (const kelo::SimUsageError& error) {
+        std::fprintf(stderr, "kelo-sim: %s\n", error.what());
+        return 2;
+    }
+}

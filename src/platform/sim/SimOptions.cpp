@@ -1,0 +1,226 @@
+#include "platform/sim/SimOptions.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/sim/SimError.h"
+
+namespace kelo {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+[[noreturn]] void Fail(const std::string& problem) { throw SimUsageError(problem); }
+
+template <typename Int>
+Int ParseInteger(const std::string& option, const std::string& text, Int low, Int high) {
+    Int value{};
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || text.empty() || value < low || value > high)
+        Fail(option + ": expected a whole number from " + std::to_string(low) + " to " + std::to_string(high) +
+             ", not \"" + text + "\"");
+    return value;
+}
+
+double ParseReal(const std::string& option, const std::string& text) {
+    double value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || text.empty() || !std::isfinite(value))
+        Fail(option + ": expected a number, not \"" + text + "\"");
+    return value;
+}
+
+Screen ParseStart(const std::string& text) {
+    if (text == "title") return Screen::Title;
+    if (text == "select") return Screen::Select;
+    if (text == "run") return Screen::Run;
+    Fail("--start: expected title, select or run, not \"" + text + "\"");
+}
+
+BotOptions ParseBot(const std::string& text) {
+    BotOptions bot;
+    const size_t comma = text.find(',');
+    bot.keysPerSecond = ParseReal("--bot", text.substr(0, comma));
+    if (bot.keysPerSecond <= 0 || bot.keysPerSecond > 1000) Fail("--bot: KPS must be above 0 and at most 1000");
+    if (comma != std::string::npos) {
+        bot.missChance = ParseReal("--bot", text.substr(comma + 1));
+        if (bot.missChance < 0 || bot.missChance > 1) Fail("--bot: MISS must be from 0 to 1");
+    }
+    return bot;
+}
+
+PngFrameChoice ParsePngFrames(const std::string& text) {
+    PngFrameChoice choice;
+    if (text == "all") return choice;
+    if (text.rfind("every:", 0) == 0) {
+        choice.mode = PngFrameChoice::Mode::Every;
+        choice.every = ParseInteger<int64_t>("--png-frames every:K", text.substr(6), 1, INT64_MAX);
+        return choice;
+    }
+    choice.mode = PngFrameChoice::Mode::List;
+    std::stringstream list(text);
+    for (std::string item; std::getline(list, item, ',');)
+        choice.frames.push_back(ParseInteger<int64_t>("--png-frames", item, 1, INT64_MAX));
+    if (choice.frames.empty() || text.back() == ',') Fail("--png-frames: expected all, N,M,... or every:K");
+    std::sort(choice.frames.begin(), choice.frames.end());
+    return choice;
+}
+
+std::vector<ScriptEvent> ReadScriptFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) Fail("--input: cannot read \"" + path + "\"");
+    std::stringstream text;
+    text << in.rdbuf();
+    return ParseScript(text.str());
+}
+
+// Splits "--name=value"; otherwise the value is the next argument.
+struct ArgReader {
+    const std::vector<std::string>& args;
+    size_t next = 0;
+
+    bool Done() const { return next >= args.size(); }
+    std::pair<std::string, std::optional<std::string>> NextOption() {
+        const std::string& arg = args[next++];
+        const size_t equals = arg.find('=');
+        if (arg.rfind("--", 0) == 0 && equals != std::string::npos) return {arg.substr(0, equals), arg.substr(equals + 1)};
+        return {arg, std::nullopt};
+    }
+    std::string Value(const std::string& option, std::optional<std::string> inline_) {
+        if (inline_) return *inline_;
+        if (Done()) Fail(option + ": missing value");
+        return args[next++];
+    }
+};
+
+}  // namespace
+
+bool PngFrameChoice::Wants(int64_t frame) const {
+    switch (mode) {
+        case Mode::All: return true;
+        case Mode::Every: return frame % every == 0;
+        case Mode::List: return std::binary_search(frames.begin(), frames.end(), frame);
+    }
+    return false;
+}
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    CommandLine result;
+    SimOptions& o = result.options;
+    bool pngFramesGiven = false;
+    std::optional<std::string> inputPath;
+    ArgReader reader{args};
+    while (!reader.Done()) {
+        auto [name, inlineValue] = reader.NextOption();
+        auto value = [&] { return reader.Value(name, inlineValue); };
+        auto path = [&] {
+            std::string text = value();
+            if (text.empty()) Fail(name + ": empty path");
+            return text;
+        };
+        if (name == "--help" || name == "-h") {
+            result.helpRequested = true;
+        } else if (name == "--seed") {
+            o.seed = ParseInteger<uint32_t>(name, value(), 0, UINT32_MAX);
+        } else if (name == "--records-dir") {
+            o.recordsDir = path();
+        } else if (name == "--clock-start") {
+            o.clockStart = ParseInteger<uint32_t>(name, value(), 0, UINT32_MAX);
+        } else if (name == "--frame-cost") {
+            o.frameCost = ParseInteger<uint32_t>(name, value(), 0, 100000);
+        } else if (name == "--frames") {
+            o.frames = ParseInteger<int64_t>(name, value(), 0, INT64_MAX - 1);
+        } else if (name == "--start") {
+            o.start = ParseStart(value());
+        } else if (name == "--course") {
+            o.course = ParseInteger<int>(name, value(), 0, kCourseCount - 1);
+        } else if (name == "--difficulty") {
+            o.difficulty = ParseInteger<int>(name, value(), 0, 1);
+        } else if (name == "--input") {
+            inputPath = path();
+        } else if (name == "--bot") {
+            o.bot = ParseBot(value());
+        } else if (name == "--runs") {
+            o.runs = ParseInteger<int>(name, value(), 1, 1000000);
+        } else if (name == "--trace") {
+            o.tracePath = path();
+        } else if (name == "--sound-log") {
+            o.soundLogPath = path();
+        } else if (name == "--png") {
+            o.pngDir = path();
+        } else if (name == "--png-frames") {
+            o.pngFrames = ParsePngFrames(value());
+            pngFramesGiven = true;
+        } else {
+            Fail("unknown option \"" + name + "\" (see --help)");
+        }
+        if (inlineValue && (name == "--help" || name == "-h")) Fail(name + " takes no value");
+    }
+    if (result.helpRequested) return result;
+    if (pngFramesGiven && o.pngDir.empty()) Fail("--png-frames needs --png DIR");
+    if (inputPath) o.script = ReadScriptFile(*inputPath);
+    ValidateOutputPlaces(o);
+    return result;
+}
+
+void ValidateOutputPlaces(const SimOptions& options) {
+    std::error_code error;
+    if (!fs::is_directory(options.recordsDir, error)) Fail("--records-dir: \"" + options.recordsDir + "\" is not a folder");
+    auto parentExists = [&](const std::string& path) {
+        fs::path parent = fs::path(path).parent_path();
+        return parent.empty() || fs::is_directory(parent, error);
+    };
+    for (auto [option, path] : {std::pair{"--trace", &options.tracePath}, std::pair{"--sound-log", &options.soundLogPath}}) {
+        if (path->empty()) continue;
+        if (!parentExists(*path)) Fail(std::string(option) + ": no folder for \"" + *path + "\"");
+        if (fs::is_directory(*path, error)) Fail(std::string(option) + ": \"" + *path + "\" is a folder");
+    }
+    if (!options.pngDir.empty()) {
+        bool usable = fs::is_directory(options.pngDir, error) || (!fs::exists(options.pngDir, error) && parentExists(options.pngDir));
+        if (!usable) Fail("--png: cannot use \"" + options.pngDir + "\" as a folder");
+    }
+}
+
+const char* SimUsageText() {
+    return R"(Usage: kelo-sim [options]
+Runs Ke-Lo Typing headless from start-up on: a virtual clock, scripted keys, no window,
+no sound device. Sound commands are only logged.
+
+  --seed N              seed of the game's random generator (default 1)
+  --records-dir DIR     folder of the record file kelodt.hsc (default: current folder)
+  --clock-start MS      first reading of the virtual clock (default 100000; wraps at 2^32)
+  --frame-cost MS       virtual time each presented frame takes to draw (default 0)
+  --frames N            stop when the game calls WaitFrame for the (N+1)-th time
+  --start SCREEN        title, select or run: the screen entered after start-up
+  --course C            course 0..8 for --start (default 0)
+  --difficulty D        0 Normal, 1 Hard (default 0)
+  --input FILE          key script, one event a line:
+                          FRAME down KEY | FRAME up KEY | FRAME tap KEY | FRAME close
+                        FRAME counts calls of WaitFrame from 1; # starts a comment.
+                        KEY: A-Z 0-9 COMMA PERIOD SPACE ESCAPE LEFT RIGHT UP DOWN SHIFT
+                        CTRL ALT ENTER BACKSPACE TAB DELETE or vk:N
+  --bot KPS[,MISS]      play by itself: Space on the title and course select, during a
+                        run at most KPS taps a second on the current targets, each a
+                        wrong letter with probability MISS (defaults 5 and 0)
+  --runs N              stop once the N-th run has ended and been left
+  --trace FILE          one JSON object per presented frame (game state and run values)
+  --sound-log FILE      one line per sound command: FRAME<TAB>COMMAND
+  --png DIR             save presented frames as DIR/frame-NNNNNN.png
+  --png-frames WHICH    all (default), N,M,... or every:K
+  --help                this text
+
+Ending: without --frames the simulation ends when the game ends (a close event), when
+--runs is reached, or after 1000000 frames at the latest (a note on stderr, exit 3).
+When the game waits for a key to change inside a frame (a Space or Escape release, say),
+the events of the next scripted frame are delivered at once; if none is left, nothing can
+change the key and the simulation ends with a note on stderr and exit code 3.
+Exit codes: 0 done, 2 bad option or script line (nothing written), 3 stalled or limit.
+)";
+}
+
+}  // namespace kelo

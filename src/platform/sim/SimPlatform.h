@@ -1,0 +1,80 @@
+#pragma once
+// The headless platform: a virtual millisecond clock, scripted key events, sound
+// commands passed to a listener, frames passed to a listener, no window and no lock.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "app/Game.h"
+#include "platform/Platform.h"
+#include "platform/sim/SimBot.h"
+#include "platform/sim/SimScript.h"
+
+namespace kelo {
+
+enum class SimEnd { GameEnded, FrameLimit, RunLimit, SafetyLimit, Stalled };
+
+// Thrown from inside the game's calls to stop the simulation where it stands; the
+// runner catches it. Nothing of the game runs after it (no close handling, no saving).
+struct SimStop {
+    SimEnd reason;
+    std::string message;
+};
+
+struct SimPlatformSettings {
+    uint32_t clockStart = 100000;
+    uint32_t frameCost = 0;
+    std::optional<int64_t> frameLimit;  // stop at call frameLimit + 1 of WaitFrame
+    int64_t safetyFrameLimit = 0;       // used when there is no frameLimit
+    std::optional<int> runLimit;
+    uint32_t seed = 1;
+    std::string recordsDir = ".";
+};
+
+class SimPlatform : public Platform {
+public:
+    SimPlatform(SimPlatformSettings settings, const std::vector<ScriptEvent>& script, TextRenderer& text);
+
+    // The game whose screens the platform watches (runs, the bot). Set before Form_Load.
+    void Attach(const Game& game) { game_ = &game; }
+    void SetBot(std::optional<SimBot> bot) { bot_ = std::move(bot); }
+    std::function<void(const Image& frame)> onPresent;
+    std::function<void(std::string_view command)> onSound;
+
+    int64_t FrameCalls() const { return frameCalls_; }
+    int RunsCompleted() const { return runsCompleted_; }
+
+    uint32_t Now() override { return clock_; }
+    void OnFrameWaitBegin() override;
+    void Sleep(uint32_t ms) override { clock_ += ms; }
+    void Yield(EventSink& sink, YieldKind kind) override;
+    void Present(const Image& frame) override;
+    void SendSound(std::string_view command) override;
+    bool OtherInstanceRunning() override { return false; }
+    uint32_t RandomSeed() override { return settings_.seed; }
+    TextRenderer& Text() override { return text_; }
+    std::optional<std::vector<uint8_t>> ReadRecordFile() override;
+    bool WriteRecordFile(const std::vector<uint8_t>& bytes) override;
+
+private:
+    void DeliverUpTo(EventSink& sink, int64_t frame);
+    void DeliverNextPendingFrame(EventSink& sink);
+    void Deliver(EventSink& sink, const ScriptEvent& event);
+    void LetBotPlay(EventSink& sink);
+    void NoteScreen();
+
+    SimPlatformSettings settings_;
+    TextRenderer& text_;
+    std::multimap<int64_t, ScriptEvent> pending_;
+    const Game* game_ = nullptr;
+    std::optional<SimBot> bot_;
+    uint32_t clock_;
+    int64_t frameCalls_ = 0;
+    int runsCompleted_ = 0;
+    Screen lastScreen_ = Screen::None;
+};
+
+}  // namespace kelo

@@ -1,0 +1,155 @@
+#include "platform/sim/SimTrace.h"
+
+#include <cmath>
+#include <cstdio>
+#include <type_traits>
+
+namespace kelo {
+
+namespace {
+
+class JsonObject {
+public:
+    template <typename T>
+    void Field(const char* name, const T& value) {
+        Key(name);
+        Value(value);
+    }
+    std::string Close() { return out_ + "}"; }
+
+private:
+    void Key(const char* name) {
+        out_ += out_.size() == 1 ? "\"" : ",\"";
+        out_ += name;
+        out_ += "\":";
+    }
+    void Value(float v) { Real(v, "%.9g"); }
+    void Value(double v) { Real(v, "%.17g"); }
+    void Value(const std::string& v) { out_ += JsonString(v); }
+    void Value(const char* v) { out_ += JsonString(v); }
+    void Value(const CourseRecord& r) {
+        out_ += "{\"times\":";
+        Value(r.times);
+        out_ += ",\"speeds\":";
+        Value(r.speeds);
+        out_ += "}";
+    }
+    template <typename T, size_t N>
+    void Value(const std::array<T, N>& values) {
+        out_ += "[";
+        for (size_t i = 0; i < N; ++i) {
+            if (i) out_ += ",";
+            Value(values[i]);
+        }
+        out_ += "]";
+    }
+    template <typename T>
+        requires std::is_integral_v<T>
+    void Value(T v) {
+        out_ += std::to_string(static_cast<long long>(v));
+    }
+    // JSON has no infinities or NaN; they would only appear through a fault in the game.
+    void Real(double v, const char* format) {
+        if (!std::isfinite(v)) {
+            out_ += "null";
+            return;
+        }
+        char buf[40];
+        std::snprintf(buf, sizeof buf, format, v);
+        out_ += buf;
+    }
+
+    std::string out_ = "{";
+};
+
+void AddGameState(JsonObject& json, const GameState& s) {
+    json.Field("quitRequested", s.quitRequested);
+    json.Field("lastFrameTime", s.lastFrameTime);
+    json.Field("loopIndex", s.loopIndex);
+    json.Field("loopIndex2", s.loopIndex2);
+    json.Field("courseIndex", s.courseIndex);
+    json.Field("difficulty", s.difficulty);
+    json.Field("openCourses", s.openCourses);
+    json.Field("clearMark", s.clearMark);
+    json.Field("courseRecords", s.courseRecords);
+    json.Field("courseNotes", s.courseNotes);
+    json.Field("courseLength", s.courseLength);
+    json.Field("checkpointDistance", s.checkpointDistance);
+    json.Field("stageTime", s.stageTime);
+    json.Field("difficultyRating", s.difficultyRating);
+    json.Field("backColour", s.backColour);
+    json.Field("starTint", s.starTint);
+    json.Field("starBand", s.starBand);
+    json.Field("bgmIndex", s.bgmIndex);
+    json.Field("keyPoolSize", s.keyPoolSize);
+    json.Field("handPeriodTarget", s.handPeriodTarget);
+    json.Field("curveRate", s.curveRate);
+    json.Field("signKind", s.signKind);
+    json.Field("signTimer", s.signTimer);
+    json.Field("distance", s.distance);
+    json.Field("speed", s.speed);
+    json.Field("elapsedTime", s.elapsedTime);
+    json.Field("stageIndex", s.stageIndex);
+    json.Field("countdown", s.countdown);
+    json.Field("extendTimer", s.extendTimer);
+    json.Field("frameStartTime", s.frameStartTime);
+    json.Field("frameEndTime", s.frameEndTime);
+    json.Field("fpsSum", s.fpsSum);
+    json.Field("fpsFrames", s.fpsFrames);
+    json.Field("targetQueue", s.targetQueue);
+    json.Field("targetKey", s.targetKey);
+    json.Field("keyLatch", s.keyLatch);
+    json.Field("handPeriod", s.handPeriod);
+    json.Field("handWait", s.handWait);
+    json.Field("keyTally", s.keyTally);
+    json.Field("missShake", s.missShake);
+    json.Field("queueJitter", s.queueJitter);
+    json.Field("hitFlash", s.hitFlash);
+    json.Field("hitFlashSlot", s.hitFlashSlot);
+    json.Field("letterSpacing", s.letterSpacing);
+    json.Field("letterSpacingTarget", s.letterSpacingTarget);
+    json.Field("queueScroll", s.queueScroll);
+    json.Field("warpCharge", s.warpCharge);
+    json.Field("warpLevel", s.warpLevel);
+}
+
+void AddRunLocals(JsonObject& json, const RunLocals& r) {
+    json.Field("endTimer", r.endTimer);
+    json.Field("newRank", r.newRank);
+    json.Field("loadLevel", r.loadLevel);
+    json.Field("ringSlot", r.ringSlot);
+    json.Field("frameTime", r.frameTime);
+    json.Field("heldKey", r.heldKey);
+}
+
+}  // namespace
+
+std::string JsonString(std::string_view text) {
+    std::string out = "\"";
+    for (char c : text) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (u < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", u);
+            out += buf;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string TraceLine(const Game& game, int64_t frame, uint32_t clock) {
+    JsonObject json;
+    json.Field("frame", frame);
+    json.Field("clock", clock);
+    json.Field("screen", ScreenName(game.screen));
+    AddGameState(json, game.state);
+    if (game.screen == Screen::Run) AddRunLocals(json, game.run);
+    return json.Close();
+}
+
+}  // namespace kelo

@@ -1,0 +1,136 @@
+#include "platform/sim/Simulation.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+#include "platform/common/Png.h"
+#include "platform/sim/SimError.h"
+#include "platform/sim/SimTrace.h"
+
+namespace kelo {
+
+namespace {
+
+struct FileClose {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileClose>;
+
+// Until the shared font renderer is on main every string renders as empty coverage.
+class BlankText : public TextRenderer {
+public:
+    const TextMask& Render(std::string_view, int) override { return mask_; }
+
+private:
+    TextMask mask_;
+};
+
+FilePtr OpenOutput(const std::string& path, const char* option) {
+    if (path.empty()) return nullptr;
+    FilePtr file(std::fopen(path.c_str(), "wb"));
+    if (!file) throw SimUsageError(std::string(option) + ": cannot write \"" + path + "\"");
+    return file;
+}
+
+void CheckRanges(const SimOptions& options) {
+    if (options.course < 0 || options.course >= kCourseCount) throw SimUsageError("--course: must be 0 to 8");
+    if (options.difficulty < 0 || options.difficulty > 1) throw SimUsageError("--difficulty: must be 0 or 1");
+    if (options.frames && *options.frames < 0) throw SimUsageError("--frames: must not be negative");
+    if (options.runs && *options.runs < 1) throw SimUsageError("--runs: must be at least 1");
+    if (options.bot && (options.bot->keysPerSecond <= 0 || options.bot->missChance < 0 || options.bot->missChance > 1))
+        throw SimUsageError("--bot: KPS must be above 0 and MISS from 0 to 1");
+    if (options.pngFrames.mode == PngFrameChoice::Mode::Every && options.pngFrames.every < 1)
+        throw SimUsageError("--png-frames: every:K needs K of at least 1");
+}
+
+// The files a simulation writes, opened only once every option has been checked.
+class SimOutputs {
+public:
+    explicit SimOutputs(const SimOptions& options)
+        : trace_(OpenOutput(options.tracePath, "--trace")),
+          soundLog_(OpenOutput(options.soundLogPath, "--sound-log")),
+          pngDir_(options.pngDir),
+          pngFrames_(options.pngFrames) {
+        std::error_code error;
+        if (!pngDir_.empty()) std::filesystem::create_directory(pngDir_, error);
+        if (!pngDir_.empty() && !std::filesystem::is_directory(pngDir_, error))
+            throw SimUsageError("--png: cannot create \"" + pngDir_ + "\"");
+    }
+
+    void Frame(const Game& game, int64_t frame, uint32_t clock, const Image& image) {
+        if (trace_) {
+            std::string line = TraceLine(game, frame, clock);
+            line += '\n';
+            std::fwrite(line.data(), 1, line.size(), trace_.get());
+        }
+        if (!pngDir_.empty() && pngFrames_.Wants(frame)) {
+            char name[40];
+            std::snprintf(name, sizeof name, "/frame-%06lld.png", static_cast<long long>(frame));
+            SavePng(image, pngDir_ + name);
+        }
+    }
+
+    void Sound(int64_t frame, std::string_view command) {
+        if (soundLog_) std::fprintf(soundLog_.get(), "%lld\t%.*s\n", static_cast<long long>(frame),
+                                    static_cast<int>(command.size()), command.data());
+    }
+
+private:
+    FilePtr trace_;
+    FilePtr soundLog_;
+    std::string pngDir_;
+    PngFrameChoice pngFrames_;
+};
+
+SimPlatformSettings SettingsFrom(const SimOptions& options) {
+    SimPlatformSettings settings;
+    settings.clockStart = options.clockStart;
+    settings.frameCost = options.frameCost;
+    settings.frameLimit = options.frames;
+    settings.safetyFrameLimit = options.safetyFrameLimit;
+    settings.runLimit = options.runs;
+    settings.seed = options.seed;
+    settings.recordsDir = options.recordsDir;
+    return settings;
+}
+
+}  // namespace
+
+SimResult RunSimulation(const SimOptions& options) {
+    CheckRanges(options);
+    SimOutputs outputs(options);
+    BlankText text;
+    SimPlatform platform(SettingsFrom(options), options.script, text);
+    auto game = std::make_unique<Game>(platform);
+    platform.Attach(*game);
+    if (options.bot) platform.SetBot(SimBot(options.bot->keysPerSecond, options.bot->missChance, options.seed));
+
+    SimResult result;
+    platform.onSound = [&](std::string_view command) {
+        const int64_t frame = platform.FrameCalls();
+        result.sounds.push_back({frame, std::string(command)});
+        outputs.Sound(frame, command);
+        if (options.soundObserver) options.soundObserver(frame, command);
+    };
+    platform.onPresent = [&](const Image& image) {
+        const SimFrame frame{platform.FrameCalls(), platform.Now()};
+        outputs.Frame(*game, frame.frame, frame.clock, image);
+        if (options.observer) options.observer(*game, frame);
+    };
+
+    game->state.courseIndex = static_cast<uint8_t>(options.course);
+    game->state.difficulty = static_cast<uint8_t>(options.difficulty);
+    try {
+        Form_Load(*game, options.start);
+    } catch (const SimStop& stop) {
+        result.end = stop.reason;
+        result.message = stop.message;
+        result.exitCode = stop.reason == SimEnd::Stalled || stop.reason == SimEnd::SafetyLimit ? 3 : 0;
+    }
+    result.frameCalls = platform.FrameCalls();
+    result.runsCompleted = platform.RunsCompleted();
+    return result;
+}
+
+}  // namespace kelo

@@ -1,0 +1,48 @@
+#pragma once
+// The headless simulator as a library: runs the real game from Form_Load on with a
+// virtual clock and scripted keys, and reports every presented frame and every sound
+// command. kelo-sim is a thin command line around it; tests call it directly:
+//
+//   kelo::SimOptions options;
+//   options.start = kelo::Screen::Run;            // enter a run after start-up
+//   options.course = 3;
+//   options.script = kelo::ParseScript("25 tap F\n60 tap J\n");
+//   options.frames = 120;                          // stop at the 121st WaitFrame
+//   options.observer = [&](const kelo::Game& game, const kelo::SimFrame& frame) {
+//       if (frame.frame == 30) EXPECT_EQ(game.state.elapsedTime, 1);
+//   };
+//   kelo::SimResult result = kelo::RunSimulation(options);
+//   // result.sounds lists every sound command with the frame it was sent in.
+//
+// Files (trace, sound log, PNG frames) are written only when their paths are set.
+// Records are read from and written to options.recordsDir (default: current folder).
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/sim/SimOptions.h"
+#include "platform/sim/SimPlatform.h"
+
+namespace kelo {
+
+struct SimSound {
+    int64_t frame = 0;  // calls of WaitFrame before the command was sent
+    std::string command;
+};
+
+struct SimResult {
+    SimEnd end = SimEnd::GameEnded;
+    int exitCode = 0;     // 0, or 3 when the simulation stalled or hit the safety limit
+    std::string message;  // one line for stderr, empty when there is nothing to say
+    int64_t frameCalls = 0;
+    int runsCompleted = 0;
+    std::vector<SimSound> sounds;
+};
+
+// Throws SimUsageError for options out of range or output files that cannot be created
+// (before anything is written).
+SimResult RunSimulation(const SimOptions& options);
+
+}  // namespace kelo

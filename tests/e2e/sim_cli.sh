@@ -1,0 +1,40 @@
+#!/bin/bash
+# kelo-sim's command line: help, rejected options and script lines (exit 2, one line on
+# stderr, nothing written), and the sound log of start-up.
+set -u
+build=$1
+sim="$build/kelo-sim"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+"$sim" --help >"$work/help.txt" || fail "--help exited non-zero"
+grep -q -- '--png-frames' "$work/help.txt" || fail "--help does not list --png-frames"
+grep -q 'exit 3' "$work/help.txt" || fail "--help does not explain the stall and limit exit"
+
+expect_rejected() {
+    local why=$1; shift
+    rm -rf "$work/out"; mkdir "$work/out"
+    "$sim" --trace "$work/out/t.json" --sound-log "$work/out/s.log" --png "$work/out/png" \
+        --records-dir "$work/out" "$@" >"$work/stdout" 2>"$work/stderr"
+    local rc=$?
+    [ $rc -eq 2 ] || fail "$why: exit $rc, expected 2"
+    [ "$(wc -l <"$work/stderr")" -eq 1 ] || fail "$why: stderr is not one line: $(cat "$work/stderr")"
+    [ -z "$(ls -A "$work/out")" ] || fail "$why: wrote $(ls -A "$work/out")"
+}
+
+expect_rejected "unknown option" --fly
+expect_rejected "missing value" --frames
+expect_rejected "course out of range" --course 9
+expect_rejected "bad start" --start credits
+expect_rejected "bad bot" --bot fast
+printf '1 down SPACE\n2 smash SPACE\n' >"$work/bad.txt"
+expect_rejected "bad script line" --input "$work/bad.txt"
+grep -q 'line 2' "$work/stderr" || fail "bad script line: stderr does not name line 2"
+expect_rejected "missing script" --input "$work/none.txt"
+
+# Start-up sends the nine close commands before the first frame.
+"$sim" --sound-log "$work/s.log" --frames 0 --records-dir "$work" || fail "plain run failed"
+head -1 "$work/s.log" | grep -qP '^0\tclose wavTip$' || fail "first sound line: $(head -1 "$work/s.log")"
+sed -n 9p "$work/s.log" | grep -qP '^0\tclose midChime$' || fail "ninth sound line: $(sed -n 9p "$work/s.log")"
+echo "sim_cli: ok"
