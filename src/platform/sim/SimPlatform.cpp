@@ -1,17 +1,9 @@
 #include "platform/sim/SimPlatform.h"
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-
 namespace kelo {
 
-namespace {
-constexpr const char* kRecordFileName = "kelodt.hsc";
-}
-
 SimPlatform::SimPlatform(SimPlatformSettings settings, const std::vector<ScriptEvent>& script, TextRenderer& text)
-    : settings_(std::move(settings)), text_(text), clock_(settings_.clockStart) {
+    : settings_(std::move(settings)), text_(text), records_(settings_.recordsDir), clock_(settings_.clockStart) {
     for (const ScriptEvent& event : script) pending_.emplace(event.frame, event);
 }
 
@@ -94,24 +86,8 @@ void SimPlatform::SendSound(std::string_view command) {
     if (onSound) onSound(command);
 }
 
-std::optional<std::vector<uint8_t>> SimPlatform::ReadRecordFile() {
-    std::ifstream in(std::filesystem::path(settings_.recordsDir) / kRecordFileName, std::ios::binary);
-    if (!in) return std::nullopt;
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+std::optional<std::vector<uint8_t>> SimPlatform::ReadRecordFile() { return records_.Read(); }
 
-bool SimPlatform::WriteRecordFile(const std::vector<uint8_t>& bytes) {
-    namespace fs = std::filesystem;
-    const fs::path target = fs::path(settings_.recordsDir) / kRecordFileName;
-    const fs::path temporary = fs::path(settings_.recordsDir) / (std::string(kRecordFileName) + ".tmp");
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        if (!out.flush()) return false;
-    }
-    std::error_code error;
-    fs::rename(temporary, target, error);
-    return !error;
-}
+bool SimPlatform::WriteRecordFile(const std::vector<uint8_t>& bytes) { return records_.Write(bytes); }
 
 }  // namespace kelo

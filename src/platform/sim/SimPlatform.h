@@ -10,6 +10,7 @@
 
 #include "app/Game.h"
 #include "platform/Platform.h"
+#include "platform/common/RecordStore.h"
 #include "platform/sim/SimBot.h"
 #include "platform/sim/SimScript.h"
 
@@ -68,6 +69,8 @@ private:
 
     SimPlatformSettings settings_;
     TextRenderer& text_;
+    // The --records-dir folder only: the simulator never falls back to the user's data.
+    RecordStore records_;
     std::multimap<int64_t, ScriptEvent> pending_;
     const Game* game_ = nullptr;
     std::optional<SimBot> bot_;
