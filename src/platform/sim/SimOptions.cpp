@@ -219,7 +219,8 @@ Ending: without --frames the simulation ends when the game ends (a close event),
 When the game waits for a key to change inside a frame (a Space or Escape release, say),
 the events of the next scripted frame are delivered at once; if none is left, nothing can
 change the key and the simulation ends with a note on stderr and exit code 3.
-Exit codes: 0 done, 2 bad option or script line (nothing written), 3 stalled or limit.
+Exit codes: 0 done, 1 no usable font, 2 bad option or script line (nothing written),
+3 stalled or at the safety limit.
 )";
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/common/Png.h"
+#include "platform/common/TextRendering.h"
 #include "platform/sim/SimError.h"
 #include "platform/sim/SimTrace.h"
 
@@ -17,14 +18,13 @@ struct FileClose {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileClose>;
 
-// Until the shared font renderer is on main every string renders as empty coverage.
-class BlankText : public TextRenderer {
-public:
-    const TextMask& Render(std::string_view, int) override { return mask_; }
-
-private:
-    TextMask mask_;
-};
+// The font is found and opened once per process: tests run many simulations.
+TextRenderer* GameFont(std::string& error) {
+    static std::string fontError;
+    static std::unique_ptr<TextRenderer> renderer = CreateTextRenderer(fontError);
+    error = fontError;
+    return renderer.get();
+}
 
 FilePtr OpenOutput(const std::string& path, const char* option) {
     if (path.empty()) return nullptr;
@@ -99,9 +99,16 @@ SimPlatformSettings SettingsFrom(const SimOptions& options) {
 
 SimResult RunSimulation(const SimOptions& options) {
     CheckRanges(options);
+    std::string fontError;
+    TextRenderer* text = GameFont(fontError);
+    if (!text) {
+        SimResult noFont;
+        noFont.exitCode = 1;
+        noFont.message = fontError;
+        return noFont;
+    }
     SimOutputs outputs(options);
-    BlankText text;
-    SimPlatform platform(SettingsFrom(options), options.script, text);
+    SimPlatform platform(SettingsFrom(options), options.script, *text);
     auto game = std::make_unique<Game>(platform);
     platform.Attach(*game);
     if (options.bot) platform.SetBot(SimBot(options.bot->keysPerSecond, options.bot->missChance, options.seed));

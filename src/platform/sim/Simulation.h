@@ -34,7 +34,7 @@ struct SimSound {
 
 struct SimResult {
     SimEnd end = SimEnd::GameEnded;
-    int exitCode = 0;     // 0, or 3 when the simulation stalled or hit the safety limit
+    int exitCode = 0;     // 0; 1 without a usable font; 3 stalled or at the safety limit
     std::string message;  // one line for stderr, empty when there is nothing to say
     int64_t frameCalls = 0;
     int runsCompleted = 0;
