@@ -1,6 +1,149 @@
 #include "run/World.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "app/Numeric.h"
+#include "draw/StarField.h"
+
 namespace kelo {
-// Not built yet.
-void FillStarField(Game&) {}
-void DrawWorld(Game&) {}
+
+namespace {
+
+constexpr int kView = 300;             // the view and each history frame are 300 x 300
+constexpr int kHistoryFrames = 10;
+constexpr int32_t kFarDepth = 80000;
+constexpr int32_t kNearDepth = 30000;  // stars this close are drawn 2 x 2
+constexpr double kRadiansPerDegree = 0.017453292519943278;
+
+// The rotation of one frame, held in singles as the world's numbers are.
+struct Turn {
+    float cos = 1;
+    float sin = 0;
+};
+
+Turn TurnOfFrame(const GameState& s) {
+    const float theta = static_cast<float>(static_cast<double>(s.curveRate) * s.speed * kRadiansPerDegree);
+    return {static_cast<float>(std::cos(static_cast<double>(theta))),
+            static_cast<float>(std::sin(static_cast<double>(theta)))};
+}
+
+void CountDownSign(GameState& s) { s.signTimer = CountDown(s.signTimer); }
+
+// The charge decays by 2 a frame; the level climbs toward it (2 a frame below 40, 1
+// above) and drops to it at once when the charge falls below.
+void UpdateWarp(GameState& s) {
+    s.warpCharge = static_cast<int16_t>(std::max(s.warpCharge - 2, 0));
+    const int step = s.warpLevel < 40 ? 2 : 1;
+    const int ceiling = std::min<int>(s.warpCharge, 109);
+    s.warpLevel = static_cast<int16_t>(std::min(s.warpLevel + step, ceiling));
+}
+
+void ClearStarLayer(Game& game) {
+    const auto& c = game.state.backColour;
+    FillRect(game.PicBBack.image, 0, 0, kView, kView, kWhite);
+    FillRect(game.PicBMask.image, 0, 0, kView, kView, Rgb(c[0], c[1], c[2]));
+}
+
+void Respawn(Star& star, Game& game) {
+    const GameState& s = game.state;
+    star.x = static_cast<float>(game.Rnd() * 80000 - 40000 + static_cast<double>(s.curveRate) * 600000);
+    star.y = static_cast<float>(game.Rnd() * s.starBand[0] + s.starBand[1]);
+    star.z = kFarDepth;
+}
+
+// The new x uses the depth just moved, and the new depth uses the x just turned.
+void Move(Star& star, float speed, Turn turn) {
+    star.z = RoundHalfEven(star.z - static_cast<double>(speed) * 160);
+    star.x = static_cast<float>(static_cast<double>(turn.cos) * star.x - static_cast<double>(turn.sin) * star.z);
+    star.z = RoundHalfEven(static_cast<double>(turn.sin) * star.x + static_cast<double>(turn.cos) * star.z);
+}
+
+bool Visible(const ProjectedStar& p, int32_t z) {
+    return std::abs(p.sx - 150) <= 150 && std::abs(p.sy - 150) <= 150 && z <= kFarDepth;
+}
+
+// Colour plane first, then the mask, pixel by pixel; both images clip at 300.
+void Plot(Game& game, const ProjectedStar& p) {
+    Image& colour = game.PicBBack.image;
+    Image& mask = game.PicBMask.image;
+    SetPixelV(colour, p.sx, p.sy, p.colour);
+    SetPixelV(mask, p.sx, p.sy, kWhite);
+    if (!p.near) return;
+    SetPixelV(colour, p.sx + 1, p.sy, p.colour);
+    SetPixelV(colour, p.sx, p.sy + 1, p.colour);
+    SetPixelV(colour, p.sx + 1, p.sy + 1, p.colour);
+    SetPixelV(mask, p.sx + 1, p.sy, kWhite);
+    SetPixelV(mask, p.sx, p.sy + 1, kWhite);
+    SetPixelV(mask, p.sx + 1, p.sy + 1, kWhite);
+}
+
+void MoveAndDrawStars(Game& game) {
+    GameState& s = game.state;
+    const Turn turn = TurnOfFrame(s);
+    for (int i = FirstProcessedStar(game.run.loadLevel); i < kStarCount; ++i) {
+        Star& star = s.stars[i];
+        if (star.z < 1 || star.z > kFarDepth) {
+            Respawn(star, game);
+            continue;
+        }
+        Move(star, s.speed, turn);
+        const ProjectedStar p = ProjectStar(star, s);
+        if (Visible(p, star.z)) Plot(game, p);
+    }
+}
+
+void StoreInHistory(Game& game) {
+    const int x = kView * game.run.ringSlot;
+    BitBlt(game.PicWarp.image, x, 0, kView, kView, game.PicBBack.image, 0, 0, BlitMode::Copy);
+    BitBlt(game.PicWarpMask.image, x, 0, kView, kView, game.PicBMask.image, 0, 0, BlitMode::Copy);
+}
+
+// Mask OR'ed in first, then the colour plane AND'ed over it.
+void LayOver(Image& view, const Image& colour, const Image& mask, int sourceX) {
+    BitBlt(view, 0, 0, kView, kView, mask, sourceX, 0, BlitMode::Or);
+    BitBlt(view, 0, 0, kView, kView, colour, sourceX, 0, BlitMode::And);
+}
+
+// Oldest stored frame first: slot ringSlot + 1 is nine frames back.
+void ComposeView(Game& game) {
+    Image& view = game.PicBack.image;
+    FillRect(view, 0, 0, kView, kView, kBlack);
+    const int count = StreakFrameCount(game.state.warpLevel, game.run.loadLevel);
+    for (int k = 1; k <= count; ++k) {
+        const int slot = (game.run.ringSlot + k) % kHistoryFrames;
+        LayOver(view, game.PicWarp.image, game.PicWarpMask.image, kView * slot);
+    }
+    LayOver(view, game.PicBBack.image, game.PicBMask.image, 0);
+}
+
+}  // namespace
+
+int FirstProcessedStar(uint8_t loadLevel) { return std::max(loadLevel - 10, 1) * 10; }
+
+int StreakFrameCount(int16_t warpLevel, uint8_t loadLevel) {
+    const int n = warpLevel / 10;
+    if (n <= 0) return 0;
+    return std::max((n - 1) - std::min<int>(loadLevel, 10), 0);
+}
+
+void FillStarField(Game& game) {
+    GameState& s = game.state;
+    for (Star& star : s.stars) {
+        star.x = static_cast<float>(game.Rnd() * 80000 - 40000);
+        star.y = static_cast<float>(game.Rnd() * s.starBand[0] + s.starBand[1]);
+        star.z = RoundHalfEven(game.Rnd() * 80000);
+    }
+}
+
+void DrawWorld(Game& game) {
+    CountDownSign(game.state);
+    UpdateWarp(game.state);
+    ClearStarLayer(game);
+    MoveAndDrawStars(game);
+    StoreInHistory(game);
+    ComposeView(game);
+}
+
 }  // namespace kelo
