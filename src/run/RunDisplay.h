@@ -1,4 +1,8 @@
 #pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
 #include "app/Game.h"
 
 namespace kelo {
@@ -11,5 +15,32 @@ void DrawHitFlashes(Game& game, int hand);
 void DrawRunOverlay(Game& game);
 // "GOAL!" or "GAME OVER" panel, built up by the end timer.
 void DrawResultPanel(Game& game);
+
+// One hit disc at level v (50 at the hit, falling to 2), over the course's back colour.
+struct HitDisc {
+    float radius;
+    Colour fill;
+    Colour outline;
+};
+HitDisc HitDiscAt(uint8_t level, const GameState& state);
+
+// The road sign blinks (drawn on even timer values) from 49 down to 30, then stays.
+bool RoadSignShown(uint8_t signTimer);
+// Draws sign kind 0 (straight on), 1 (left curve) or 2 (right curve) into PicBack.
+void DrawRoadSign(Game& game, uint8_t kind);
+
+// One printed copy of a result panel text.
+struct PanelText {
+    std::string text;
+    int16_t x;
+    int16_t y;
+    Colour colour;
+    uint8_t size;
+};
+// Every copy the result panel prints this frame, in drawing order.
+std::vector<PanelText> ResultPanelTexts(const GameState& state, const RunLocals& run);
+
+// "TypeSpeed: 96 keys/min." for the run's touches and time so far.
+std::string TypeSpeedLine(const GameState& state);
 
 }  // namespace kelo
