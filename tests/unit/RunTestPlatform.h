@@ -1,6 +1,6 @@
 #pragma once
 // A bare platform for the run's unit tests: a clock that moves only when the game
-// sleeps, key events pushed by the test, sounds collected, no text and no files.
+// sleeps, sounds collected, marker text, no events and no files.
 
 #include <deque>
 #include <string>
@@ -11,12 +11,24 @@
 
 namespace kelo::testing {
 
-class BlankText : public TextRenderer {
+// Every text is one opaque pixel at its top-left corner, so a print paints exactly the
+// pixel of its position in its colour; the texts and sizes are kept in order.
+class MarkerText : public TextRenderer {
 public:
-    const TextMask& Render(std::string_view, int) override { return mask_; }
+    struct Printed {
+        std::string text;
+        int size;
+        bool operator==(const Printed&) const = default;
+    };
+    std::vector<Printed> printed;
+
+    const TextMask& Render(std::string_view utf8, int pointSize) override {
+        printed.push_back({std::string(utf8), pointSize});
+        return mask_;
+    }
 
 private:
-    TextMask mask_;
+    TextMask mask_{1, 1, {255}};
 };
 
 class RunTestPlatform : public Platform {
@@ -32,11 +44,12 @@ public:
     bool OtherInstanceRunning() override { return false; }
     uint32_t RandomSeed() override { return 7; }
     TextRenderer& Text() override { return text_; }
+    MarkerText& Marker() { return text_; }
     std::optional<std::vector<uint8_t>> ReadRecordFile() override { return std::nullopt; }
     bool WriteRecordFile(const std::vector<uint8_t>&) override { return true; }
 
 private:
-    BlankText text_;
+    MarkerText text_;
 };
 
 }  // namespace kelo::testing
