@@ -95,29 +95,6 @@ void RaiseEndTimer(Game& game, int by) {
     game.run.endTimer = static_cast<int16_t>(std::min<int>(game.run.endTimer + by, kEndTimerMax));
 }
 
-// Steps 6 to 14 of a frame: speed, distance, clocks, stages and the end of the run.
-void AdvanceRun(Game& game) {
-    GameState& s = game.state;
-    RunLocals& run = game.run;
-    s.speed = DecayedSpeed(s.speed);
-    s.distance += s.speed;
-    run.ringSlot = static_cast<uint8_t>((run.ringSlot + 1) % 10);
-    s.extendTimer = CountDown(s.extendTimer);
-    // At or past the last game second: a slow frame may jump over exactly 999.
-    if (TruncDiv(s.elapsedTime, kMsPerGameSecond) >= kLastGameSecond) s.stageTime[s.stageIndex] = 0;
-
-    const bool finished = s.distance >= s.courseLength || s.elapsedTime == 0;
-    if (!finished && s.stageTime[s.stageIndex] != 0) {
-        FlyClocks(game);
-    } else if (s.elapsedTime == 0) {
-        s.countdown = std::max<uint8_t>(CountDown(s.countdown), kCountdownWaiting);
-    } else if (s.distance >= s.courseLength) {
-        if (run.endTimer == 0) GoalMoment(game);
-        RaiseEndTimer(game, 1);
-    }
-    if (s.stageTime[s.stageIndex] == 0) RaiseEndTimer(game, 3);
-}
-
 bool RunOngoing(const GameState& s) { return s.distance < s.courseLength && s.stageTime[s.stageIndex] > 0; }
 
 void DrawRunFrame(Game& game) {
@@ -144,6 +121,44 @@ int16_t SaturatingAdd16(int16_t sum, int32_t add) {
     return static_cast<int16_t>(std::clamp<int64_t>(total, -32768, 32767));
 }
 
+// The closing curtain of 21 steps, then the pause before course select. Closing the
+// window stops it at once: no pause and no next screen.
+Screen LeaveRun(Game& game) {
+    for (int width = 0; width <= 400; width += 20) {
+        game.state.loopIndex = static_cast<int16_t>(width);
+        game.WaitFrame(kFrameMs);
+        if (game.Quitting()) return Screen::None;
+        DrawWipe(game, game.state.loopIndex);
+        game.PresentFrame();
+    }
+    game.WaitFrame(500);
+    return Screen::Select;
+}
+
+}  // namespace
+
+void AdvanceRun(Game& game) {
+    GameState& s = game.state;
+    RunLocals& run = game.run;
+    s.speed = DecayedSpeed(s.speed);
+    s.distance += s.speed;
+    run.ringSlot = static_cast<uint8_t>((run.ringSlot + 1) % 10);
+    s.extendTimer = CountDown(s.extendTimer);
+    // At or past the last game second: a slow frame may jump over exactly 999.
+    if (TruncDiv(s.elapsedTime, kMsPerGameSecond) >= kLastGameSecond) s.stageTime[s.stageIndex] = 0;
+
+    const bool finished = s.distance >= s.courseLength || s.elapsedTime == 0;
+    if (!finished && s.stageTime[s.stageIndex] != 0) {
+        FlyClocks(game);
+    } else if (s.elapsedTime == 0) {
+        s.countdown = std::max<uint8_t>(CountDown(s.countdown), kCountdownWaiting);
+    } else if (s.distance >= s.courseLength) {
+        if (run.endTimer == 0) GoalMoment(game);
+        RaiseEndTimer(game, 1);
+    }
+    if (s.stageTime[s.stageIndex] == 0) RaiseEndTimer(game, 3);
+}
+
 void MeasureFrame(Game& game) {
     GameState& s = game.state;
     RunLocals& run = game.run;
@@ -167,22 +182,6 @@ void MeasureFrame(Game& game) {
         s.fpsFrames = 0;
     }
 }
-
-// The closing curtain of 21 steps, then the pause before course select. Closing the
-// window stops it at once: no pause and no next screen.
-Screen LeaveRun(Game& game) {
-    for (int width = 0; width <= 400; width += 20) {
-        game.state.loopIndex = static_cast<int16_t>(width);
-        game.WaitFrame(kFrameMs);
-        if (game.Quitting()) return Screen::None;
-        DrawWipe(game, game.state.loopIndex);
-        game.PresentFrame();
-    }
-    game.WaitFrame(500);
-    return Screen::Select;
-}
-
-}  // namespace
 
 Screen PlayRun(Game& game) {
     game.run = RunLocals{};

@@ -1,6 +1,6 @@
 #pragma once
 // A bare platform for the run's unit tests: a clock that moves only when the game
-// sleeps, sounds collected, marker text, no events and no files.
+// sleeps, sounds and record saves counted, marker text, no events.
 
 #include <deque>
 #include <string>
@@ -35,6 +35,7 @@ class RunTestPlatform : public Platform {
 public:
     uint32_t clock = 1000;
     std::vector<std::string> sounds;
+    int writes = 0;  // record file saves
 
     uint32_t Now() override { return clock; }
     void Sleep(uint32_t ms) override { clock += ms; }
@@ -46,7 +47,10 @@ public:
     TextRenderer& Text() override { return text_; }
     MarkerText& Marker() { return text_; }
     std::optional<std::vector<uint8_t>> ReadRecordFile() override { return std::nullopt; }
-    bool WriteRecordFile(const std::vector<uint8_t>&) override { return true; }
+    bool WriteRecordFile(const std::vector<uint8_t>&) override {
+        ++writes;
+        return true;
+    }
 
 private:
     MarkerText text_;
