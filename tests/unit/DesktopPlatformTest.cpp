@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "draw/Colour.h"
+#include "platform/sdl/SdlPlatform.h"
+
+namespace kelo {
+namespace {
+
+class NoText : public TextRenderer {
+public:
+    const TextMask& Render(std::string_view, int) override { return mask_; }
+
+private:
+    TextMask mask_;
+};
+
+struct RecordingSink : EventSink {
+    std::vector<std::string> events;
+    void OnKeyDown(int vk) override { events.push_back("down " + std::to_string(vk)); }
+    void OnKeyUp(int vk) override { events.push_back("up " + std::to_string(vk)); }
+    void OnCloseRequest() override { events.push_back("close"); }
+};
+
+// Runs on SDL's dummy video driver, which has no accelerated renderer: the window
+// works through the software fallback.
+class DesktopPlatform : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SDL_setenv("SDL_VIDEODRIVER", "dummy", 1);
+        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+        std::string error;
+        platform_ = SdlPlatform::Create(text_, [this](std::string_view c) { sounds_.emplace_back(c); }, error);
+        ASSERT_NE(platform_, nullptr) << error;
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+    }
+    void TearDown() override {
+        platform_.reset();
+        SDL_Quit();
+    }
+
+    static void PushKey(Uint32 type, SDL_Keycode key, SDL_Scancode scancode, bool repeat = false) {
+        SDL_Event event{};
+        event.type = type;
+        event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+        event.key.repeat = repeat ? 1 : 0;
+        event.key.keysym.sym = key;
+        event.key.keysym.scancode = scancode;
+        SDL_PushEvent(&event);
+    }
+
+    NoText text_;
+    std::vector<std::string> sounds_;
+    std::unique_ptr<SdlPlatform> platform_;
+};
+
+TEST_F(DesktopPlatform, WindowIsAFixedCaptionedClientAreaShownOnlyOnRequest) {
+    SDL_Window* window = platform_->Window();
+    EXPECT_STREQ(SDL_GetWindowTitle(window), "Ke-Lo Typing");
+    int width = 0, height = 0;
+    SDL_GetWindowSize(window, &width, &height);
+    EXPECT_EQ(width, 400);
+    EXPECT_EQ(height, 300);
+    EXPECT_FALSE(SDL_GetWindowFlags(window) & SDL_WINDOW_RESIZABLE);
+    EXPECT_TRUE(SDL_GetWindowFlags(window) & SDL_WINDOW_HIDDEN);
+    platform_->ShowWindow();
+    EXPECT_TRUE(SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN);
+    EXPECT_FALSE(SDL_IsTextInputActive());
+}
+
+TEST_F(DesktopPlatform, YieldDeliversKeysRepeatsAndCloseInOrder) {
+    PushKey(SDL_KEYDOWN, SDLK_f, SDL_SCANCODE_F);
+    PushKey(SDL_KEYDOWN, SDLK_f, SDL_SCANCODE_F, true);
+    PushKey(SDL_KEYDOWN, SDLK_UNKNOWN, SDL_SCANCODE_UNKNOWN);
+    PushKey(SDL_KEYUP, SDLK_f, SDL_SCANCODE_F);
+    PushKey(SDL_KEYDOWN, SDLK_COMMA, SDL_SCANCODE_COMMA);
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);
+
+    RecordingSink sink;
+    platform_->Yield(sink, YieldKind::FrameWait);
+    EXPECT_EQ(sink.events, (std::vector<std::string>{"down 70", "down 70", "up 70", "down 188", "close"}));
+
+    sink.events.clear();
+    platform_->Yield(sink, YieldKind::KeyWait);
+    EXPECT_TRUE(sink.events.empty());
+}
+
+TEST_F(DesktopPlatform, PresentShowsPackedColoursAsTheirChannels) {
+    Image frame(400, 300, Rgb(10, 20, 30));
+    frame.At(0, 0) = Rgb(255, 0, 0);
+    frame.At(399, 299) = Rgb(1, 2, 250);
+    platform_->Present(frame);
+
+    SDL_Renderer* renderer = SDL_GetRenderer(platform_->Window());
+    ASSERT_NE(renderer, nullptr);
+    auto pixelAt = [&](int x, int y) {
+        Uint8 rgba[4] = {};
+        const SDL_Rect one{x, y, 1, 1};
+        EXPECT_EQ(SDL_RenderReadPixels(renderer, &one, SDL_PIXELFORMAT_ABGR8888, rgba, 4), 0) << SDL_GetError();
+        return Rgb(rgba[0], rgba[1], rgba[2]);
+    };
+    EXPECT_EQ(pixelAt(0, 0), Rgb(255, 0, 0));
+    EXPECT_EQ(pixelAt(200, 150), Rgb(10, 20, 30));
+    EXPECT_EQ(pixelAt(399, 299), Rgb(1, 2, 250));
+}
+
+TEST_F(DesktopPlatform, SoundCommandsReachTheAudioBackendUnchanged) {
+    platform_->SendSound("play wavTip notify from 0");
+    platform_->SendSound("close midChime");
+    EXPECT_EQ(sounds_, (std::vector<std::string>{"play wavTip notify from 0", "close midChime"}));
+}
+
+}  // namespace
+}  // namespace kelo
