@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what the game needs, then builds and runs the whole test suite headless:
+# once as a normal build and once with AddressSanitizer and UndefinedBehaviorSanitizer.
+# Exits non-zero when anything fails.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+jobs="${KELO_JOBS:-2}"
+
+bash "$root/scripts/install-deps.sh"
+
+# No desktop and no sound card: the tests that need a display start their own X server.
+unset DISPLAY WAYLAND_DISPLAY
+export SDL_AUDIODRIVER=dummy
+
+build_and_test() {
+  local build="$1"
+  shift
+  echo "== $(basename "$build")"
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+  cmake --build "$build" -j"$jobs"
+  (cd "$build" && ctest --output-on-failure -j"$jobs")
+}
+
+build_and_test "$root/build" -DKELO_SANITIZE=OFF
+ASAN_OPTIONS="detect_leaks=1:abort_on_error=0" \
+LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0" \
+UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
+  build_and_test "$root/build-sanitize" -DKELO_SANITIZE=ON

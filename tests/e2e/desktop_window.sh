@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# The desktop game under a private X server: its window is captioned "Ke-Lo Typing" with
+# a fixed 400 x 300 client area, a second copy ends at once without a window and leaves
+# the first running, and a close request ends the game promptly with status 0.
+# Usage: desktop_window.sh BUILD_DIR SOURCE_DIR
+set -euo pipefail
+build="$(cd "$1" && pwd)"
+source_dir="$(cd "$2" && pwd)"
+game="$build/kelo-typing"
+probe=(/usr/bin/python3 "$source_dir/tests/e2e/desktop_x11.py")
+
+if [ -z "${KELO_UNDER_XVFB:-}" ]; then
+  exec env KELO_UNDER_XVFB=1 xvfb-run -a -s "-screen 0 640x480x24" bash "$0" "$@"
+fi
+
+work="$(mktemp -d)"
+game_pid=""
+cleanup() {
+  if [ -n "$game_pid" ] && kill -0 "$game_pid" 2>/dev/null; then kill -KILL "$game_pid"; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+mkdir -m 700 "$work/runtime" "$work/home"
+export XDG_RUNTIME_DIR="$work/runtime" HOME="$work/home" SDL_AUDIODRIVER=dummy
+cd "$build"
+
+# Returns once process $1 has ended or $2 seconds have passed; the status is in $ended.
+wait_for_exit() {
+  local pid="$1" deadline=$((SECONDS + $2))
+  ended=""
+  while [ $SECONDS -lt "$deadline" ]; do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      wait "$pid" && ended=0 || ended=$?
+      return
+    fi
+    sleep 0.1
+  done
+}
+
+# A copy that finds the instance lock taken ends at once, maps no window, exits 0.
+second_copy_ends_at_once() {
+  local started=$SECONDS result
+  result="$("${probe[@]}" maps -- timeout 20 "$game")"
+  [ "$result" = "exit=0 maps=0" ] || fail "second copy: $result (want exit=0 maps=0)"
+  [ $((SECONDS - started)) -le 5 ] || fail "second copy took $((SECONDS - started)) s to end"
+}
+
+echo "-- a copy started while the lock is held elsewhere"
+/usr/bin/python3 -c '
+import fcntl, os, sys, time
+fd = os.open(sys.argv[1], os.O_RDWR | os.O_CREAT, 0o600)
+fcntl.flock(fd, fcntl.LOCK_EX)
+print("locked", flush=True)
+time.sleep(60)' "$XDG_RUNTIME_DIR/kelo-typing.lock" > "$work/holder.out" &
+holder=$!
+for _ in $(seq 50); do grep -q locked "$work/holder.out" && break; sleep 0.1; done
+second_copy_ends_at_once
+kill "$holder"; wait "$holder" 2>/dev/null || true
+
+if grep -q 'Not built yet' "$source_dir/src/screens/TitleScreen.cpp"; then
+  # Without a title screen the game ends right after start-up: it must still show its
+  # window and end cleanly.
+  echo "-- start-up alone (no title screen yet)"
+  result="$("${probe[@]}" maps -- timeout 20 "$game")"
+  [ "$result" = "exit=0 maps=1" ] || fail "start-up: $result (want exit=0 maps=1)"
+  echo "PASS (start-up only)"
+  exit 0
+fi
+
+echo "-- the window"
+"$game" &
+game_pid=$!
+window="$("${probe[@]}" find "Ke-Lo Typing" 20 "$game_pid")" || fail "$window"
+echo "$window"
+[[ "$window" == *"size=400x300 fixed=400x300-400x300 "* ]] || fail "window is not a fixed 400 x 300 client area"
+colours="${window##*colours=}"
+[ "$colours" -gt 1 ] || fail "the window shows a blank picture"
+
+echo "-- a second copy while the game runs"
+second_copy_ends_at_once
+kill -0 "$game_pid" 2>/dev/null || fail "the first copy ended when the second started"
+"${probe[@]}" find "Ke-Lo Typing" 5 "$game_pid" > /dev/null || fail "the first copy's window went away"
+
+echo "-- a close request"
+"${probe[@]}" close "Ke-Lo Typing" || fail "could not send the close request"
+wait_for_exit "$game_pid" 5
+[ -n "$ended" ] || fail "the game did not end within 5 s of the close request"
+[ "$ended" -eq 0 ] || fail "the game ended with status $ended"
+game_pid=""
+echo PASS

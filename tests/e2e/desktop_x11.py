@@ -1,0 +1,122 @@
+"""X11 probes for the desktop end-to-end test (needs python3-xlib and a running X server).
+
+  find TITLE TIMEOUT PID      wait for a mapped top-level window named TITLE; print its
+                              client size, its fixed-size hints and its colour count
+  close TITLE                 ask the window to close as a window manager would
+                              (WM_DELETE_WINDOW)
+  maps -- COMMAND...          run COMMAND, print "exit=N maps=M" where M counts the
+                              top-level windows mapped while it ran
+"""
+import os
+import subprocess
+import sys
+import time
+
+from Xlib import X, display, protocol
+
+
+def top_level_windows(disp):
+    root = disp.screen().root
+    for child in root.query_tree().children:
+        yield child
+        for grandchild in child.query_tree().children:
+            yield grandchild
+
+
+def window_named(disp, title):
+    for window in top_level_windows(disp):
+        try:
+            if window.get_wm_name() == title and window.get_attributes().map_state == X.IsViewable:
+                return window
+        except Exception:
+            continue
+    return None
+
+
+def process_alive(pid):
+    try:
+        with open(f"/proc/{pid}/stat") as stat:
+            state = stat.read().rsplit(")", 1)[1].split()[0]
+    except (FileNotFoundError, IndexError):
+        return False
+    return state != "Z"
+
+
+def colour_count(window, width, height):
+    image = window.get_image(0, 0, width, height, X.ZPixmap, 0xFFFFFFFF)
+    data = image.data
+    step = 4 if len(data) >= width * height * 4 else 3
+    return len({bytes(data[i:i + 3]) for i in range(0, len(data) - step + 1, step)})
+
+
+def find(title, timeout, pid):
+    disp = display.Display()
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        window = window_named(disp, title)
+        if window is not None:
+            time.sleep(1.0)  # let a few frames be presented
+            geometry = window.get_geometry()
+            hints = window.get_wm_normal_hints()
+            fixed = (hints.min_width, hints.min_height, hints.max_width, hints.max_height)
+            colours = colour_count(window, geometry.width, geometry.height)
+            print(f"size={geometry.width}x{geometry.height} "
+                  f"fixed={fixed[0]}x{fixed[1]}-{fixed[2]}x{fixed[3]} colours={colours}")
+            return 0
+        if not process_alive(pid):
+            print("the game ended before its window appeared")
+            return 1
+        time.sleep(0.1)
+    print(f"no window named {title!r} within {timeout} s")
+    return 1
+
+
+def close(title):
+    disp = display.Display()
+    window = window_named(disp, title)
+    if window is None:
+        print(f"no window named {title!r}")
+        return 1
+    protocols = disp.intern_atom("WM_PROTOCOLS")
+    delete = disp.intern_atom("WM_DELETE_WINDOW")
+    event = protocol.event.ClientMessage(window=window, client_type=protocols,
+                                         data=(32, [delete, X.CurrentTime, 0, 0, 0]))
+    window.send_event(event, event_mask=0)
+    disp.flush()
+    return 0
+
+
+def maps(command):
+    disp = display.Display()
+    disp.screen().root.change_attributes(event_mask=X.SubstructureNotifyMask)
+    disp.sync()
+    child = subprocess.Popen(command)
+    count = 0
+    while True:
+        while disp.pending_events():
+            if disp.next_event().type == X.MapNotify:
+                count += 1
+        status = child.poll()
+        if status is not None:
+            disp.sync()
+            while disp.pending_events():
+                if disp.next_event().type == X.MapNotify:
+                    count += 1
+            print(f"exit={status} maps={count}")
+            return 0
+        time.sleep(0.02)
+
+
+def main(args):
+    if len(args) == 4 and args[0] == "find":
+        return find(args[1], float(args[2]), int(args[3]))
+    if len(args) == 2 and args[0] == "close":
+        return close(args[1])
+    if len(args) >= 3 and args[0] == "maps" and args[1] == "--":
+        return maps(args[2:])
+    print(__doc__, file=sys.stderr)
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
