@@ -6,13 +6,18 @@
                               (WM_DELETE_WINDOW)
   maps -- COMMAND...          run COMMAND, print "exit=N maps=M" where M counts the
                               top-level windows mapped while it ran
+  press TITLE KEYSYM          focus the window as a window manager would on a click,
+                              then hold the key for 0.2 s
+  grab TITLE FILE             save the window's picture (raw pixels) to FILE
+  differs FILE1 FILE2         print the share of pixels (0 to 1) that differ
 """
 import os
 import subprocess
 import sys
 import time
 
-from Xlib import X, display, protocol
+from Xlib import X, XK, display, protocol
+from Xlib.ext import xtest
 
 
 def top_level_windows(disp):
@@ -107,11 +112,57 @@ def maps(command):
         time.sleep(0.02)
 
 
+def press(title, keysym_name):
+    disp = display.Display()
+    window = window_named(disp, title)
+    if window is None:
+        print(f"no window named {title!r}")
+        return 1
+    window.set_input_focus(X.RevertToParent, X.CurrentTime)
+    disp.sync()
+    keycode = disp.keysym_to_keycode(XK.string_to_keysym(keysym_name))
+    xtest.fake_input(disp, X.KeyPress, keycode)
+    disp.sync()
+    time.sleep(0.2)
+    xtest.fake_input(disp, X.KeyRelease, keycode)
+    disp.sync()
+    return 0
+
+
+def grab(title, path):
+    disp = display.Display()
+    window = window_named(disp, title)
+    if window is None:
+        print(f"no window named {title!r}")
+        return 1
+    geometry = window.get_geometry()
+    with open(path, "wb") as out:
+        out.write(window.get_image(0, 0, geometry.width, geometry.height, X.ZPixmap, 0xFFFFFFFF).data)
+    return 0
+
+
+def differs(path1, path2):
+    with open(path1, "rb") as one, open(path2, "rb") as two:
+        a, b = one.read(), two.read()
+    if len(a) != len(b) or not a:
+        print(1.0)
+        return 0
+    changed = sum(1 for i in range(0, len(a), 4) if a[i:i + 3] != b[i:i + 3])
+    print(f"{changed / (len(a) // 4):.3f}")
+    return 0
+
+
 def main(args):
     if len(args) == 4 and args[0] == "find":
         return find(args[1], float(args[2]), int(args[3]))
     if len(args) == 2 and args[0] == "close":
         return close(args[1])
+    if len(args) == 3 and args[0] == "press":
+        return press(args[1], args[2])
+    if len(args) == 3 and args[0] == "grab":
+        return grab(args[1], args[2])
+    if len(args) == 3 and args[0] == "differs":
+        return differs(args[1], args[2])
     if len(args) >= 3 and args[0] == "maps" and args[1] == "--":
         return maps(args[2:])
     print(__doc__, file=sys.stderr)

@@ -134,14 +134,8 @@ uint32_t SdlPlatform::RandomSeed() {
     return static_cast<uint32_t>(counter ^ (counter >> 32) ^ static_cast<uint64_t>(std::time(nullptr)));
 }
 
-std::optional<std::vector<uint8_t>> SdlPlatform::ReadRecordFile() {
-    // TODO: read through the record store once it exists; until then there is no file.
-    return std::nullopt;
-}
+std::optional<std::vector<uint8_t>> SdlPlatform::ReadRecordFile() { return records_.Read(); }
 
-bool SdlPlatform::WriteRecordFile(const std::vector<uint8_t>&) {
-    // TODO: write through the record store once it exists.
-    return false;
-}
+bool SdlPlatform::WriteRecordFile(const std::vector<uint8_t>& bytes) { return records_.Write(bytes); }
 
 }  // namespace kelo

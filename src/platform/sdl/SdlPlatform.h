@@ -1,6 +1,7 @@
 #pragma once
 // The desktop platform: one SDL window with a 400 x 300 client area, SDL's millisecond
-// clock, the keyboard as Windows virtual-key numbers and the single-instance lock.
+// clock, the keyboard as Windows virtual-key numbers, the single-instance lock and the
+// record file beside the executable.
 
 #include <SDL.h>
 
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "platform/Platform.h"
+#include "platform/common/RecordStore.h"
 #include "platform/sdl/InstanceLock.h"
 
 namespace kelo {
@@ -51,6 +53,7 @@ private:
     TextRenderer& text_;
     SoundCommandSink sound_;
     InstanceLock instanceLock_;
+    RecordStore records_ = RecordStore::BesideExecutable();
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;
     SDL_Texture* texture_ = nullptr;

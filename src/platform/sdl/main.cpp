@@ -7,15 +7,10 @@
 #include <string>
 
 #include "app/Game.h"
+#include "platform/common/TextRendering.h"
 #include "platform/sdl/SdlPlatform.h"
 
 namespace {
-
-// TODO: the font renderer from platform/common/TextRendering.h once it exists.
-std::unique_ptr<kelo::TextRenderer> OpenFont(std::string& error) {
-    error = "no font renderer is built in";
-    return nullptr;
-}
 
 int Fail(const char* what, const std::string& why) {
     std::fprintf(stderr, "kelo-typing: %s: %s\n", what, why.c_str());
@@ -24,7 +19,8 @@ int Fail(const char* what, const std::string& why) {
 
 int RunGame() {
     std::string error;
-    std::unique_ptr<kelo::TextRenderer> font = OpenFont(error);
+    // Without a font every text of the game would be invisible: refuse to start.
+    std::unique_ptr<kelo::TextRenderer> font = kelo::CreateTextRenderer(error);
     if (!font) return Fail("no usable font", error);
     std::unique_ptr<kelo::SdlPlatform> platform = kelo::SdlPlatform::Create(*font, {}, error);
     if (!platform) return Fail("cannot open the window", error);
