@@ -1,0 +1,44 @@
+#pragma once
+// The desktop's sound: carries out the game's media command strings ("open snd/tap.wav
+// Alias wavTip", "play wavTip notify from 0", "stop midBGM1", "close wavTip") with
+// SDL2_mixer. Every alias is its own mixer channel, so playing, stopping or closing one
+// never touches another, and several (the chime and the music, effects over the music)
+// sound together. MIDI files are played by FluidSynth with a General MIDI soundfont.
+//
+// A command that cannot be carried out (no device, missing file or soundfont, unknown
+// alias, malformed text) does nothing. All file loading happens in the open commands.
+
+#include <memory>
+#include <string_view>
+
+#include "platform/sdl/AudioPaths.h"
+
+namespace kelo {
+
+class AudioBackend {
+public:
+    // The game's own sound folders: the current directory, then the executable's.
+    AudioBackend();
+    explicit AudioBackend(SoundFolders folders);
+    ~AudioBackend();
+    AudioBackend(const AudioBackend&) = delete;
+    AudioBackend& operator=(const AudioBackend&) = delete;
+
+    // Opens the audio device; false when there is none, and then every command is a no-op.
+    bool Open();
+    // Closes every alias and the device.
+    void Close();
+    bool IsOpen() const;
+
+    void Command(std::string_view command);
+
+    // The loudest sample (0 to 32767) the alias has put out since the previous call;
+    // 0 for an alias that is silent, stopped or not open.
+    int TakePeak(std::string_view alias);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace kelo

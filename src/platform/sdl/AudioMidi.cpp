@@ -1,0 +1,137 @@
+#include "platform/sdl/AudioMidi.h"
+
+#include <fluidsynth.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace kelo {
+
+namespace {
+
+// Played after the file's last event so that released notes and the reverb die away.
+constexpr int kTailSeconds = 3;
+// Synthesizer output level: the pieces peak around half of full scale, leaving room for
+// the effects on top.
+constexpr double kSynthGain = 0.5;
+
+const char* const kDebianSoundFonts[] = {
+    "/usr/share/sounds/sf2/default-GM.sf2",
+    "/usr/share/sounds/sf3/default-GM.sf3",
+};
+
+void SilenceFluidSynthLog() {
+    for (int level = FLUID_PANIC; level <= FLUID_DBG; ++level) fluid_set_log_function(level, nullptr, nullptr);
+}
+
+std::optional<std::vector<uint8_t>> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad()) return std::nullopt;
+    return bytes;
+}
+
+bool IsReadableFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return file.good() && file.peek() != std::ifstream::traits_type::eof();
+}
+
+bool LooksLikeMidi(const std::vector<uint8_t>& file) {
+    return file.size() >= 14 && std::memcmp(file.data(), "MThd", 4) == 0;
+}
+
+}  // namespace
+
+std::vector<std::string> SoundFontCandidates(const char* sdlSoundFontsVariable) {
+    std::vector<std::string> candidates;
+    std::string list = sdlSoundFontsVariable ? sdlSoundFontsVariable : "";
+    size_t start = 0;
+    while (start < list.size()) {
+        size_t end = list.find_first_of(":;", start);
+        if (end == std::string::npos) end = list.size();
+        if (end > start) candidates.push_back(list.substr(start, end - start));
+        start = end + 1;
+    }
+    for (const char* path : kDebianSoundFonts) candidates.emplace_back(path);
+    return candidates;
+}
+
+std::optional<std::string> FindSoundFont() {
+    for (const std::string& path : SoundFontCandidates(std::getenv("SDL_SOUNDFONTS"))) {
+        if (IsReadableFile(path)) return path;
+    }
+    return std::nullopt;
+}
+
+std::unique_ptr<MidiSong> MidiSong::Load(const std::string& midiPath, const std::string& soundFontPath,
+                                         int sampleRate) {
+    auto file = ReadFile(midiPath);
+    if (!file || !LooksLikeMidi(*file)) return nullptr;
+    std::unique_ptr<MidiSong> song(new MidiSong(sampleRate, std::move(*file)));
+    if (!song->LoadSoundFont(soundFontPath)) return nullptr;
+    return song;
+}
+
+MidiSong::MidiSong(int sampleRate, std::vector<uint8_t> file) : sampleRate_(sampleRate), file_(std::move(file)) {
+    SilenceFluidSynthLog();
+    settings_ = new_fluid_settings();
+    if (!settings_) return;
+    fluid_settings_setnum(settings_, "synth.sample-rate", sampleRate);
+    fluid_settings_setnum(settings_, "synth.gain", kSynthGain);
+    fluid_settings_setint(settings_, "synth.polyphony", 256);
+    // The synthesizer is only ever driven from one thread at a time.
+    fluid_settings_setint(settings_, "synth.threadsafe-api", 0);
+    synth_ = new_fluid_synth(settings_);
+}
+
+MidiSong::~MidiSong() {
+    if (player_) delete_fluid_player(player_);
+    if (synth_) delete_fluid_synth(synth_);
+    if (settings_) delete_fluid_settings(settings_);
+}
+
+bool MidiSong::LoadSoundFont(const std::string& path) {
+    return synth_ && fluid_synth_sfload(synth_, path.c_str(), 1) != FLUID_FAILED;
+}
+
+void MidiSong::Restart() {
+    if (player_) {
+        delete_fluid_player(player_);
+        player_ = nullptr;
+    }
+    fluid_synth_system_reset(synth_);
+    finished_ = !StartPlayer();
+    tailFramesLeft_ = sampleRate_ * kTailSeconds;
+}
+
+bool MidiSong::StartPlayer() {
+    player_ = new_fluid_player(synth_);
+    if (!player_) return false;
+    return fluid_player_add_mem(player_, file_.data(), file_.size()) == FLUID_OK &&
+           fluid_player_play(player_) == FLUID_OK;
+}
+
+// The player reports the end of the file only a while after its last event, so the
+// position is checked as well.
+bool MidiSong::PieceOver() const {
+    return fluid_player_get_status(player_) != FLUID_PLAYER_PLAYING ||
+           fluid_player_get_current_tick(player_) >= fluid_player_get_total_ticks(player_);
+}
+
+void MidiSong::Render(int16_t* stereo, int frames) {
+    if (finished_) {
+        std::fill(stereo, stereo + 2 * frames, int16_t{0});
+        return;
+    }
+    fluid_synth_write_s16(synth_, frames, stereo, 0, 2, stereo, 1, 2);
+    if (PieceOver()) {
+        tailFramesLeft_ -= frames;
+        finished_ = tailFramesLeft_ <= 0;
+    }
+}
+
+}  // namespace kelo
