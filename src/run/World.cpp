@@ -1,8 +1,10 @@
 #include "run/World.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
+#include <span>
 
 #include "app/Numeric.h"
 #include "draw/StarField.h"
@@ -100,22 +102,52 @@ void StoreInHistory(Game& game) {
     BitBlt(game.PicWarpMask.image, x, 0, kView, kView, game.PicBMask.image, 0, 0, BlitMode::Copy);
 }
 
-// Mask OR'ed in first, then the colour plane AND'ed over it.
-void LayOver(Image& view, const Image& colour, const Image& mask, int sourceX) {
-    BitBlt(view, 0, 0, kView, kView, mask, sourceX, 0, BlitMode::Or);
-    BitBlt(view, 0, 0, kView, kView, colour, sourceX, 0, BlitMode::And);
+// One picture laid over the view: its mask plane OR'ed in, then its colour plane AND'ed.
+struct Layer {
+    const Image* colour;
+    const Image* mask;
+    int sourceX;
+};
+
+void LayRow(Colour* __restrict out, const Colour* __restrict mask, const Colour* __restrict colour) {
+    for (int x = 0; x < kView; ++x) out[x] = (out[x] | mask[x]) & colour[x];
 }
 
-// Oldest stored frame first: slot ringSlot + 1 is nine frames back.
-void ComposeView(Game& game) {
-    Image& view = game.PicBack.image;
-    FillRect(view, 0, 0, kView, kView, kBlack);
-    const int count = StreakFrameCount(game.state.warpLevel, game.run.loadLevel);
-    for (int k = 1; k <= count; ++k) {
-        const int slot = (game.run.ringSlot + k) % kHistoryFrames;
-        LayOver(view, game.PicWarp.image, game.PicWarpMask.image, kView * slot);
+bool HoldsFrame(const Image& image, int sourceX) {
+    return image.Width() >= sourceX + kView && image.Height() >= kView;
+}
+
+// Lays the layers over black in order. Per pixel this is exactly an OR block copy of
+// each mask followed by an AND block copy of its colour plane; composing a row at a time
+// keeps that row in the cache while all layers pass over it, and the fixed-width loop
+// vectorises, where twenty whole-square copies would cost more than the rest of the frame.
+void ComposeLayers(Image& view, std::span<const Layer> layers) {
+    if (!HoldsFrame(view, 0)) return;
+    for (int y = 0; y < kView; ++y) {
+        Colour* out = view.Row(y);
+        std::fill(out, out + kView, kBlack);
+        for (const Layer& layer : layers) {
+            LayRow(out, layer.mask->Row(y) + layer.sourceX, layer.colour->Row(y) + layer.sourceX);
+        }
     }
-    LayOver(view, game.PicBBack.image, game.PicBMask.image, 0);
+}
+
+// The streaks, oldest stored frame first (slot ringSlot + 1 is nine frames back), then
+// the star layer of this frame on top.
+void ComposeView(Game& game) {
+    std::array<Layer, kHistoryFrames + 1> layers;
+    int used = 0;
+    const int count = std::min(StreakFrameCount(game.state.warpLevel, game.run.loadLevel), kHistoryFrames - 1);
+    for (int k = 1; k <= count; ++k) {
+        const int sourceX = kView * ((game.run.ringSlot + k) % kHistoryFrames);
+        if (HoldsFrame(game.PicWarp.image, sourceX) && HoldsFrame(game.PicWarpMask.image, sourceX)) {
+            layers[used++] = {&game.PicWarp.image, &game.PicWarpMask.image, sourceX};
+        }
+    }
+    if (HoldsFrame(game.PicBBack.image, 0) && HoldsFrame(game.PicBMask.image, 0)) {
+        layers[used++] = {&game.PicBBack.image, &game.PicBMask.image, 0};
+    }
+    ComposeLayers(game.PicBack.image, std::span(layers.data(), used));
 }
 
 }  // namespace

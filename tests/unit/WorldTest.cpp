@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "FlightTestSupport.h"
 #include "app/Numeric.h"
 #include "run/World.h"
@@ -187,6 +189,33 @@ TEST_F(WorldTest, StreaksLayTheOldestStoredFramesFirst) {
     EXPECT_TRUE(shownSlots(49, 5).empty());
     // The frame just drawn went into slot 3 of the history.
     EXPECT_EQ(f.game.PicWarpMask.image.At(900 + 50, 20), kCourseBack);
+}
+
+// The view must equal black overlaid, oldest first, with OR copies of each mask and AND
+// copies of each colour plane, whatever the planes hold.
+TEST_F(WorldTest, CompositionEqualsTheBlockCopiesInOrder) {
+    std::mt19937 noise(5);
+    for (Surface* plane : {&f.game.PicWarp, &f.game.PicWarpMask}) {
+        for (int y = 0; y < 300; ++y) {
+            for (int x = 0; x < 3000; ++x) plane->image.At(x, y) = noise() & 0xFFFFFF;
+        }
+    }
+    s.stars[10] = {0, 0, 16000};
+    s.warpCharge = 120;
+    s.warpLevel = 109;
+    f.game.run.ringSlot = 6;
+    f.game.run.loadLevel = 2;  // seven streak frames: slots 7, 8, 9, 0, 1, 2, 3
+    DrawWorld(f.game);
+
+    Image expected(400, 300, flighttest::kUntouched);
+    FillRect(expected, 0, 0, 300, 300, kBlack);
+    for (int slot : {7, 8, 9, 0, 1, 2, 3}) {
+        BitBlt(expected, 0, 0, 300, 300, f.game.PicWarpMask.image, 300 * slot, 0, BlitMode::Or);
+        BitBlt(expected, 0, 0, 300, 300, f.game.PicWarp.image, 300 * slot, 0, BlitMode::And);
+    }
+    BitBlt(expected, 0, 0, 300, 300, f.game.PicBMask.image, 0, 0, BlitMode::Or);
+    BitBlt(expected, 0, 0, 300, 300, f.game.PicBBack.image, 0, 0, BlitMode::And);
+    EXPECT_TRUE(expected.Pixels() == f.game.PicBack.image.Pixels());
 }
 
 TEST(FillStarField, DrawsXThenYThenDepthForEachStar) {
