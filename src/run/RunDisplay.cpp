@@ -1,6 +1,7 @@
 #include "run/RunDisplay.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <initializer_list>
 #include <numbers>
 #include <utility>
@@ -12,7 +13,7 @@ namespace kelo {
 
 namespace {
 
-constexpr int16_t kRowStep = 2;  // spacing change while the scroll holds still
+constexpr int16_t kRestingStep = 2;  // spacing change while the scroll holds still
 
 // ---- Letter columns ------------------------------------------------------------------
 
@@ -28,7 +29,7 @@ int16_t MoveScroll(int16_t& scroll, double target) {
         scroll = RoundToInt16(MaxSingle(static_cast<float>(scroll - 20), 0.0f));
         return 22;
     }
-    return kRowStep;
+    return kRestingStep;
 }
 
 void MoveSpacing(int16_t& spacing, int16_t target, int16_t step) {

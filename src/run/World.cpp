@@ -16,7 +16,6 @@ namespace {
 constexpr int kView = 300;             // the view and each history frame are 300 x 300
 constexpr int kHistoryFrames = 10;
 constexpr int32_t kFarDepth = 80000;
-constexpr int32_t kNearDepth = 30000;  // stars this close are drawn 2 x 2
 constexpr double kRadiansPerDegree = 0.017453292519943278;
 
 // The rotation of one frame, held in singles as the world's numbers are.
