@@ -3,6 +3,7 @@
 // frame number (the n-th frame wait, counting from 1), every sound command, text and
 // presented frame is recorded.
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -33,6 +34,8 @@ public:
     int recordReads = 0;
     int frameWaits = 0;
     Image lastFrame;
+    size_t keepFrame = SIZE_MAX;  // index of a presented frame to keep in keptFrame
+    Image keptFrame;
 
     void Press(int frame, int vk) { script.insert({frame, {ScriptEvent::Down, vk}}); }
     void Release(int frame, int vk) { script.insert({frame, {ScriptEvent::Up, vk}}); }
@@ -66,6 +69,7 @@ public:
     }
     void Present(const Image& frame) override {
         lastFrame = frame;
+        if (presentedTexts.size() == keepFrame) keptFrame = frame;
         presentedTexts.push_back(std::move(pendingTexts_));
         pendingTexts_.clear();
         presentedAtWait.push_back(frameWaits);

@@ -103,6 +103,28 @@ TEST_F(TitleScreenTest, ClosingDuringTheClosingWipeStopsIt) {
     EXPECT_EQ(platform.presentedTexts.size(), 23u + 4u);
 }
 
+TEST_F(TitleScreenTest, TwoOpenCoursesShowCourseZerosBlueNineShowAnyCourse) {
+    platform.keepFrame = 20;
+    platform.Press(25, vk::Space);
+    TitleScreen(game);
+    const Image& frame = platform.keptFrame;
+    int blue = 0;
+    for (int y = 0; y < 50; ++y) {
+        for (int x = 0; x < 400; ++x) blue += frame.At(x, y) == Rgb(0, 20, 100);
+    }
+    EXPECT_GT(blue, 400 * 50 * 9 / 10);
+
+    std::array<int, kCourseCount> shown{};
+    game.state.openCourses = 9;
+    for (int i = 0; i < 200; ++i) {
+        game.state.quitRequested = 0;
+        platform.CloseAt(platform.frameWaits + 1);
+        TitleScreen(game);
+        ++shown.at(game.state.courseIndex);
+    }
+    for (int c = 0; c < kCourseCount; ++c) EXPECT_GT(shown[c], 5) << "course " << c;
+}
+
 TEST_F(TitleScreenTest, TheTitleLoadsTheRecordFile) {
     Random random;
     RecordTable stored;
