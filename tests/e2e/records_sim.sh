@@ -1,0 +1,28 @@
+#!/bin/bash
+# The record file through kelo-sim: a damaged file is replaced whole by the title's
+# save, and closing during the title's wipe-in leaves no file behind.
+set -u
+build=$1
+sim="$build/kelo-sim"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+mkdir "$work/damaged" "$work/closed"
+head -c 700 /dev/urandom >"$work/damaged/kelodt.hsc"
+"$sim" --records-dir "$work/damaged" --frames 30 --trace "$work/trace.json" || fail "damaged file: exit $?"
+file="$work/damaged/kelodt.hsc"
+[ "$(stat -c %s "$file")" -eq 1362 ] || fail "rewritten file has $(stat -c %s "$file") bytes"
+python3 - "$file" "$work/trace.json" <<'PY' || fail "rewritten file or loaded state is wrong"
+import json, sys
+data = open(sys.argv[1], "rb").read()
+assert all(32 <= b <= 121 for b in data), "byte outside 32..121"
+last = [json.loads(line) for line in open(sys.argv[2])][-1]
+assert 2 <= last["openCourses"] <= 9, last["openCourses"]
+PY
+[ -z "$(ls -A "$work/damaged" | grep -v '^kelodt.hsc$')" ] || fail "temporary files left: $(ls -A "$work/damaged")"
+
+printf '10 close\n' >"$work/close.txt"
+"$sim" --records-dir "$work/closed" --input "$work/close.txt" || fail "close during wipe-in: exit $?"
+[ -z "$(ls -A "$work/closed")" ] || fail "closing during the wipe-in wrote $(ls -A "$work/closed")"
+echo "records_sim: ok"
