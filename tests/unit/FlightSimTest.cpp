@@ -2,6 +2,7 @@
 // the streaks in the finished frames, and load shedding under slow frames.
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -20,12 +21,14 @@ namespace fs = std::filesystem;
 class TempDir {
 public:
     TempDir() {
-        path_ = fs::temp_directory_path() / ("kelo-flight-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(path_);
-        fs::create_directories(path_);
+        std::string pattern = (fs::temp_directory_path() / "kelo-flight-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "cannot create a folder in " << pattern;
+        path_ = pattern;
     }
-    ~TempDir() { fs::remove_all(path_); }
+    ~TempDir() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
     std::string Path() const { return path_.string(); }
 
 private:
