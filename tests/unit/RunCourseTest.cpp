@@ -46,15 +46,6 @@ TEST(ResetRun, StageTimesByDifficulty) {
     for (int k = 0; k < 3; ++k) EXPECT_EQ(four.stageTime[k], hard4[k] * 990) << k;
 }
 
-TEST(ResetRun, RatingsNormalAndHard) {
-    const int normal[] = {1, 1, 2, 3, 3, 4, 6, 7, 8};
-    const int hard[] = {3, 3, 4, 6, 5, 6, 8, 9, 9};
-    for (int c = 0; c < kCourseCount; ++c) {
-        EXPECT_EQ(Reset(c, 0).difficultyRating, normal[c]) << c;
-        EXPECT_EQ(Reset(c, 1).difficultyRating, hard[c]) << c;
-    }
-}
-
 // The run loop relies on this: the last stage ends at the goal, every stage gives
 // whole game seconds, and stages end further on each time.
 TEST(ResetRun, EveryCourseEndsItsLastStageAtTheGoal) {
@@ -164,14 +155,6 @@ TEST(ResetRun, RhythmRows) {
     EXPECT_EQ(four.handPeriod, (std::array<uint8_t, 2>{1, 1}));
     EXPECT_EQ(four.letterSpacingTarget, (std::array<int16_t, 2>{80, 80}));
     EXPECT_EQ(four.letterSpacing, (std::array<int16_t, 2>{50, 50}));
-}
-
-TEST(ResetRun, MusicAndColours) {
-    const uint8_t bgm[] = {1, 1, 0, 1, 1, 0, 0, 1, 0};
-    for (int c = 0; c < kCourseCount; ++c) EXPECT_EQ(Reset(c, 0).bgmIndex, bgm[c]) << c;
-    EXPECT_EQ(Reset(4, 0).backColour, (std::array<uint8_t, 3>{10, 40, 140}));
-    EXPECT_EQ(Reset(1, 0).starBand, (std::array<int32_t, 2>{20000, -20300}));
-    EXPECT_EQ(Reset(5, 1).starBand, (std::array<int32_t, 2>{160000, -80000}));
 }
 
 }  // namespace

@@ -81,13 +81,6 @@ TEST_F(Typing, EveryLetterOfAFullPoolIsDrawn) {
     EXPECT_EQ(seen[1].size(), 13u);
 }
 
-TEST_F(Typing, TargetKeyCodes) {
-    EXPECT_EQ(TargetKeyCode('F'), 70);
-    EXPECT_EQ(TargetKeyCode('M'), 77);
-    EXPECT_EQ(TargetKeyCode(','), 188);
-    EXPECT_EQ(TargetKeyCode('.'), 190);
-}
-
 TEST(TypingSpeed, MissPenaltyTable) {
     EXPECT_FLOAT_EQ(SpeedAfterMiss(5), 4.5f);
     EXPECT_NEAR(SpeedAfterMiss(5.01f), 4.01f, 1e-5);
@@ -168,16 +161,6 @@ TEST_F(Typing, CorrectKeyLatchSwallowsOtherKeysUntilReleased) {
     EXPECT_FLOAT_EQ(s.speed, 3);
 }
 
-TEST_F(Typing, BothPeriodsTwoAlternate) {
-    StartCourse(3);
-    ScoreHit(game, 0);
-    EXPECT_EQ(s.handWait, (std::array<uint8_t, 2>{1, 0}));
-    ScoreHit(game, 1);
-    EXPECT_EQ(s.handWait, (std::array<uint8_t, 2>{0, 1}));
-    ScoreHit(game, 0);
-    EXPECT_EQ(s.handWait, (std::array<uint8_t, 2>{1, 0}));
-}
-
 TEST_F(Typing, LongPeriodWaitsForTheOtherHand) {
     StartCourse(2);
     s.handPeriod = {4, 1};
@@ -253,22 +236,6 @@ TEST_F(Typing, HandStepScoresOnlyWhenTheHandMayType) {
     Tap(s.targetKey[0]);
     HandStep(game, 0);
     EXPECT_EQ(s.keyTally[0], 1);
-}
-
-TEST_F(Typing, HeldCorrectKeyScoresOnce) {
-    StartCourse(4);
-    const int key = s.targetKey[0];
-    game.keyboard.Down(key);
-    for (int frame = 0; frame < 5; ++frame) {
-        ReleaseHeldKey(game);
-        HandStep(game, 0);
-        HandStep(game, 1);
-    }
-    EXPECT_EQ(s.keyTally[0], 1);
-    EXPECT_EQ(s.keyLatch, 1);
-    game.keyboard.Up(key);
-    ReleaseHeldKey(game);
-    EXPECT_EQ(s.keyLatch, 0);
 }
 
 TEST_F(Typing, ShakeAndFlashDecay) {
