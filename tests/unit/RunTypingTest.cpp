@@ -262,5 +262,27 @@ TEST_F(Typing, HandStepAdoptsRequestedPeriod) {
     EXPECT_EQ(s.letterSpacingTarget, (std::array<int16_t, 2>{320, 80}));
 }
 
+TEST_F(Typing, LetterColumnsGrowUpwardFromTheTargets) {
+    game.PicBack = Surface(400, 300, Rgb(9, 8, 7), kBlack);
+    s.targetQueue = {"ASDFGASDFG", ",MJHKLJHKL"};
+    s.queueJitter = {1, 3, 0, 4};
+    s.letterSpacing = {50, 80};
+    s.queueScroll = {10, 0};
+    DrawLetterColumns(game);
+    const Image& back = game.PicBack.image;
+    // Left "A" (offset -3) at x 86 + 1 - 3, y 177 - 10: black, white one below, black two below.
+    EXPECT_EQ(back.At(84, 167), kBlack);
+    EXPECT_EQ(back.At(84, 168), kWhite);
+    EXPECT_EQ(back.At(84, 169), kBlack);
+    EXPECT_EQ(back.At(193, 182), kWhite);  // right "," (offset +10) at 180 + 3 + 10, 177 + 4
+    EXPECT_EQ(back.At(85, 118), kWhite);   // left "S" (-2), one spacing of 50 higher
+    EXPECT_EQ(back.At(179, 102), kWhite);  // right "M" (-4), one spacing of 80 higher
+
+    const auto& printed = platform.Marker().printed;
+    ASSERT_EQ(printed.size(), 60u);
+    const char* order[] = {"A", "A", "A", ",", ",", ",", "S", "S", "S", "M"};
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(printed[i], (testing::MarkerText::Printed{order[i], 48})) << i;
+}
+
 }  // namespace
 }  // namespace kelo
