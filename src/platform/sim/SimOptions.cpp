@@ -215,7 +215,8 @@ no sound device. Sound commands are only logged.
   --help                this text
 
 Ending: without --frames the simulation ends when the game ends (a close event), when
---runs is reached, or after 1000000 frames at the latest (a note on stderr, exit 3).
+--runs is reached, or at the latest after 200000 frames plus 20000 for each run asked
+with --runs (a note on stderr, exit 3).
 When the game waits for a key to change inside a frame (a Space or Escape release, say),
 the events of the next scripted frame are delivered at once; if none is left, nothing can
 change the key and the simulation ends with a note on stderr and exit code 3.

@@ -34,8 +34,10 @@ struct SimFrame {
 using FrameObserver = std::function<void(const Game&, const SimFrame&)>;
 using SoundObserver = std::function<void(int64_t frame, std::string_view command)>;
 
-// Without --frames the simulation stops here at the latest (about nine hours of play).
-constexpr int64_t kSafetyFrameLimit = 1000000;
+// Without --frames the simulation stops after this many frames at the latest (about two
+// hours of play), and after kSafetyFramesPerRun more for every run asked with --runs.
+constexpr int64_t kSafetyFrameLimit = 200000;
+constexpr int64_t kSafetyFramesPerRun = 20000;
 
 struct SimOptions {
     uint32_t seed = 1;
@@ -55,7 +57,7 @@ struct SimOptions {
     PngFrameChoice pngFrames;
     FrameObserver observer;      // after every presented frame
     SoundObserver soundObserver; // for every sound command, as sent
-    int64_t safetyFrameLimit = kSafetyFrameLimit;
+    int64_t safetyFrameLimit = kSafetyFrameLimit;  // --runs adds kSafetyFramesPerRun a run
 };
 
 struct CommandLine {

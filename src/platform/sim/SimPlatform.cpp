@@ -19,6 +19,7 @@ void SimPlatform::OnFrameWaitBegin() {
 
 void SimPlatform::Yield(EventSink& sink, YieldKind kind) {
     NoteScreen();
+    if (kind != YieldKind::KeyWait) emptyKeyWaits_ = 0;
     switch (kind) {
         case YieldKind::FrameWait:
             DeliverUpTo(sink, frameCalls_);
@@ -37,12 +38,18 @@ void SimPlatform::DeliverUpTo(EventSink& sink, int64_t frame) {
     }
 }
 
-// A key wait passes no frame, so only an event brought forward can end it.
+// A key wait passes no frame, so only an event brought forward can end it. A key that
+// went down and up since the last query reads as pressed once more, so the wait is
+// given up only at its second empty yield in a row.
 void SimPlatform::DeliverNextPendingFrame(EventSink& sink) {
-    if (pending_.empty())
+    if (!pending_.empty()) {
+        emptyKeyWaits_ = 0;
+        DeliverUpTo(sink, pending_.begin()->first);
+        return;
+    }
+    if (++emptyKeyWaits_ >= 2)
         throw SimStop{SimEnd::Stalled, "frame " + std::to_string(frameCalls_) +
                                            ": the game waits for a key to change and no event is left"};
-    DeliverUpTo(sink, pending_.begin()->first);
 }
 
 void SimPlatform::Deliver(EventSink& sink, const ScriptEvent& event) {

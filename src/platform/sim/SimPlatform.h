@@ -77,6 +77,7 @@ private:
     uint32_t clock_;
     int64_t frameCalls_ = 0;
     int runsCompleted_ = 0;
+    int emptyKeyWaits_ = 0;
     Screen lastScreen_ = Screen::None;
 };
 

@@ -88,7 +88,7 @@ SimPlatformSettings SettingsFrom(const SimOptions& options) {
     settings.clockStart = options.clockStart;
     settings.frameCost = options.frameCost;
     settings.frameLimit = options.frames;
-    settings.safetyFrameLimit = options.safetyFrameLimit;
+    settings.safetyFrameLimit = options.safetyFrameLimit + kSafetyFramesPerRun * options.runs.value_or(0);
     settings.runLimit = options.runs;
     settings.seed = options.seed;
     settings.recordsDir = options.recordsDir;
