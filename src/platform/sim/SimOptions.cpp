@@ -5,6 +5,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "platform/sim/SimError.h"
@@ -109,63 +110,70 @@ bool PngFrameChoice::Wants(int64_t frame) const {
     return false;
 }
 
-CommandLine ParseCommandLine(const std::vector<std::string>& args) {
-    CommandLine result;
-    SimOptions& o = result.options;
-    bool pngFramesGiven = false;
+namespace {
+
+// What the options say, before the script is read and the folders are checked.
+struct ParsedArgs {
+    SimOptions options;
     std::optional<std::string> inputPath;
+    bool pngFramesGiven = false;
+};
+
+std::string NonEmptyPath(const std::string& name, const std::string& text) {
+    if (text.empty()) Fail(name + ": empty path");
+    return text;
+}
+
+using OptionSetter = void (*)(ParsedArgs&, const std::string& name, const std::string& value);
+
+const std::map<std::string, OptionSetter>& ValueOptions() {
+    static const std::map<std::string, OptionSetter> setters{
+        {"--seed", [](ParsedArgs& p, auto& n, auto& v) { p.options.seed = ParseInteger<uint32_t>(n, v, 0, UINT32_MAX); }},
+        {"--records-dir", [](ParsedArgs& p, auto& n, auto& v) { p.options.recordsDir = NonEmptyPath(n, v); }},
+        {"--clock-start",
+         [](ParsedArgs& p, auto& n, auto& v) { p.options.clockStart = ParseInteger<uint32_t>(n, v, 0, UINT32_MAX); }},
+        {"--frame-cost", [](ParsedArgs& p, auto& n, auto& v) { p.options.frameCost = ParseInteger<uint32_t>(n, v, 0, 100000); }},
+        {"--frames", [](ParsedArgs& p, auto& n, auto& v) { p.options.frames = ParseInteger<int64_t>(n, v, 0, INT64_MAX - 1); }},
+        {"--start", [](ParsedArgs& p, auto&, auto& v) { p.options.start = ParseStart(v); }},
+        {"--course", [](ParsedArgs& p, auto& n, auto& v) { p.options.course = ParseInteger<int>(n, v, 0, kCourseCount - 1); }},
+        {"--difficulty", [](ParsedArgs& p, auto& n, auto& v) { p.options.difficulty = ParseInteger<int>(n, v, 0, 1); }},
+        {"--input", [](ParsedArgs& p, auto& n, auto& v) { p.inputPath = NonEmptyPath(n, v); }},
+        {"--bot", [](ParsedArgs& p, auto&, auto& v) { p.options.bot = ParseBot(v); }},
+        {"--runs", [](ParsedArgs& p, auto& n, auto& v) { p.options.runs = ParseInteger<int>(n, v, 1, 1000000); }},
+        {"--trace", [](ParsedArgs& p, auto& n, auto& v) { p.options.tracePath = NonEmptyPath(n, v); }},
+        {"--sound-log", [](ParsedArgs& p, auto& n, auto& v) { p.options.soundLogPath = NonEmptyPath(n, v); }},
+        {"--png", [](ParsedArgs& p, auto& n, auto& v) { p.options.pngDir = NonEmptyPath(n, v); }},
+        {"--png-frames",
+         [](ParsedArgs& p, auto&, auto& v) {
+             p.options.pngFrames = ParsePngFrames(v);
+             p.pngFramesGiven = true;
+         }},
+    };
+    return setters;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+    ParsedArgs parsed;
+    bool helpRequested = false;
     ArgReader reader{args};
     while (!reader.Done()) {
         auto [name, inlineValue] = reader.NextOption();
-        auto value = [&] { return reader.Value(name, inlineValue); };
-        auto path = [&] {
-            std::string text = value();
-            if (text.empty()) Fail(name + ": empty path");
-            return text;
-        };
         if (name == "--help" || name == "-h") {
-            result.helpRequested = true;
-        } else if (name == "--seed") {
-            o.seed = ParseInteger<uint32_t>(name, value(), 0, UINT32_MAX);
-        } else if (name == "--records-dir") {
-            o.recordsDir = path();
-        } else if (name == "--clock-start") {
-            o.clockStart = ParseInteger<uint32_t>(name, value(), 0, UINT32_MAX);
-        } else if (name == "--frame-cost") {
-            o.frameCost = ParseInteger<uint32_t>(name, value(), 0, 100000);
-        } else if (name == "--frames") {
-            o.frames = ParseInteger<int64_t>(name, value(), 0, INT64_MAX - 1);
-        } else if (name == "--start") {
-            o.start = ParseStart(value());
-        } else if (name == "--course") {
-            o.course = ParseInteger<int>(name, value(), 0, kCourseCount - 1);
-        } else if (name == "--difficulty") {
-            o.difficulty = ParseInteger<int>(name, value(), 0, 1);
-        } else if (name == "--input") {
-            inputPath = path();
-        } else if (name == "--bot") {
-            o.bot = ParseBot(value());
-        } else if (name == "--runs") {
-            o.runs = ParseInteger<int>(name, value(), 1, 1000000);
-        } else if (name == "--trace") {
-            o.tracePath = path();
-        } else if (name == "--sound-log") {
-            o.soundLogPath = path();
-        } else if (name == "--png") {
-            o.pngDir = path();
-        } else if (name == "--png-frames") {
-            o.pngFrames = ParsePngFrames(value());
-            pngFramesGiven = true;
-        } else {
-            Fail("unknown option \"" + name + "\" (see --help)");
+            if (inlineValue) Fail(name + " takes no value");
+            helpRequested = true;
+            continue;
         }
-        if (inlineValue && (name == "--help" || name == "-h")) Fail(name + " takes no value");
+        auto setter = ValueOptions().find(name);
+        if (setter == ValueOptions().end()) Fail("unknown option \"" + name + "\" (see --help)");
+        setter->second(parsed, name, reader.Value(name, inlineValue));
     }
-    if (result.helpRequested) return result;
-    if (pngFramesGiven && o.pngDir.empty()) Fail("--png-frames needs --png DIR");
-    if (inputPath) o.script = ReadScriptFile(*inputPath);
-    ValidateOutputPlaces(o);
-    return result;
+    if (helpRequested) return CommandLine{{}, true};
+    if (parsed.pngFramesGiven && parsed.options.pngDir.empty()) Fail("--png-frames needs --png DIR");
+    if (parsed.inputPath) parsed.options.script = ReadScriptFile(*parsed.inputPath);
+    ValidateOutputPlaces(parsed.options);
+    return CommandLine{std::move(parsed.options), false};
 }
 
 void ValidateOutputPlaces(const SimOptions& options) {
