@@ -17,6 +17,7 @@ constexpr int kTailSeconds = 3;
 // Synthesizer output level: the pieces peak around half of full scale, leaving room for
 // the effects on top.
 constexpr double kSynthGain = 0.5;
+constexpr int kFlushFrames = 512;
 
 const char* const kDebianSoundFonts[] = {
     "/usr/share/sounds/sf2/default-GM.sf2",
@@ -100,12 +101,28 @@ bool MidiSong::LoadSoundFont(const std::string& path) {
 
 void MidiSong::Restart() {
     if (player_) {
+        fluid_player_stop(player_);
+        Silence();
         delete_fluid_player(player_);
         player_ = nullptr;
     }
     fluid_synth_system_reset(synth_);
+    Silence();
     finished_ = !StartPlayer();
     tailFramesLeft_ = sampleRate_ * kTailSeconds;
+}
+
+// Cuts every voice and empties the reverb and chorus. The synthesizer carries out a
+// sounds-off only while rendering, and the effects forget their tails only while they
+// are switched off, so a short stretch is rendered and thrown away.
+void MidiSong::Silence() {
+    fluid_synth_all_sounds_off(synth_, -1);
+    fluid_synth_reverb_on(synth_, -1, 0);
+    fluid_synth_chorus_on(synth_, -1, 0);
+    int16_t discarded[2 * kFlushFrames];
+    fluid_synth_write_s16(synth_, kFlushFrames, discarded, 0, 2, discarded, 1, 2);
+    fluid_synth_reverb_on(synth_, -1, 1);
+    fluid_synth_chorus_on(synth_, -1, 1);
 }
 
 bool MidiSong::StartPlayer() {

@@ -47,6 +47,7 @@ private:
     bool LoadSoundFont(const std::string& path);
     bool StartPlayer();
     bool PieceOver() const;
+    void Silence();
 
     int sampleRate_;
     std::vector<uint8_t> file_;

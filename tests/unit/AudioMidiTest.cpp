@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/sdl/AudioMidi.h"
+
+namespace kelo {
+namespace {
+
+constexpr int kRate = 44100;
+const std::string kSnd = std::string(KELO_SOURCE_DIR) + "/snd/";
+
+std::vector<int16_t> RenderFrames(MidiSong& song, int frames) {
+    std::vector<int16_t> samples(2 * frames);
+    for (int done = 0; done < frames; done += 512) song.Render(samples.data() + 2 * done, std::min(512, frames - done));
+    return samples;
+}
+
+// Seconds until the last sample above -50 dB of full scale.
+double AudibleSeconds(const std::vector<int16_t>& samples) {
+    auto last = std::find_if(samples.rbegin(), samples.rend(), [](int16_t s) { return std::abs(s) > 104; });
+    return static_cast<double>(samples.rend() - last) / 2 / kRate;
+}
+
+class MidiSongTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto found = FindSoundFont();
+        if (!found) GTEST_SKIP() << "no General MIDI soundfont installed";
+        soundFont_ = *found;
+    }
+    std::string soundFont_;
+};
+
+TEST(SoundFont, CandidatesFromTheVariableComeFirst) {
+    const std::vector<std::string> debian = {"/usr/share/sounds/sf2/default-GM.sf2",
+                                             "/usr/share/sounds/sf3/default-GM.sf3"};
+    EXPECT_EQ(SoundFontCandidates(nullptr), debian);
+    EXPECT_EQ(SoundFontCandidates(""), debian);
+    std::vector<std::string> listed = {"/a/one.sf2", "/b/two.sf3", "three.sf2"};
+    listed.insert(listed.end(), debian.begin(), debian.end());
+    EXPECT_EQ(SoundFontCandidates("/a/one.sf2:/b/two.sf3;;three.sf2:"), listed);
+}
+
+TEST_F(MidiSongTest, RefusesWhatItCannotPlay) {
+    EXPECT_EQ(MidiSong::Load(kSnd + "missing.mid", soundFont_, kRate), nullptr);
+    EXPECT_EQ(MidiSong::Load(kSnd + "tap.wav", soundFont_, kRate), nullptr);
+    EXPECT_EQ(MidiSong::Load(kSnd + "chime.mid", kSnd + "tap.wav", kRate), nullptr);
+    EXPECT_EQ(MidiSong::Load(kSnd + "chime.mid", "/nonexistent/font.sf2", kRate), nullptr);
+}
+
+TEST_F(MidiSongTest, SilentUntilStartedThenTheChimeRingsTwoToFourSeconds) {
+    auto song = MidiSong::Load(kSnd + "chime.mid", soundFont_, kRate);
+    ASSERT_NE(song, nullptr);
+    EXPECT_TRUE(song->Finished());
+    std::vector<int16_t> before = RenderFrames(*song, kRate / 10);
+    EXPECT_TRUE(std::all_of(before.begin(), before.end(), [](int16_t s) { return s == 0; }));
+
+    song->Restart();
+    EXPECT_FALSE(song->Finished());
+    std::vector<int16_t> chime = RenderFrames(*song, 8 * kRate);
+    EXPECT_TRUE(song->Finished());
+    EXPECT_GT(*std::max_element(chime.begin(), chime.end()), 3000);
+    double seconds = AudibleSeconds(chime);
+    EXPECT_GE(seconds, 2.0);
+    EXPECT_LE(seconds, 4.0);
+}
+
+double Rms(const std::vector<int16_t>& samples) {
+    double sum = 0;
+    for (int16_t s : samples) sum += static_cast<double>(s) * s;
+    return std::sqrt(sum / static_cast<double>(samples.size()));
+}
+
+int PeakOfFirstFrames(const std::vector<int16_t>& samples, int frames) {
+    int peak = 0;
+    for (int i = 0; i < 2 * frames; ++i) peak = std::max(peak, std::abs(static_cast<int>(samples[i])));
+    return peak;
+}
+
+TEST_F(MidiSongTest, RestartBeginsAgainWithTheOldNotesSilenced) {
+    auto song = MidiSong::Load(kSnd + "chime.mid", soundFont_, kRate);
+    ASSERT_NE(song, nullptr);
+    song->Restart();
+    std::vector<int16_t> first = RenderFrames(*song, kRate);
+    std::vector<int16_t> ringing = RenderFrames(*song, kRate / 2);
+    song->Restart();
+    std::vector<int16_t> again = RenderFrames(*song, kRate);
+
+    // The piece opens with a moment of silence; after the restart that moment holds
+    // next to nothing of the notes that were ringing, nor of their reverb.
+    const int openingFrames = 64;
+    const int ringingPeak = PeakOfFirstFrames(ringing, kRate / 2);
+    EXPECT_LE(PeakOfFirstFrames(first, openingFrames), 2);
+    EXPECT_LE(PeakOfFirstFrames(again, openingFrames), ringingPeak / 20);
+    EXPECT_GT(Rms(first), 300);
+    EXPECT_NEAR(Rms(again), Rms(first), Rms(first) * 0.1);
+}
+
+}  // namespace
+}  // namespace kelo
