@@ -47,7 +47,7 @@ int PeakOf(const std::vector<int16_t>& samples, size_t from = 0, size_t to = SIZ
 class AudioBackendTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        setenv("SDL_AUDIODRIVER", "disk", 0);
+        setenv("SDL_AUDIODRIVER", "disk", 1);
         outputFile_ = fs::temp_directory_path() /
                       ("kelo-audio-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
                        ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".raw");
