@@ -66,6 +66,19 @@ TEST(SimClock, SlowFrameMakesTheNextWaitReturnAtOnceWithoutCatchingUp) {
     EXPECT_EQ(sim.LastFrame(), 5100u);
 }
 
+TEST(SimClock, DrawingCostFallsInsideTheFrameAndPausesCostNothing) {
+    SimGame sim(StartingAt(5000, 45));
+    const uint32_t frameStart = sim.Clock();
+    sim.game.WaitFrame(33);
+    const uint32_t frameEnd = sim.Clock();  // the run measures its frame here, before presenting
+    EXPECT_EQ(frameEnd - frameStart, 45u);
+    sim.game.PresentFrame();
+    EXPECT_EQ(sim.Clock(), 5045u) << "charged once per frame";
+    sim.game.WaitFrame(500);  // a pause presents nothing
+    sim.game.WaitFrame(33);
+    EXPECT_EQ(sim.LastFrame(), 5533u);
+}
+
 TEST(SimClock, WrapFromTopOfClockKeepsThe33MsPacing) {
     SimGame sim(StartingAt(0xFFFFFFFFu - 40));
     sim.game.WaitFrame(33);

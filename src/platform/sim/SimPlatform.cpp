@@ -7,7 +7,20 @@ SimPlatform::SimPlatform(SimPlatformSettings settings, const std::vector<ScriptE
     for (const ScriptEvent& event : script) pending_.emplace(event.frame, event);
 }
 
+uint32_t SimPlatform::Now() {
+    ChargeDrawingCost();
+    return clock_;
+}
+
+void SimPlatform::ChargeDrawingCost() {
+    if (!drawingCostDue_) return;
+    drawingCostDue_ = false;
+    clock_ += settings_.frameCost;
+}
+
 void SimPlatform::OnFrameWaitBegin() {
+    // A wait that no presented frame followed (a pause) drew nothing.
+    drawingCostDue_ = false;
     NoteScreen();
     if (settings_.frameLimit && frameCalls_ >= *settings_.frameLimit)
         throw SimStop{SimEnd::FrameLimit, ""};
@@ -22,6 +35,7 @@ void SimPlatform::Yield(EventSink& sink, YieldKind kind) {
     if (kind != YieldKind::KeyWait) emptyKeyWaits_ = 0;
     switch (kind) {
         case YieldKind::FrameWait:
+            drawingCostDue_ = true;
             DeliverUpTo(sink, frameCalls_);
             LetBotPlay(sink);
             break;
@@ -84,8 +98,8 @@ void SimPlatform::NoteScreen() {
 
 void SimPlatform::Present(const Image& frame) {
     NoteScreen();
+    ChargeDrawingCost();
     if (onPresent) onPresent(frame);
-    clock_ += settings_.frameCost;
 }
 
 void SimPlatform::SendSound(std::string_view command) {

@@ -48,7 +48,7 @@ public:
     int64_t FrameCalls() const { return frameCalls_; }
     int RunsCompleted() const { return runsCompleted_; }
 
-    uint32_t Now() override { return clock_; }
+    uint32_t Now() override;
     void OnFrameWaitBegin() override;
     void Sleep(uint32_t ms) override { clock_ += ms; }
     void Yield(EventSink& sink, YieldKind kind) override;
@@ -66,6 +66,7 @@ private:
     void Deliver(EventSink& sink, const ScriptEvent& event);
     void LetBotPlay(EventSink& sink);
     void NoteScreen();
+    void ChargeDrawingCost();
 
     SimPlatformSettings settings_;
     TextRenderer& text_;
@@ -78,6 +79,9 @@ private:
     int64_t frameCalls_ = 0;
     int runsCompleted_ = 0;
     int emptyKeyWaits_ = 0;
+    // A frame's drawing time is charged on the first clock reading after its frame wait
+    // (so a run measures it inside the frame) or, failing that, when it is presented.
+    bool drawingCostDue_ = false;
     Screen lastScreen_ = Screen::None;
 };
 
