@@ -5,12 +5,15 @@
 //
 // Conventions shared by the primitives:
 //  - Lines paint their start pixel and every pixel up to, but not including, the end
-//    pixel; a zero-length line paints nothing. After any line the surface's current
-//    position is its end point.
+//    pixel; a zero-length line paints nothing. After any line, box or filled box the
+//    surface's current position is its (second) end point; circles, arcs and text
+//    leave it where it was.
+//  - Coordinates beyond +-2^28 are pulled in to that limit (nothing there is visible).
 //  - Boxes and filled boxes cover both corner pixels.
 //  - Angles are radians, 0 at three o'clock, increasing counter-clockwise as seen on
 //    screen. A negative angle means its absolute value and also draws the radius from
-//    the centre to that end of the arc.
+//    the centre to that end of the arc; -0.0 counts as negative, so a sector edge at
+//    three o'clock is written -0.0. Equal ends (0 and 2 pi included) mean the whole turn.
 //  - Fills (box interiors, full circles, arcs closed by both radii) use the surface's
 //    fill colour while its fill style is solid.
 

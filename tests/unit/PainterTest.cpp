@@ -261,6 +261,23 @@ TEST(PainterArcs, SweepWrapsPastThreeOClockAndNegativeZeroCountsAsRadius) {
                                 }));
 }
 
+TEST(PainterArcs, SweepBeyondHalfATurnLeavesOnlyTheGapOpen) {
+    Surface s = Blank(9, 9);
+    s.fillStyle = FillStyle::Transparent;
+    Arc(s, 4, 4, 4, kInk, -7 * kPi / 4, -5 * kPi / 4);  // 315 degrees round over the top to 225
+    EXPECT_EQ(Picture(s.image), (std::vector<std::string>{
+                                    "...###...",
+                                    ".##...##.",
+                                    ".#.....#.",
+                                    "#.......#",
+                                    "#...#...#",
+                                    "#..#.#..#",
+                                    ".##...##.",
+                                    ".#.....#.",
+                                    ".........",
+                                }));
+}
+
 TEST(PainterPixels, SetPixelClipsSilently) {
     Surface s = Blank(2, 2);
     SetPixelV(s, -1, 0, kInk);
