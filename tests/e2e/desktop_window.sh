@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The desktop game under a private X server: its window is captioned "Ke-Lo Typing" with
-# a fixed 400 x 300 client area, it takes keys once focused, a second copy ends at once
-# without a window and leaves the first running, and a close request ends the game
-# promptly with status 0.
+# a fixed 400 x 300 client area, it takes keys once focused and sounds through the audio
+# device (SDL's disk driver, so its output can be measured), a second copy ends at once
+# without a window or an audio device and leaves the first running, and a close request
+# ends the game promptly with status 0.
 # Usage: desktop_window.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build="$(cd "$1" && pwd)"
@@ -28,7 +29,7 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 mkdir -m 700 "$work/runtime" "$work/home"
-export XDG_RUNTIME_DIR="$work/runtime" HOME="$work/home" SDL_AUDIODRIVER=dummy
+export XDG_RUNTIME_DIR="$work/runtime" HOME="$work/home" SDL_AUDIODRIVER=disk
 cd "$build"
 
 # Returns once process $1 has ended or $2 seconds have passed; the status is in $ended.
@@ -47,9 +48,10 @@ wait_for_exit() {
 # A copy that finds the instance lock taken ends at once, maps no window, exits 0.
 second_copy_ends_at_once() {
   local started=$SECONDS result
-  result="$("${probe[@]}" maps -- timeout 20 "$game")"
+  result="$(SDL_DISKAUDIOFILE="$work/second.raw" "${probe[@]}" maps -- timeout 20 "$game")"
   [ "$result" = "exit=0 maps=0" ] || fail "second copy: $result (want exit=0 maps=0)"
   [ $((SECONDS - started)) -le 5 ] || fail "second copy took $((SECONDS - started)) s to end"
+  [ ! -e "$work/second.raw" ] || fail "second copy opened an audio device"
 }
 
 echo "-- a copy started while the lock is held elsewhere"
@@ -65,8 +67,17 @@ second_copy_ends_at_once
 kill "$holder_pid"; wait "$holder_pid" 2>/dev/null || true
 holder_pid=""
 
+# The loudest 16-bit sample the game has written to its audio file.
+peak() {
+  /usr/bin/python3 -c 'import array, sys
+samples = array.array("h")
+data = open(sys.argv[1], "rb").read()
+samples.frombytes(data[:len(data) // 2 * 2])
+print(max((abs(s) for s in samples), default=0))' "$1"
+}
+
 echo "-- the window"
-"$game" &
+SDL_DISKAUDIOFILE="$work/first.raw" "$game" &
 game_pid=$!
 window="$("${probe[@]}" find "Ke-Lo Typing" 20 "$game_pid")" || fail "$window"
 echo "$window"
@@ -89,6 +100,9 @@ done
 echo "share of pixels changed: $changed"
 /usr/bin/python3 -c 'import sys; sys.exit(0 if float(sys.argv[1]) > 0.2 else 1)' "$changed" ||
   fail "the picture stayed the title's after Space"
+loudest="$(peak "$work/first.raw")"
+echo "loudest sample after Space: $loudest"
+[ "$loudest" -gt 1000 ] || fail "no sound after Space"
 
 echo "-- a second copy while the game runs"
 second_copy_ends_at_once

@@ -32,7 +32,9 @@ protected:
         SDL_setenv("SDL_VIDEODRIVER", "dummy", 1);
         ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
         std::string error;
-        platform_ = SdlPlatform::Create(text_, [this](std::string_view c) { sounds_.emplace_back(c); }, error);
+        SoundOutput sound{[this] { sounds_.emplace_back("(device opened)"); },
+                          [this](std::string_view command) { sounds_.emplace_back(command); }};
+        platform_ = SdlPlatform::Create(text_, sound, error);
         ASSERT_NE(platform_, nullptr) << error;
         SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
     }
@@ -108,10 +110,13 @@ TEST_F(DesktopPlatform, PresentShowsPackedColoursAsTheirChannels) {
     EXPECT_EQ(pixelAt(399, 299), Rgb(1, 2, 250));
 }
 
-TEST_F(DesktopPlatform, SoundCommandsReachTheAudioBackendUnchanged) {
+TEST_F(DesktopPlatform, SoundDeviceOpensOnceWhenShownAndCommandsPassUnchanged) {
+    platform_->SendSound("close wavTip");
+    EXPECT_EQ(sounds_, (std::vector<std::string>{"close wavTip"}));
+    platform_->ShowWindow();
+    platform_->ShowWindow();
     platform_->SendSound("play wavTip notify from 0");
-    platform_->SendSound("close midChime");
-    EXPECT_EQ(sounds_, (std::vector<std::string>{"play wavTip notify from 0", "close midChime"}));
+    EXPECT_EQ(sounds_, (std::vector<std::string>{"close wavTip", "(device opened)", "play wavTip notify from 0"}));
 }
 
 }  // namespace

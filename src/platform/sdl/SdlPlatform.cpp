@@ -29,9 +29,9 @@ void SleepMicroseconds(uint32_t us) {
 
 }  // namespace
 
-SdlPlatform::SdlPlatform(TextRenderer& text, SoundCommandSink sound) : text_(text), sound_(std::move(sound)) {}
+SdlPlatform::SdlPlatform(TextRenderer& text, SoundOutput sound) : text_(text), sound_(std::move(sound)) {}
 
-std::unique_ptr<SdlPlatform> SdlPlatform::Create(TextRenderer& text, SoundCommandSink sound, std::string& error) {
+std::unique_ptr<SdlPlatform> SdlPlatform::Create(TextRenderer& text, SoundOutput sound, std::string& error) {
     std::unique_ptr<SdlPlatform> platform(new SdlPlatform(text, std::move(sound)));
     if (!platform->Open(error)) return nullptr;
     return platform;
@@ -115,7 +115,7 @@ void SdlPlatform::Redraw() {
 }
 
 void SdlPlatform::SendSound(std::string_view command) {
-    if (sound_) sound_(command);
+    if (sound_.command) sound_.command(command);
 }
 
 bool SdlPlatform::OtherInstanceRunning() {
@@ -124,6 +124,8 @@ bool SdlPlatform::OtherInstanceRunning() {
 }
 
 void SdlPlatform::ShowWindow() {
+    if (!shown_ && sound_.open) sound_.open();
+    shown_ = true;
     SDL_ShowWindow(window_);
     SDL_RaiseWindow(window_);
     Redraw();

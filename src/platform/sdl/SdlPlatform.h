@@ -15,8 +15,13 @@
 
 namespace kelo {
 
-// Where sound command strings go; an empty sink leaves the game silent.
-using SoundCommandSink = std::function<void(std::string_view command)>;
+// The audio device. It is opened when the window is first shown, once the game knows it
+// is the only copy running, so a second copy never touches the sound system. Empty
+// functions leave the game silent.
+struct SoundOutput {
+    std::function<void()> open;
+    std::function<void(std::string_view command)> command;
+};
 
 class SdlPlatform : public Platform {
 public:
@@ -25,7 +30,7 @@ public:
 
     // Opens the window, hidden until ShowWindow(). SDL video must be initialised.
     // Returns null and sets `error` when no window or renderer can be made.
-    static std::unique_ptr<SdlPlatform> Create(TextRenderer& text, SoundCommandSink sound, std::string& error);
+    static std::unique_ptr<SdlPlatform> Create(TextRenderer& text, SoundOutput sound, std::string& error);
     ~SdlPlatform() override;
     SdlPlatform(const SdlPlatform&) = delete;
     SdlPlatform& operator=(const SdlPlatform&) = delete;
@@ -45,19 +50,20 @@ public:
     SDL_Window* Window() const { return window_; }
 
 private:
-    SdlPlatform(TextRenderer& text, SoundCommandSink sound);
+    SdlPlatform(TextRenderer& text, SoundOutput sound);
     bool Open(std::string& error);
     void Dispatch(const SDL_Event& event, EventSink& sink);
     void Redraw();
 
     TextRenderer& text_;
-    SoundCommandSink sound_;
+    SoundOutput sound_;
     InstanceLock instanceLock_;
     RecordStore records_ = RecordStore::BesideExecutable();
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;
     SDL_Texture* texture_ = nullptr;
     bool hasFrame_ = false;
+    bool shown_ = false;
 };
 
 }  // namespace kelo

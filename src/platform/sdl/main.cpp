@@ -8,6 +8,7 @@
 
 #include "app/Game.h"
 #include "platform/common/TextRendering.h"
+#include "platform/sdl/AudioBackend.h"
 #include "platform/sdl/SdlPlatform.h"
 
 namespace {
@@ -22,7 +23,10 @@ int RunGame() {
     // Without a font every text of the game would be invisible: refuse to start.
     std::unique_ptr<kelo::TextRenderer> font = kelo::CreateTextRenderer(error);
     if (!font) return Fail("no usable font", error);
-    std::unique_ptr<kelo::SdlPlatform> platform = kelo::SdlPlatform::Create(*font, {}, error);
+    // No sound device leaves the game silent and otherwise unchanged.
+    kelo::AudioBackend audio;
+    kelo::SoundOutput sound{[&audio] { audio.Open(); }, [&audio](std::string_view command) { audio.Command(command); }};
+    std::unique_ptr<kelo::SdlPlatform> platform = kelo::SdlPlatform::Create(*font, sound, error);
     if (!platform) return Fail("cannot open the window", error);
     kelo::Game game(*platform);
     kelo::Form_Load(game);
