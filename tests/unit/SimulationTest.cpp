@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
 
 #include "platform/sim/SimError.h"
 #include "platform/sim/Simulation.h"
@@ -181,6 +184,45 @@ TEST_F(SimulationTest, RejectsOptionsOutOfRangeBeforeWriting) {
     options.tracePath = (dir_ / "t.json").string();
     EXPECT_THROW(RunSimulation(options), SimUsageError);
     EXPECT_FALSE(fs::exists(dir_ / "t.json"));
+}
+
+// An output place that passes the folder checks but cannot be opened is found only
+// while the outputs are being made; the ones made before it must leave no trace.
+TEST_F(SimulationTest, OutputThatCannotBeMadeLeavesTheOtherOutputsUntouched) {
+    const fs::path oldTrace = dir_ / "old.json";
+    { std::ofstream(oldTrace) << "kept\n"; }
+    const fs::path unwritable = "/proc/kelo-sim-cannot-write-here";
+    options.frames = 3;
+
+    options.tracePath = oldTrace.string();
+    options.soundLogPath = (dir_ / "new.log").string();
+    options.pngDir = unwritable.string();
+    EXPECT_THROW(RunSimulation(options), SimUsageError);
+
+    options.tracePath = (dir_ / "new.json").string();
+    options.soundLogPath = unwritable.string();
+    options.pngDir = (dir_ / "frames").string();
+    EXPECT_THROW(RunSimulation(options), SimUsageError);
+
+    std::ifstream kept(oldTrace);
+    std::string content((std::istreambuf_iterator<char>(kept)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(content, "kept\n");
+    EXPECT_FALSE(fs::exists(dir_ / "new.log"));
+    EXPECT_FALSE(fs::exists(dir_ / "new.json"));
+    EXPECT_FALSE(fs::exists(dir_ / "frames"));
+}
+
+TEST_F(SimulationTest, AnExistingOutputFileIsReplacedWhole) {
+    const fs::path trace = dir_ / "t.json";
+    { std::ofstream(trace) << std::string(100000, '~'); }
+    options.frames = 3;
+    options.tracePath = trace.string();
+    RunSimulation(options);
+    std::ifstream in(trace);
+    std::string first;
+    std::getline(in, first);
+    EXPECT_EQ(first.rfind("{\"frame\":", 0), 0u);
+    EXPECT_EQ(std::count(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), '~'), 0);
 }
 
 }  // namespace

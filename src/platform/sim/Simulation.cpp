@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/common/Png.h"
 #include "platform/common/TextRendering.h"
@@ -26,12 +28,53 @@ TextRenderer* GameFont(std::string& error) {
     return renderer.get();
 }
 
-FilePtr OpenOutput(const std::string& path, const char* option) {
-    if (path.empty()) return nullptr;
-    FilePtr file(std::fopen(path.c_str(), "wb"));
-    if (!file) throw SimUsageError(std::string(option) + ": cannot write \"" + path + "\"");
-    return file;
-}
+// Creates the output places one by one without truncating anything that already
+// exists, so that a place failing late can be undone: the files and the folder made so
+// far are removed again, and files that existed keep their content. Once every place
+// is open, Commit() empties the files that existed.
+class OutputPlaces {
+public:
+    OutputPlaces() = default;
+    OutputPlaces(const OutputPlaces&) = delete;
+    OutputPlaces& operator=(const OutputPlaces&) = delete;
+    ~OutputPlaces() {
+        if (committed_) return;
+        std::error_code error;
+        for (const std::string& path : created_) std::filesystem::remove(path, error);
+    }
+
+    FilePtr OpenFile(const std::string& path, const char* option) {
+        if (path.empty()) return nullptr;
+        std::error_code error;
+        const bool existed = std::filesystem::exists(path, error);
+        FilePtr file(std::fopen(path.c_str(), existed ? "r+b" : "wb"));
+        if (!file) throw SimUsageError(std::string(option) + ": cannot write \"" + path + "\"");
+        (existed ? toEmpty_ : created_).push_back(path);
+        return file;
+    }
+
+    void MakeFolder(const std::string& path, const char* option) {
+        if (path.empty()) return;
+        std::error_code error;
+        if (std::filesystem::create_directory(path, error)) created_.push_back(path);
+        if (!std::filesystem::is_directory(path, error))
+            throw SimUsageError(std::string(option) + ": cannot create \"" + path + "\"");
+    }
+
+    void Commit() {
+        for (const std::string& path : toEmpty_) {
+            std::error_code error;
+            std::filesystem::resize_file(path, 0, error);
+            if (error) throw SimUsageError("cannot empty \"" + path + "\"");
+        }
+        committed_ = true;
+    }
+
+private:
+    std::vector<std::string> created_;
+    std::vector<std::string> toEmpty_;
+    bool committed_ = false;
+};
 
 void CheckRanges(const SimOptions& options) {
     if (options.course < 0 || options.course >= kCourseCount) throw SimUsageError("--course: must be 0 to 8");
@@ -47,15 +90,12 @@ void CheckRanges(const SimOptions& options) {
 // The files a simulation writes, opened only once every option has been checked.
 class SimOutputs {
 public:
-    explicit SimOutputs(const SimOptions& options)
-        : trace_(OpenOutput(options.tracePath, "--trace")),
-          soundLog_(OpenOutput(options.soundLogPath, "--sound-log")),
-          pngDir_(options.pngDir),
-          pngFrames_(options.pngFrames) {
-        std::error_code error;
-        if (!pngDir_.empty()) std::filesystem::create_directory(pngDir_, error);
-        if (!pngDir_.empty() && !std::filesystem::is_directory(pngDir_, error))
-            throw SimUsageError("--png: cannot create \"" + pngDir_ + "\"");
+    explicit SimOutputs(const SimOptions& options) : pngDir_(options.pngDir), pngFrames_(options.pngFrames) {
+        OutputPlaces places;
+        trace_ = places.OpenFile(options.tracePath, "--trace");
+        soundLog_ = places.OpenFile(options.soundLogPath, "--sound-log");
+        places.MakeFolder(pngDir_, "--png");
+        places.Commit();
     }
 
     void Frame(const Game& game, int64_t frame, uint32_t clock, const Image& image) {
