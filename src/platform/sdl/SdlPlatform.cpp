@@ -1,5 +1,6 @@
 #include "platform/sdl/SdlPlatform.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 
@@ -61,7 +62,12 @@ SdlPlatform::~SdlPlatform() {
     if (window_ != nullptr) SDL_DestroyWindow(window_);
 }
 
-uint32_t SdlPlatform::Now() { return static_cast<uint32_t>(SDL_GetTicks64()); }
+// Milliseconds since the machine started, like the multimedia clock the game's timing
+// was made for: the first frame wait after start-up (lastFrameTime 0) returns at once.
+uint32_t SdlPlatform::Now() {
+    const auto sinceBoot = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(sinceBoot).count());
+}
 
 void SdlPlatform::Sleep(uint32_t ms) {
     if (ms > kSleepMargin) {
