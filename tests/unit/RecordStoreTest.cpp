@@ -61,6 +61,14 @@ TEST_F(RecordStoreTest, WritesReplaceTheFileWholeAndLeaveNoTemporaryFile) {
     EXPECT_EQ(prefAsked, 1);  // looked for when loading, asked once per store
 }
 
+TEST_F(RecordStoreTest, AHugeStrangerFileIsReadOnlyAsFarAsARecordFileCouldReach) {
+    Put(exeDir / "kelodt.hsc", std::string(8 << 20, 'x'));
+    std::optional<std::vector<uint8_t>> bytes = Store(exeDir).Read();
+    ASSERT_TRUE(bytes);
+    EXPECT_GT(bytes->size(), 1362u) << "still recognisable as too long";
+    EXPECT_LE(bytes->size(), 4096u);
+}
+
 TEST_F(RecordStoreTest, AnUnwritableMainFolderSendsSavesToTheFallback) {
     // A regular file in place of the folder cannot be written into, even as root.
     fs::path blocked = root / "blocked";
