@@ -66,7 +66,7 @@ TEST(SimOptions, RejectsBadValuesNamingTheOption) {
         {"--course", "9"},        {"--difficulty", "2"},        {"--bot", "0"},
         {"--bot", "5,1.5"},       {"--bot", "5,"},              {"--runs", "0"},
         {"--png-frames", "all"},  {"--png", "x", "--png-frames", "every:0"},
-        {"--png", "x", "--png-frames", "1,,2"}, {"--input", "/no/such/script"},
+        {"--png", "x", "--png-frames", "1,,2"}, {"--input", "/no/such/script"}, {"--input", "/"},
         {"--records-dir", "/no/such/folder"},   {"--trace", "/no/such/folder/t.json"},
         {"--trace", ""},          {"--clock-start", "1e5"},
     };

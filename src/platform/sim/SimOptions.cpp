@@ -73,6 +73,9 @@ PngFrameChoice ParsePngFrames(const std::string& text) {
 }
 
 std::vector<ScriptEvent> ReadScriptFile(const std::string& path) {
+    std::error_code error;
+    // A folder opens like an empty file; it would pass as a script without events.
+    if (fs::is_directory(path, error)) Fail("--input: \"" + path + "\" is a folder");
     std::ifstream in(path, std::ios::binary);
     if (!in) Fail("--input: cannot read \"" + path + "\"");
     std::stringstream text;
