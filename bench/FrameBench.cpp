@@ -14,6 +14,7 @@
 #include <string>
 
 #include "app/Game.h"
+#include "platform/NullPlatform.h"
 #include "platform/common/TextRendering.h"
 #include "run/RunDisplay.h"
 #include "run/RunMessages.h"
@@ -22,25 +23,6 @@
 
 namespace kelo {
 namespace {
-
-// A platform that only supplies the real font; nothing is shown or heard.
-class BenchPlatform : public Platform {
-public:
-    explicit BenchPlatform(TextRenderer& text) : text_(text) {}
-    uint32_t Now() override { return 0; }
-    void Sleep(uint32_t) override {}
-    void Yield(EventSink&, YieldKind) override {}
-    void Present(const Image&) override {}
-    void SendSound(std::string_view) override {}
-    bool OtherInstanceRunning() override { return false; }
-    uint32_t RandomSeed() override { return 1; }
-    TextRenderer& Text() override { return text_; }
-    std::optional<std::vector<uint8_t>> ReadRecordFile() override { return std::nullopt; }
-    bool WriteRecordFile(const std::vector<uint8_t>&) override { return true; }
-
-private:
-    TextRenderer& text_;
-};
 
 TextRenderer& Font() {
     static std::unique_ptr<TextRenderer> font = [] {
@@ -56,7 +38,7 @@ TextRenderer& Font() {
 }
 
 struct HeavyRun {
-    BenchPlatform platform{Font()};
+    NullPlatform platform{Font()};  // the real font; nothing is shown or heard
     Game game{platform};
 
     HeavyRun() {

@@ -6,6 +6,7 @@
 #include "app/Game.h"
 #include "draw/Helpers.h"
 #include "draw/StarField.h"
+#include "platform/NullPlatform.h"
 
 namespace kelo {
 namespace {
@@ -25,27 +26,12 @@ private:
     TextMask mask_{2, 1, {255, 255}};
 };
 
-class QuietPlatform : public Platform {
-public:
-    uint32_t Now() override { return 0; }
-    void Sleep(uint32_t) override {}
-    void Yield(EventSink&, YieldKind) override {}
-    void Present(const Image&) override {}
-    void SendSound(std::string_view) override {}
-    bool OtherInstanceRunning() override { return false; }
-    uint32_t RandomSeed() override { return 1; }
-    TextRenderer& Text() override { return text; }
-    std::optional<std::vector<uint8_t>> ReadRecordFile() override { return std::nullopt; }
-    bool WriteRecordFile(const std::vector<uint8_t>&) override { return true; }
-
-    RecordingText text;
-};
-
 class DrawHelpers : public ::testing::Test {
 protected:
-    DrawHelpers() : game(platform) { game.PicBack = Surface(400, 300, kPaper, kBlack); }
+    DrawHelpers() : platform(text), game(platform) { game.PicBack = Surface(400, 300, kPaper, kBlack); }
 
-    QuietPlatform platform;
+    RecordingText text;
+    NullPlatform platform;
     Game game;
 };
 
@@ -75,7 +61,7 @@ TEST_F(DrawHelpers, WipeExtremes) {
 
 TEST_F(DrawHelpers, PrintTextSetsPositionColourAndSizeOnTheBackBuffer) {
     PrintText(game, "GO!", 10, 20, Rgb(255, 255, 0), 48);
-    EXPECT_EQ(platform.text.printed, "GO!@48;");
+    EXPECT_EQ(text.printed, "GO!@48;");
     EXPECT_EQ(game.PicBack.image.At(10, 20), Rgb(255, 255, 0));
     EXPECT_EQ(game.PicBack.image.At(11, 20), Rgb(255, 255, 0));
     EXPECT_EQ(game.PicBack.image.At(12, 20), kPaper);

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/Game.h"
-#include "platform/Platform.h"
+#include "platform/NullPlatform.h"
 
 namespace kelo::testing {
 
@@ -31,29 +31,23 @@ private:
     TextMask mask_{1, 1, {255}};
 };
 
-class RunTestPlatform : public Platform {
+class RunTestPlatform : public NullPlatform {
 public:
-    uint32_t clock = 1000;
+    RunTestPlatform() : NullPlatform(marker_) { clock = 1000; }
+
     std::vector<std::string> sounds;
     int writes = 0;  // record file saves
 
-    uint32_t Now() override { return clock; }
-    void Sleep(uint32_t ms) override { clock += ms; }
-    void Yield(EventSink&, YieldKind) override {}
-    void Present(const Image&) override {}
     void SendSound(std::string_view command) override { sounds.emplace_back(command); }
-    bool OtherInstanceRunning() override { return false; }
     uint32_t RandomSeed() override { return 7; }
-    TextRenderer& Text() override { return text_; }
-    MarkerText& Marker() { return text_; }
-    std::optional<std::vector<uint8_t>> ReadRecordFile() override { return std::nullopt; }
+    MarkerText& Marker() { return marker_; }
     bool WriteRecordFile(const std::vector<uint8_t>&) override {
         ++writes;
         return true;
     }
 
 private:
-    MarkerText text_;
+    MarkerText marker_;
 };
 
 }  // namespace kelo::testing
