@@ -57,6 +57,12 @@ TEST(SimOptions, DefaultsAndFrameChoices) {
     for (int64_t f : {1, 3, 20}) EXPECT_TRUE(cl.options.pngFrames.Wants(f)) << f;
     for (int64_t f : {2, 4, 21}) EXPECT_FALSE(cl.options.pngFrames.Wants(f)) << f;
     EXPECT_TRUE(ParseCommandLine({"--help"}).helpRequested);
+    for (const auto& args : {std::vector<std::string>{"--bot", "--runs", "2"}, std::vector<std::string>{"--bot"}}) {
+        const SimOptions bot = ParseCommandLine(args).options;
+        ASSERT_TRUE(bot.bot.has_value());
+        EXPECT_DOUBLE_EQ(bot.bot->keysPerSecond, 5.0);
+        EXPECT_DOUBLE_EQ(bot.bot->missChance, 0.0);
+    }
 }
 
 TEST(SimOptions, RejectsBadValuesNamingTheOption) {

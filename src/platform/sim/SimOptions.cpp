@@ -95,6 +95,7 @@ struct ArgReader {
         if (arg.rfind("--", 0) == 0 && equals != std::string::npos) return {arg.substr(0, equals), arg.substr(equals + 1)};
         return {arg, std::nullopt};
     }
+    bool NextIsOption() const { return !Done() && args[next].rfind("--", 0) == 0; }
     std::string Value(const std::string& option, std::optional<std::string> inline_) {
         if (inline_) return *inline_;
         if (Done()) Fail(option + ": missing value");
@@ -168,6 +169,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             helpRequested = true;
             continue;
         }
+        // KPS may be left out (default 5): `--bot --runs 3`.
+        if (name == "--bot" && !inlineValue && (reader.Done() || reader.NextIsOption())) {
+            parsed.options.bot = BotOptions{};
+            continue;
+        }
         auto setter = ValueOptions().find(name);
         if (setter == ValueOptions().end()) Fail("unknown option \"" + name + "\" (see --help)");
         setter->second(parsed, name, reader.Value(name, inlineValue));
@@ -215,7 +221,7 @@ no sound device. Sound commands are only logged.
                         FRAME counts calls of WaitFrame from 1; # starts a comment.
                         KEY: A-Z 0-9 COMMA PERIOD SPACE ESCAPE LEFT RIGHT UP DOWN SHIFT
                         CTRL ALT ENTER BACKSPACE TAB DELETE or vk:N
-  --bot KPS[,MISS]      play by itself: Space on the title and course select, during a
+  --bot [KPS[,MISS]]    play by itself: Space on the title and course select, during a
                         run at most KPS taps a second on the current targets, each a
                         wrong letter with probability MISS (defaults 5 and 0)
   --runs N              stop once the N-th run has ended and been left
