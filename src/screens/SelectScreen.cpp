@@ -25,8 +25,8 @@ struct SelectLocals {
     uint8_t difficultyChanged = 0;
 };
 
-// Every key is read once per frame, whether or not the frame can take it, so a press
-// made while the arrows are blocked does not fire later.
+// Every key is read every frame, whether or not the frame can take it, so a press made
+// while the arrows are blocked does not fire later.
 struct SelectKeys {
     bool left, right, up, down, space;
 };
@@ -193,7 +193,8 @@ bool RunSelectFrames(Game& game) {
         const SelectKeys keys = ReadKeys(game);
         UpdateSelection(game, l, keys);
         if (l.spaceLatch == 0 && keys.space) return true;
-        if (!keys.space) l.spaceLatch = 0;
+        // A second query: a tap used up by the first one does not also free the latch.
+        if (!game.KeyPressed(vk::Space)) l.spaceLatch = 0;
         DrawSelectFrame(game);
         DrawWipe(game, l.wipeWidth);
         game.PresentFrame();

@@ -86,9 +86,11 @@ bool RunTitleFrames(Game& game) {
         if (t.titlePhase == kLoading) LoadEverything(game);
         t.wipeWidth = NarrowerWipe(t.wipeWidth);
         if (t.titlePhase != kReady && t.wipeWidth == 0) t.titlePhase = static_cast<uint8_t>((t.titlePhase + 1) % 3);
-        const bool space = game.KeyPressed(vk::Space);
-        if (!space) t.spaceLatch = 0;
-        if (t.titlePhase == kReady && t.spaceLatch == 0 && space) return true;
+        // Space is queried twice. A tap that came and went between two frames is used up
+        // by the first query and not taken, so the wait for Space after taking it never
+        // holds the screen still on a key that is already up.
+        if (!game.KeyPressed(vk::Space)) t.spaceLatch = 0;
+        if (t.titlePhase == kReady && t.spaceLatch == 0 && game.KeyPressed(vk::Space)) return true;
         DrawTitleFrame(game, t.titlePhase);
         DrawWipe(game, t.wipeWidth);
         game.PresentFrame();

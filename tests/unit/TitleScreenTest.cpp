@@ -77,6 +77,16 @@ TEST_F(TitleScreenTest, SpaceHeldFromBeforeTheTitleCountsOnlyAfterARelease) {
     EXPECT_TRUE(platform.FrameShows(25, "Press Space Key"));
 }
 
+TEST_F(TitleScreenTest, ATapBetweenTwoFramesIsNotTakenAndTheTitleGoesOn) {
+    platform.Press(30, vk::Space);
+    platform.Release(30, vk::Space);
+    platform.Press(40, vk::Space);
+
+    EXPECT_EQ(TitleScreen(game), Screen::Select);
+    EXPECT_EQ(WaitOf("play wavDec notify from 0"), 40);
+    EXPECT_TRUE(platform.FrameShows(35, "Press Space Key"));
+}
+
 TEST_F(TitleScreenTest, SpacePressedDuringTheWaitIsTakenOnTheLoadingFrame) {
     platform.Press(10, vk::Space);
 
