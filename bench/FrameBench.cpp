@@ -42,12 +42,7 @@ struct HeavyRun {
     Game game{platform};
 
     HeavyRun() {
-        game.PicBack = Surface(400, 300, kBlack, kWhite);
-        game.PicWarp = Surface(3000, 300, kBlack, kWhite);
-        game.PicWarpMask = Surface(3000, 300, kBlack, kWhite);
-        game.PicBBack = Surface(300, 300, kBlack, kWhite);
-        game.PicBMask = Surface(300, 300, kBlack, kWhite);
-        game.PicMain = Surface(400, 300, kBlack, kWhite);
+        SetUpSurfaces(game);
         GameState& s = game.state;
         s.courseIndex = 4;
         s.courseLength = 10000;

@@ -116,13 +116,7 @@ void Form_Load(Game& game, Screen firstScreen) {
     game.timerResolutionRequested_ = true;
     game.random.Seed(game.platform.RandomSeed());
 
-    game.PicBack = MakeSurface(400, 300);
-    game.PicWarp = MakeSurface(3000, 300);
-    game.PicWarpMask = MakeSurface(3000, 300);
-    game.PicBBack = MakeSurface(300, 300);
-    game.PicBMask = MakeSurface(300, 300);
-    game.PicBMask.fillColour = kWhite;
-    game.PicMain = MakeSurface(400, 300);
+    SetUpSurfaces(game);
 
     for (int c = 0; c < kCourseCount; ++c) {
         s.courseNotes[c][0] = kCourseNotes[c][0];
@@ -132,6 +126,16 @@ void Form_Load(Game& game, Screen firstScreen) {
     LoadRecords(game);
     game.platform.ShowWindow();
     RunScreens(game, firstScreen);
+}
+
+void SetUpSurfaces(Game& game) {
+    game.PicBack = MakeSurface(400, 300);
+    game.PicWarp = MakeSurface(3000, 300);
+    game.PicWarpMask = MakeSurface(3000, 300);
+    game.PicBBack = MakeSurface(300, 300);
+    game.PicBMask = MakeSurface(300, 300);
+    game.PicBMask.fillColour = kWhite;
+    game.PicMain = MakeSurface(400, 300);
 }
 
 void RunScreens(Game& game, Screen next) {

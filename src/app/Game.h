@@ -76,6 +76,10 @@ void Form_Load(Game& game, Screen firstScreen = Screen::Title);
 void Form_QueryUnload(Game& game);
 void Form_Unload(Game& game);
 
+// Creates the six surfaces as start-up does: images of their sizes in the window's
+// background colour, the window's text colour in front, PicBMask filling in white.
+void SetUpSurfaces(Game& game);
+
 // Runs screens until one returns Screen::None. Screens never run inside each other,
 // so any number of runs in a row does not deepen the call stack.
 void RunScreens(Game& game, Screen first);

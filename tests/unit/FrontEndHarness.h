@@ -113,14 +113,4 @@ private:
     TextMask mask_;
 };
 
-// A game whose surfaces are set up as start-up leaves them, without running start-up.
-inline void PrepareSurfaces(Game& game) {
-    game.PicBack = Surface(400, 300, kBlack, kBlack);
-    game.PicMain = Surface(400, 300, kBlack, kBlack);
-    game.PicBBack = Surface(300, 300, kBlack, kBlack);
-    game.PicBMask = Surface(300, 300, kBlack, kBlack);
-    game.PicWarp = Surface(3000, 300, kBlack, kBlack);
-    game.PicWarpMask = Surface(3000, 300, kBlack, kBlack);
-}
-
 }  // namespace kelo::test

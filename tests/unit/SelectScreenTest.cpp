@@ -14,7 +14,7 @@ protected:
     Game game{platform};
 
     void SetUp() override {
-        test::PrepareSurfaces(game);
+        SetUpSurfaces(game);
         for (int c = 0; c < kCourseCount; ++c) game.state.courseNotes[c] = {"line0", ""};
     }
 

@@ -19,7 +19,7 @@ protected:
     test::FrontEndPlatform platform;
     Game game{platform};
 
-    void SetUp() override { test::PrepareSurfaces(game); }
+    void SetUp() override { SetUpSurfaces(game); }
 
     std::vector<test::SoundEntry> OpenCommandsSent() const {
         std::vector<test::SoundEntry> opens;
