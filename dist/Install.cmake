@@ -23,6 +23,10 @@ file(RELATIVE_PATH KELO_DATA_FROM_BINDIR "${CMAKE_INSTALL_FULL_BINDIR}" "${CMAKE
 set_property(SOURCE src/platform/sdl/AudioPaths.cpp APPEND PROPERTY
   COMPILE_DEFINITIONS KELO_DATA_FROM_BINDIR="${KELO_DATA_FROM_BINDIR}")
 
+# The layout as resolved, for tests/e2e/installed_game.sh.
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/install-layout.txt CONTENT
+  "${CMAKE_INSTALL_BINDIR} ${CMAKE_INSTALL_DATADIR} ${CMAKE_INSTALL_DATAROOTDIR} ${CMAKE_INSTALL_MANDIR} ${KELO_APP_ID} ${KELO_INSTALL_SIM}\n")
+
 install(TARGETS kelo-typing RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(KELO_INSTALL_SIM)
   install(TARGETS kelo-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -51,9 +55,10 @@ set(CPACK_PACKAGE_VENDOR "Ke-Lo Typing developers")
 set(CPACK_PACKAGE_CONTACT "Ke-Lo Typing developers <kelo-typing@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "typing game with a space-flight theme")
 set(CPACK_PACKAGE_DESCRIPTION
-  "Every correctly typed letter drives a craft forward through a star field, every wrong key\n"
-  "costs speed, and the stage clock runs down while you fly. Nine courses, the best five runs\n"
-  "of each kept as records, sound effects and music.")
+  "Every correctly typed letter drives a craft forward through a star field,\n"
+  "every wrong key costs speed, and the stage clock runs down while you fly.\n"
+  "Nine courses, the best five runs of each kept as records, sound effects\n"
+  "and music.")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
