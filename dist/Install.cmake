@@ -13,13 +13,15 @@ include(GNUInstallDirs)
 # reversed domain.
 set(KELO_HOMEPAGE "https://example.org/kelo-typing" CACHE STRING "The project's web page")
 set(KELO_APP_ID "org.example.kelo_typing" CACHE STRING "The AppStream component id")
+# The day PROJECT_VERSION was released, for the metainfo and the man page.
 set(KELO_RELEASE_DATE "2026-12-07")
 
 set(KELO_DATA_INSTALL_DIR "${CMAKE_INSTALL_DATADIR}/kelo-typing")
 
 # The game looks for its sounds relative to its own executable, so an install that is
 # moved or unpacked somewhere else (dpkg -x) still has them.
-file(RELATIVE_PATH KELO_DATA_FROM_BINDIR "${CMAKE_INSTALL_FULL_BINDIR}" "${CMAKE_INSTALL_FULL_DATADIR}/kelo-typing")
+file(RELATIVE_PATH KELO_DATA_FROM_BINDIR
+  "${CMAKE_INSTALL_FULL_BINDIR}" "${CMAKE_INSTALL_FULL_DATADIR}/kelo-typing")
 set_property(SOURCE src/platform/sdl/AudioPaths.cpp APPEND PROPERTY
   COMPILE_DEFINITIONS KELO_DATA_FROM_BINDIR="${KELO_DATA_FROM_BINDIR}")
 
@@ -48,7 +50,8 @@ install(FILES ${CMAKE_BINARY_DIR}/${KELO_APP_ID}.metainfo.xml DESTINATION ${CMAK
 install(FILES ${CMAKE_BINARY_DIR}/kelo-typing.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 install(FILES dist/copyright DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/kelo-typing)
 
-# The .deb: `cpack -G DEB` in a build configured with the Debian paths above.
+# The .deb: `cpack -G DEB` in a build configured with the Debian paths above, as
+# scripts/make-deb.sh does.
 set(CPACK_PACKAGE_NAME kelo-typing)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Ke-Lo Typing developers")
