@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs every Debian package needed to build, play and test the game (Debian 12).
-# Runs as root or through sudo; does nothing when everything is installed already.
+# Installs every Debian package needed to build, play, test and package the game
+# (Debian 12). Runs as root or through sudo; does nothing when everything is installed
+# already. When another package manager is at work (unattended upgrades on a desktop,
+# say) it waits for it, up to a few minutes, saying so.
 set -euo pipefail
 
 packages=(
@@ -10,7 +12,12 @@ packages=(
   libfluidsynth-dev timgm6mb-soundfont
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils python3 python3-xlib sox
+  dpkg-dev desktop-file-utils appstream groff-base librsvg2-bin
 )
+# Seconds to wait for another package manager to let go of its locks.
+lock_wait="${KELO_APT_LOCK_WAIT:-300}"
+if [ "$lock_wait" -ge 120 ]; then wait_text="$((lock_wait / 60)) minutes"; else wait_text="$lock_wait seconds"; fi
+apt_locks=(/var/lib/dpkg/lock-frontend /var/lib/dpkg/lock /var/lib/apt/lists/lock /var/cache/apt/archives/lock)
 
 missing=()
 for package in "${packages[@]}"; do
@@ -20,8 +27,42 @@ for package in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
+trap 'status=$?; [ $status -eq 0 ] || echo "install-deps.sh: the packages could not be installed; once apt works again (network, sources, no other package manager running), run: sudo apt-get install ${missing[*]}" >&2' EXIT
+
+# The process holding a lock on the file $1 (apt and dpkg take POSIX locks), if any.
+lock_holder() {
+  local inode
+  inode="$(stat -c %i "$1" 2>/dev/null)" || return 0
+  sed 's/ -> / /' /proc/locks | awk -v inode="$inode" '{ split($6, id, ":"); if (id[3] == inode) { print $5; exit } }'
+}
+
+# Returns once no package manager holds a lock, or fails after $lock_wait seconds.
+wait_for_package_manager() {
+  local deadline=$((SECONDS + lock_wait)) said="" lock pid
+  while true; do
+    pid=""
+    for lock in "${apt_locks[@]}"; do
+      pid="$(lock_holder "$lock")"
+      [ -n "$pid" ] && break
+    done
+    [ -z "$pid" ] && return 0
+    if [ -z "$said" ]; then
+      echo "Another package manager is at work ($(cat "/proc/$pid/comm" 2>/dev/null || echo "process $pid"));" \
+           "waiting up to $wait_text for it to finish..."
+      said=1
+    fi
+    if [ $SECONDS -ge "$deadline" ]; then
+      echo "install-deps.sh: $lock is still held after $wait_text." >&2
+      return 1
+    fi
+    sleep 2
+  done
+}
+
 as_root=()
 [ "$(id -u)" -eq 0 ] || as_root=(sudo)
 export DEBIAN_FRONTEND=noninteractive
+wait_for_package_manager
 "${as_root[@]}" apt-get update
-"${as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+# Taken again by someone else in between: apt-get itself waits for the dpkg lock.
+"${as_root[@]}" apt-get -o DPkg::Lock::Timeout="$lock_wait" install -y --no-install-recommends "${missing[@]}"

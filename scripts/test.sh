@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what the game needs, then builds and runs the whole test suite headless:
-# once as a normal build and once with AddressSanitizer and UndefinedBehaviorSanitizer.
+# once as a normal build and once with AddressSanitizer and UndefinedBehaviorSanitizer,
+# and builds and checks the .deb in between.
 # Exits non-zero when anything fails.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -22,6 +23,11 @@ build_and_test() {
 }
 
 build_and_test "$root/build" -DKELO_SANITIZE=OFF
+
+# The .deb, checked and played from a temporary root without installing it.
+echo "== build-deb"
+bash "$root/scripts/make-deb.sh" "$root/build-deb"
+bash "$root/tests/package/deb_check.sh" "$root"/build-deb/kelo-typing_*.deb "$root"
 ASAN_OPTIONS="detect_leaks=1:abort_on_error=0" \
 LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0" \
 UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \

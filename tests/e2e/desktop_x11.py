@@ -16,7 +16,7 @@ import subprocess
 import sys
 import time
 
-from Xlib import X, XK, display, protocol
+from Xlib import X, XK, display, error, protocol
 from Xlib.ext import xtest
 
 
@@ -24,8 +24,11 @@ def top_level_windows(disp):
     root = disp.screen().root
     for child in root.query_tree().children:
         yield child
-        for grandchild in child.query_tree().children:
-            yield grandchild
+        try:
+            grandchildren = child.query_tree().children
+        except error.BadWindow:  # destroyed since the root was listed
+            continue
+        yield from grandchildren
 
 
 def window_named(disp, title):

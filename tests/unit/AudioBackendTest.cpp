@@ -202,7 +202,7 @@ TEST_F(AudioBackendTest, WithoutTheSoundFolderEveryCommandIsHarmless) {
     fs::create_directories(empty);
     SoundFolders folders;
     folders.currentDirectory = empty.string();
-    folders.fallbacks = {(empty / "bin").string()};
+    folders.gameFolders = {(empty / "bin").string()};
     AudioBackend audio(folders);
     ASSERT_TRUE(audio.Open());
     OpenAll(audio);

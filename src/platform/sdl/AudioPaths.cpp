@@ -3,39 +3,61 @@
 #include <filesystem>
 #include <system_error>
 
+#ifndef KELO_DATA_FROM_BINDIR
+#define KELO_DATA_FROM_BINDIR "../share/kelo-typing"
+#endif
+
 namespace kelo {
 
 namespace {
 
 namespace fs = std::filesystem;
 
-bool IsDirectory(const fs::path& path) {
+bool IsFile(const fs::path& path) {
     std::error_code error;
-    return fs::is_directory(path, error);
+    return fs::is_regular_file(path, error);
+}
+
+bool HoldsEverySoundFile(const fs::path& base) {
+    for (std::string_view file : kGameSoundFiles) {
+        if (!IsFile(base / file)) return false;
+    }
+    return true;
+}
+
+std::vector<fs::path> FoldersInOrder(const SoundFolders& folders) {
+    std::vector<fs::path> bases(folders.gameFolders.begin(), folders.gameFolders.end());
+    bases.emplace_back(folders.currentDirectory);
+    return bases;
 }
 
 }  // namespace
 
 SoundFolders GameSoundFolders(const std::string& executableDirectory) {
+    return GameSoundFolders(executableDirectory, KELO_DATA_FROM_BINDIR);
+}
+
+SoundFolders GameSoundFolders(const std::string& executableDirectory, const std::string& dataFromExecutable) {
     SoundFolders folders;
     if (!executableDirectory.empty()) {
         fs::path base(executableDirectory);
-        folders.fallbacks.push_back(base.string());
-        folders.fallbacks.push_back((base / ".." / "share" / "kelo-typing").lexically_normal().string());
+        folders.gameFolders.push_back(base.string());
+        folders.gameFolders.push_back((base / dataFromExecutable).lexically_normal().string());
     }
     return folders;
 }
 
 std::string ResolveSoundPath(std::string_view path, const SoundFolders& folders) {
-    fs::path relative(path);
-    fs::path inCurrent = fs::path(folders.currentDirectory) / relative;
-    if (relative.is_absolute() || !relative.has_parent_path()) return inCurrent.string();
-    fs::path firstFolder = *relative.begin();
-    if (IsDirectory(fs::path(folders.currentDirectory) / firstFolder)) return inCurrent.string();
-    for (const std::string& base : folders.fallbacks) {
-        if (IsDirectory(fs::path(base) / firstFolder)) return (fs::path(base) / relative).string();
+    const fs::path relative(path);
+    if (relative.is_absolute()) return relative.string();
+    const std::vector<fs::path> bases = FoldersInOrder(folders);
+    for (const fs::path& base : bases) {
+        if (HoldsEverySoundFile(base)) return (base / relative).string();
     }
-    return inCurrent.string();
+    for (const fs::path& base : bases) {
+        if (IsFile(base / relative)) return (base / relative).string();
+    }
+    return (fs::path(folders.currentDirectory) / relative).string();
 }
 
 }  // namespace kelo

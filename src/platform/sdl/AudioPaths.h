@@ -1,27 +1,40 @@
 #pragma once
-// Where the "snd/..." paths of the open commands lead. They are relative to the current
-// directory; when the current directory has no such folder, the folder that travels with
-// the game is used instead (beside the executable in a build, or the install's data
-// folder), so the game has sound however it is started.
+// Where the "snd/..." paths of the game's open commands lead. The game's sound folder is
+// looked for beside the executable (a build, a portable copy), then in the installed data
+// folder, then in the current directory. A folder counts only if its snd/ holds every one
+// of the game's sound files, so an empty or partial snd/ wherever the game is started
+// cannot silence it. When no folder holds them all, each file comes from the first folder
+// that has it, so a damaged copy still plays what it has.
 
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace kelo {
 
-struct SoundFolders {
-    std::string currentDirectory = ".";
-    // Tried in order when the current directory lacks the path's first folder.
-    std::vector<std::string> fallbacks;
+// Every file the game opens, as its open commands name them.
+inline constexpr std::array<std::string_view, 9> kGameSoundFiles = {
+    "snd/tap.wav",   "snd/sel.wav", "snd/dec.wav",  "snd/extend.wav", "snd/start.wav",
+    "snd/goal.wav",  "snd/bgm.mid", "snd/bgm2.mid", "snd/chime.mid",
 };
 
-// The folders for an executable living in `executableDirectory` (empty: unknown):
-// that directory, then <that directory>/../share/kelo-typing.
-SoundFolders GameSoundFolders(const std::string& executableDirectory);
+struct SoundFolders {
+    // The game's own copies, most wanted first.
+    std::vector<std::string> gameFolders;
+    // Tried after the game's own copies.
+    std::string currentDirectory = ".";
+};
 
-// The file to open for `path`. Absolute paths and paths without a folder are taken
-// as they are, relative to the current directory.
+// The folders for an executable living in `executableDirectory` (empty: unknown): that
+// directory, then the installed data folder, which lies at `dataFromExecutable` relative
+// to it. The one-argument form uses the relative path of the configured install layout
+// (bin/ to share/kelo-typing by default, games/ to share/games/kelo-typing on Debian).
+SoundFolders GameSoundFolders(const std::string& executableDirectory);
+SoundFolders GameSoundFolders(const std::string& executableDirectory, const std::string& dataFromExecutable);
+
+// The file to open for `path`; absolute paths are taken as they are. A path found in no
+// folder is given relative to the current directory, where opening it fails harmlessly.
 std::string ResolveSoundPath(std::string_view path, const SoundFolders& folders);
 
 }  // namespace kelo

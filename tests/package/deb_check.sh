@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Checks the .deb without installing it: its control fields (name, version from
+# CMakeLists.txt, section, the font and soundfont and the shared libraries among its
+# dependencies), exactly the expected files in Debian's games layout, then unpacks it
+# with dpkg -x into a temporary root and plays the unpacked game (play_installed.sh).
+# Usage: deb_check.sh DEB SOURCE_DIR
+set -euo pipefail
+deb="$(realpath "$1")"
+source_dir="$(cd "$2" && pwd)"
+root="$(mktemp -d)"
+trap 'rm -rf "$root"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+field() { dpkg-deb -f "$deb" "$1"; }
+version="$(sed -n 's/^project(KeLoTyping VERSION \([0-9.]*\) .*/\1/p' "$source_dir/CMakeLists.txt")"
+echo "-- $(basename "$deb"): $(field Package) $(field Version), section $(field Section)"
+[ "$(field Package)" = kelo-typing ] || fail "package name $(field Package)"
+[ -n "$version" ] && [ "$(field Version)" = "$version" ] || fail "version $(field Version), CMakeLists.txt has $version"
+[ "$(field Section)" = games ] || fail "section $(field Section)"
+depends="$(field Depends)"
+echo "Depends: $depends"
+for needed in fonts-ipafont-gothic timgm6mb-soundfont libsdl2-2.0-0 libsdl2-mixer-2.0-0 libsdl2-ttf-2.0-0 \
+              libfluidsynth3 libfontconfig1; do
+  [[ ", $depends," == *", $needed"[\ ,]* ]] || fail "Depends lacks $needed"
+done
+
+dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\./usr/||' | LC_ALL=C sort > "$root.files"
+trap 'rm -rf "$root" "$root.files" "$root.want"' EXIT
+bash "$source_dir/tests/package/expected_files.sh" games share/games share share/man \
+  "$(sed -n 's/^set(KELO_APP_ID "\([^"]*\)".*/\1/p' "$source_dir/dist/Install.cmake")" > "$root.want"
+diff -u "$root.want" "$root.files" || fail "the package's files differ from the expected ones"
+
+dpkg -x "$deb" "$root"
+bash "$source_dir/tests/package/play_installed.sh" "$root/usr/games/kelo-typing" "$source_dir"
