@@ -237,8 +237,10 @@ with --runs (a note on stderr, exit 3).
 When the game waits for a key to change inside a frame (a Space or Escape release, say),
 the events of the next scripted frame are delivered at once; if none is left, nothing can
 change the key and the simulation ends with a note on stderr and exit code 3.
+Every record save that fails is said in one line on stderr; such a run is not in the
+record file.
 Exit codes: 0 done, 1 no usable font, 2 bad option or script line (nothing written),
-3 stalled or at the safety limit.
+3 stalled or at the safety limit, 4 a record save failed.
 )";
 }
 

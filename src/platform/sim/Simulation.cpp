@@ -177,6 +177,8 @@ SimResult RunSimulation(const SimOptions& options) {
     }
     result.frameCalls = platform.FrameCalls();
     result.runsCompleted = platform.RunsCompleted();
+    result.failedSaves = platform.FailedSaves();
+    if (result.failedSaves > 0 && result.exitCode == 0) result.exitCode = kExitSaveFailed;
     return result;
 }
 
