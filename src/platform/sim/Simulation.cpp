@@ -49,7 +49,9 @@ public:
         const bool existed = std::filesystem::exists(path, error);
         FilePtr file(std::fopen(path.c_str(), existed ? "r+b" : "wb"));
         if (!file) throw SimUsageError(std::string(option) + ": cannot write \"" + path + "\"");
-        (existed ? toEmpty_ : created_).push_back(path);
+        // A device such as /dev/null is written as it is; only a file is emptied.
+        if (!existed) created_.push_back(path);
+        if (existed && std::filesystem::is_regular_file(path, error)) toEmpty_.push_back(path);
         return file;
     }
 
