@@ -8,8 +8,6 @@ namespace {
 
 constexpr int kMirrorCourse = kCourseCount - 1;
 constexpr int kMirrorPlace = kPlaceCount - 1;
-constexpr int kFieldsPerGroup = 5;
-constexpr int kTrailerField = kRecordFieldCount - 1;
 constexpr int32_t kLowestOpenCourses = 2;
 constexpr int32_t kHighestOpenCourses = kCourseCount;
 

@@ -222,8 +222,9 @@ no sound device. Sound commands are only logged.
   --frame-cost MS       virtual time each presented frame takes to draw (default 0)
   --frames N            stop when the game calls WaitFrame for the (N+1)-th time
   --start SCREEN        title, select or run: the screen entered after start-up
-  --course C            course 0..8 for --start (default 0)
-  --difficulty D        0 Normal, 1 Hard (default 0)
+  --course C            course 0..8 for --start (default 0); the bot also picks it
+                        on course select when it is open
+  --difficulty D        0 Normal, 1 Hard (default 0), likewise
   --input FILE          key script, one event a line:
                           FRAME down KEY | FRAME up KEY | FRAME tap KEY | FRAME close
                         FRAME counts calls of WaitFrame from 1; # starts a comment.

@@ -153,7 +153,11 @@ SimResult RunSimulation(const SimOptions& options) {
     SimPlatform platform(SettingsFrom(options), options.script, *text);
     auto game = std::make_unique<Game>(platform);
     platform.Attach(*game);
-    if (options.bot) platform.SetBot(SimBot(options.bot->keysPerSecond, options.bot->missChance, options.seed));
+    if (options.bot) {
+        SimBot bot(options.bot->keysPerSecond, options.bot->missChance, options.seed);
+        bot.AimAt(options.course, options.difficulty);
+        platform.SetBot(bot);
+    }
 
     SimResult result;
     platform.onSound = [&](std::string_view command) {
