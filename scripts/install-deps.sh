@@ -10,6 +10,7 @@ packages=(
   libfluidsynth-dev timgm6mb-soundfont
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils python3 python3-xlib sox
+  clang libclang-rt-14-dev
 )
 
 missing=()
