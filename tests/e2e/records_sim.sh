@@ -1,14 +1,13 @@
 #!/bin/bash
 # The record file through kelo-sim: a damaged file is replaced whole by the title's
 # save, closing during the title's wipe-in leaves no file behind, and a save that fails
-# (the file's place taken by a folder, a read-only folder) is said on stderr and ends
-# the simulation with status 4.
+# (the file's place taken by a folder) is said on stderr, once per save, and ends the
+# simulation with status 4.
 set -u
 build=$1
 sim="$build/kelo-sim"
 work=$(mktemp -d)
-readonly_mount=""
-trap '[ -n "$readonly_mount" ] && umount "$readonly_mount"; rm -rf "$work"' EXIT
+trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
 mkdir "$work/damaged" "$work/closed"
@@ -28,26 +27,11 @@ PY
 printf '10 close\n' >"$work/close.txt"
 "$sim" --records-dir "$work/closed" --input "$work/close.txt" || fail "close during wipe-in: exit $?"
 [ -z "$(ls -A "$work/closed")" ] || fail "closing during the wipe-in wrote $(ls -A "$work/closed")"
-# One goal run from the title: two saves, the title's and the goal's.
-expect_failed_saves() {
-    local why=$1 folder=$2
-    "$sim" --records-dir "$folder" --bot 20 --runs 1 2>"$work/stderr"
-    local rc=$?
-    [ $rc -eq 4 ] || fail "$why: exit $rc, expected 4"
-    [ "$(grep -c 'cannot save the records' "$work/stderr")" -eq 2 ] || fail "$why: stderr: $(cat "$work/stderr")"
-}
+
+# One goal run from the title: two saves, the title's and the goal's, both failing.
 mkdir -p "$work/blocked/kelodt.hsc/inside"
-expect_failed_saves "record file replaced by a folder" "$work/blocked"
-mkdir "$work/readonly"
-if [ "$(id -u)" -ne 0 ]; then
-    chmod 555 "$work/readonly"
-    expect_failed_saves "read-only folder" "$work/readonly"
-    chmod 755 "$work/readonly"
-elif mount --bind "$work/readonly" "$work/readonly" 2>/dev/null; then
-    readonly_mount="$work/readonly"
-    mount -o remount,bind,ro "$readonly_mount" || fail "cannot remount read-only"
-    expect_failed_saves "read-only folder" "$work/readonly"
-else
-    echo "skipped: the read-only folder needs a bind mount, which is not allowed here"
-fi
+"$sim" --records-dir "$work/blocked" --bot 20 --runs 1 2>"$work/stderr"
+rc=$?
+[ $rc -eq 4 ] || fail "record file replaced by a folder: exit $rc, expected 4"
+[ "$(grep -c 'cannot save the records' "$work/stderr")" -eq 2 ] || fail "failed saves said as: $(cat "$work/stderr")"
 echo "records_sim: ok"

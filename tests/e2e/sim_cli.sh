@@ -45,6 +45,8 @@ expect_rejected_at_once() {
     [ "$(wc -c <"$work/stderr")" -lt 300 ] || fail "$why: $(wc -c <"$work/stderr") bytes on stderr"
 }
 expect_rejected_at_once "endless device" --input /dev/zero
+head -c 5000000 /dev/zero | tr '\0' '#' >"$work/big.txt"
+expect_rejected_at_once "a script over 4 MiB" --input "$work/big.txt"
 mkfifo "$work/fifo"
 expect_rejected_at_once "FIFO without a writer" --input "$work/fifo"
 printf '9223372036854775807 tap A\n' >"$work/overflow.txt"

@@ -3,8 +3,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include <sys/stat.h>
-
 #include "platform/sim/SimError.h"
 #include "platform/sim/SimOptions.h"
 
@@ -88,24 +86,6 @@ TEST(SimOptions, RejectsBadValuesNamingTheOption) {
     } catch (const SimUsageError& error) {
         EXPECT_NE(std::string(error.what()).find("--course"), std::string::npos);
     }
-}
-
-}  // namespace
-}  // namespace kelo
-
-namespace kelo {
-namespace {
-
-TEST(SimOptions, ScriptsComeOnlyFromRegularFilesOfAFewMebibytes) {
-    TempDir dir;
-    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
-    std::ofstream(dir / "huge.txt") << std::string(kMostScriptBytes + 1, '#');
-    std::ofstream(dir / "large.txt") << std::string(kMostScriptBytes - 8, '#') << "\n1 close";
-    // A FIFO without a writer would block opening it: refused before that.
-    for (std::string input : {std::string("/dev/zero"), dir / "fifo", dir / "huge.txt"}) {
-        EXPECT_THROW(ParseCommandLine({"--input", input}), SimUsageError) << input;
-    }
-    EXPECT_EQ(ParseCommandLine({"--input", dir / "large.txt"}).options.script.size(), 1u);
 }
 
 }  // namespace

@@ -250,19 +250,5 @@ TEST_F(SimulationTest, ARunEnteredAtStartUpHasTheStarFieldCourseSelectWouldHaveF
     }
 }
 
-TEST_F(SimulationTest, EveryFailedSaveIsCountedAndEndsWithStatus4) {
-    fs::create_directories(dir_ / "kelodt.hsc" / "in-the-way");
-    options.bot = BotOptions{10, 0};
-    options.runs = 1;
-    testing::internal::CaptureStderr();
-    SimResult result = RunSimulation(options);
-    const std::string said = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(result.runsCompleted, 1);
-    EXPECT_EQ(result.failedSaves, 2) << "the title's save and the goal's";
-    EXPECT_EQ(result.exitCode, kExitSaveFailed);
-    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 2) << said;
-    EXPECT_NE(said.find("kelodt.hsc"), std::string::npos) << said;
-}
-
 }  // namespace
 }  // namespace kelo
