@@ -96,7 +96,14 @@ bool CreateLockedTemporary(const fs::path& target, FileDescriptor& out, fs::path
             error = errno;
             return false;
         }
-        if (::flock(out.Get(), LOCK_EX) != 0 || !SameFile(out.Get(), name)) continue;
+        if (::flock(out.Get(), LOCK_EX) != 0) {
+            error = errno;
+            ::unlink(name.c_str());
+            return false;
+        }
+        // A cleaner that removed the name between its creation and the lock leaves this
+        // file nameless: start again with a fresh name.
+        if (!SameFile(out.Get(), name)) continue;
         if (targetExists) ::fchmod(out.Get(), targetStat.st_mode & 07777);
         return true;
     }
@@ -257,6 +264,7 @@ void RecordStore::RemoveStaleTemporariesOnce() {
     if (cleaned_) return;
     cleaned_ = true;
     RemoveStaleTemporaries(MainFile());
+    if (std::optional<fs::path> fallback = FallbackFile()) RemoveStaleTemporaries(*fallback);
 }
 
 std::optional<std::vector<uint8_t>> RecordStore::Read() {
