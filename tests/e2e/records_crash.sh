@@ -40,7 +40,7 @@ scratch = os.path.join(folder, "scratch")
 os.mkdir(scratch)
 subprocess.run([sim, "--records-dir", scratch, "--bot", "1000", "--runs", "2"], check=True,
                stdout=subprocess.DEVNULL, env=dict(os.environ, ASAN_OPTIONS="detect_leaks=0"))
-window = min(max(time.monotonic() - started, 0.2), 1.0)
+window = min(max(time.monotonic() - started, 0.2), 0.6)
 for name in os.listdir(scratch):
     os.remove(os.path.join(scratch, name))
 os.rmdir(scratch)
