@@ -13,6 +13,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils python3 python3-xlib sox
   dpkg-dev desktop-file-utils appstream groff-base librsvg2-bin
+  clang libclang-rt-14-dev
 )
 # Seconds to wait for another package manager to let go of its locks.
 lock_wait="${KELO_APT_LOCK_WAIT:-300}"

@@ -32,3 +32,14 @@ ASAN_OPTIONS="detect_leaks=1:abort_on_error=0" \
 LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0" \
 UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
   build_and_test "$root/build-sanitize" -DKELO_SANITIZE=ON
+
+# The record codec under libFuzzer for 60 s, from the committed corpus; new inputs go to
+# a scratch folder so the corpus stays as committed.
+if command -v clang++ >/dev/null; then
+  echo "== fuzz"
+  cmake -S "$root/fuzz" -B "$root/build-fuzz" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  cmake --build "$root/build-fuzz" -j"$jobs"
+  scratch="$(mktemp -d)"
+  "$root/build-fuzz/record_fuzz" -max_total_time=60 -print_final_stats=1 "$scratch" "$root/fuzz/corpus/records"
+  rm -rf "$scratch"
+fi

@@ -1,7 +1,9 @@
 #include "app/Game.h"
 
 #include "records/RecordFile.h"
+#include "run/Course.h"
 #include "run/PlayRun.h"
+#include "run/World.h"
 #include "screens/SelectScreen.h"
 #include "screens/TitleScreen.h"
 
@@ -103,6 +105,17 @@ void Form_QueryUnload(Game& game) {
 
 void Form_Unload(Game& game) { game.state.quitRequested = 1; }
 
+namespace {
+
+// Course select resets the shown course and fills the star field on its first frame; a
+// run entered straight after start-up finds them as if it came from there.
+void ArriveAsFromCourseSelect(Game& game) {
+    ResetRun(game.state);
+    FillStarField(game);
+}
+
+}  // namespace
+
 void Form_Load(Game& game, Screen firstScreen) {
     GameState& s = game.state;
     s.courseNotes = {};
@@ -125,6 +138,7 @@ void Form_Load(Game& game, Screen firstScreen) {
     s.openCourses = 2;
     LoadRecords(game);
     game.platform.ShowWindow();
+    if (firstScreen == Screen::Run) ArriveAsFromCourseSelect(game);
     RunScreens(game, firstScreen);
 }
 

@@ -90,7 +90,9 @@ def close(title):
     event = protocol.event.ClientMessage(window=window, client_type=protocols,
                                          data=(32, [delete, X.CurrentTime, 0, 0, 0]))
     window.send_event(event, event_mask=0)
-    disp.flush()
+    # A round trip, not a flush: the connection must not close before the server has
+    # taken the event.
+    disp.sync()
     return 0
 
 

@@ -1,6 +1,8 @@
 #!/bin/bash
 # The record file through kelo-sim: a damaged file is replaced whole by the title's
-# save, and closing during the title's wipe-in leaves no file behind.
+# save, closing during the title's wipe-in leaves no file behind, and a save that fails
+# (the file's place taken by a folder) is said on stderr, once per save, and ends the
+# simulation with status 4.
 set -u
 build=$1
 sim="$build/kelo-sim"
@@ -25,4 +27,11 @@ PY
 printf '10 close\n' >"$work/close.txt"
 "$sim" --records-dir "$work/closed" --input "$work/close.txt" || fail "close during wipe-in: exit $?"
 [ -z "$(ls -A "$work/closed")" ] || fail "closing during the wipe-in wrote $(ls -A "$work/closed")"
+
+# One goal run from the title: two saves, the title's and the goal's, both failing.
+mkdir -p "$work/blocked/kelodt.hsc/inside"
+"$sim" --records-dir "$work/blocked" --bot 20 --runs 1 2>"$work/stderr"
+rc=$?
+[ $rc -eq 4 ] || fail "record file replaced by a folder: exit $rc, expected 4"
+[ "$(grep -c 'cannot save the records' "$work/stderr")" -eq 2 ] || fail "failed saves said as: $(cat "$work/stderr")"
 echo "records_sim: ok"

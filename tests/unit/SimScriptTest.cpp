@@ -61,3 +61,20 @@ TEST(SimScript, BadLinesNameTheirLineAndProblem) {
 
 }  // namespace
 }  // namespace kelo
+
+namespace kelo {
+namespace {
+
+TEST(SimScript, FramesBeyondTheLastScriptFrameAreRefusedBeforeTheyCanOverflow) {
+    EXPECT_EQ(ParseScript("1000000000 tap A\n").back().frame, 1000000001);
+    for (const char* script : {"1000000001 down A", "9223372036854775807 tap A", "9223372036854775807 close"})
+        EXPECT_THROW(ParseScript(script), SimUsageError) << script;
+}
+
+TEST(SimScript, MessagesQuoteAtMost80CharactersWithEveryOtherByteEscaped) {
+    EXPECT_EQ(QuotedForMessage(std::string("a\0\n\xe9", 4)), "\"a\\x00\\x0A\\xE9\"");
+    EXPECT_EQ(QuotedForMessage(std::string(81, 'y')), "\"" + std::string(80, 'y') + "...\"");
+}
+
+}  // namespace
+}  // namespace kelo

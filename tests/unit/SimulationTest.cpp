@@ -227,3 +227,28 @@ TEST_F(SimulationTest, AnExistingOutputFileIsReplacedWhole) {
 
 }  // namespace
 }  // namespace kelo
+
+namespace kelo {
+namespace {
+
+TEST_F(SimulationTest, ARunEnteredAtStartUpHasTheStarFieldCourseSelectWouldHaveFilled) {
+    options.course = 7;  // its star band, 300..20300, excludes an unfilled field's y = 0
+    options.frames = 1;
+    std::vector<Star> fromSelect, fromRun;
+    options.start = Screen::Select;
+    options.observer = [&](const Game& game, const SimFrame&) { fromSelect.assign(game.state.stars.begin(), game.state.stars.end()); };
+    RunSimulation(options);
+    options.start = Screen::Run;
+    options.observer = [&](const Game& game, const SimFrame&) { fromRun.assign(game.state.stars.begin(), game.state.stars.end()); };
+    RunSimulation(options);
+
+    ASSERT_EQ(fromRun.size(), fromSelect.size());
+    for (size_t i = 0; i < fromRun.size(); ++i) {
+        ASSERT_GE(fromRun[i].y, 300.0f) << "star " << i;
+        ASSERT_EQ(fromRun[i].x, fromSelect[i].x) << "star " << i;
+        ASSERT_EQ(fromRun[i].y, fromSelect[i].y) << "star " << i;
+    }
+}
+
+}  // namespace
+}  // namespace kelo

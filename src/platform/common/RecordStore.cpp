@@ -2,12 +2,15 @@
 
 #include <SDL.h>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fstream>
-#include <string>
+#include <random>
 #include <system_error>
 
 namespace kelo {
@@ -16,9 +19,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
+constexpr const char* kTemporaryInfix = ".tmp-";
+constexpr int kTemporaryNameTries = 16;
+// More links than this in a row is a loop.
+constexpr int kMostLinksFollowed = 40;
+
 class FileDescriptor {
 public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
+    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
     ~FileDescriptor() { Close(); }
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
@@ -30,34 +38,84 @@ public:
         fd_ = -1;
         return result == 0;
     }
+    void Reset(int fd) {
+        Close();
+        fd_ = fd;
+    }
 
 private:
     int fd_;
 };
+
+std::string Quoted(const fs::path& path) { return "\"" + path.string() + "\""; }
+
+std::string Reason(int error) { return std::strerror(error); }
 
 bool WriteAll(int fd, const std::vector<uint8_t>& bytes) {
     size_t written = 0;
     while (written < bytes.size()) {
         ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
+        if (n < 0) return false;
+        if (n == 0) {
+            errno = ENOSPC;
+            return false;
+        }
         written += static_cast<size_t>(n);
     }
     return true;
 }
 
-fs::path TemporaryNameBeside(const fs::path& file) {
-    static std::atomic<unsigned> counter{0};
-    std::string suffix = ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-    fs::path temporary = file;
-    temporary += suffix;
-    return temporary;
+std::string RandomSuffix() {
+    static std::mt19937_64 generator{std::random_device{}() ^ (static_cast<uint64_t>(::getpid()) << 32)};
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::string suffix(6, 'x');
+    for (char& c : suffix) c = kLetters[generator() % (sizeof kLetters - 1)];
+    return suffix;
+}
+
+bool SameFile(int fd, const fs::path& path) {
+    struct stat byFd {}, byName {};
+    return ::fstat(fd, &byFd) == 0 && ::lstat(path.c_str(), &byName) == 0 && byFd.st_dev == byName.st_dev &&
+           byFd.st_ino == byName.st_ino;
+}
+
+// A new temporary file beside `target`, opened for writing and locked; it keeps the
+// target's permissions when the target exists. The lock is taken after the file is
+// created, so a cleaner that removed the name in between is noticed and a new name
+// is made.
+bool CreateLockedTemporary(const fs::path& target, FileDescriptor& out, fs::path& name, int& error) {
+    struct stat targetStat {};
+    const bool targetExists = ::stat(target.c_str(), &targetStat) == 0;
+    for (int attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
+        name = target;
+        name += kTemporaryInfix + RandomSuffix();
+        out.Reset(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
+        if (!out.Valid()) {
+            if (errno == EEXIST) continue;
+            error = errno;
+            return false;
+        }
+        if (::flock(out.Get(), LOCK_EX) != 0) {
+            error = errno;
+            ::unlink(name.c_str());
+            return false;
+        }
+        // A cleaner that removed the name between its creation and the lock leaves this
+        // file nameless: start again with a fresh name.
+        if (!SameFile(out.Get(), name)) continue;
+        if (targetExists) ::fchmod(out.Get(), targetStat.st_mode & 07777);
+        return true;
+    }
+    out.Close();
+    error = EEXIST;
+    return false;
 }
 
 // Makes the rename itself durable; a folder that cannot be opened is no failure of
 // the save, which has already replaced the file.
 void SyncFolder(const fs::path& folder) {
-    FileDescriptor dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY));
+    FileDescriptor dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.Valid()) ::fsync(dir.Get());
 }
 
@@ -66,12 +124,16 @@ bool IsRegularFile(const fs::path& file) {
     return fs::is_regular_file(file, error);
 }
 
-bool ModifiedLater(const fs::path& a, const fs::path& b) {
-    std::error_code errorA, errorB;
-    auto timeA = fs::last_write_time(a, errorA);
-    auto timeB = fs::last_write_time(b, errorB);
-    if (errorA || errorB) return !errorA;
-    return timeA > timeB;
+bool IsWritableFolder(const fs::path& folder) {
+    std::error_code error;
+    return fs::is_directory(folder, error) && ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+// Unreadable times count as the oldest.
+fs::file_time_type ModifiedTime(const fs::path& file) {
+    std::error_code error;
+    fs::file_time_type time = fs::last_write_time(file, error);
+    return error ? fs::file_time_type::min() : time;
 }
 
 std::optional<fs::path> PathFromSdl(char* text) {
@@ -81,21 +143,67 @@ std::optional<fs::path> PathFromSdl(char* text) {
     return folder;
 }
 
+// A failure shows in the save that follows.
+void MakeFolder(const fs::path& folder) {
+    std::error_code error;
+    fs::create_directories(folder, error);
+}
+
 }  // namespace
 
-bool WriteFileAtomically(const fs::path& file, const std::vector<uint8_t>& bytes) {
-    fs::path temporary = TemporaryNameBeside(file);
-    FileDescriptor out(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (!out.Valid()) return false;
-    bool done = WriteAll(out.Get(), bytes) && ::fsync(out.Get()) == 0;
-    done = out.Close() && done;
-    done = done && ::rename(temporary.c_str(), file.c_str()) == 0;
-    if (!done) {
-        ::unlink(temporary.c_str());
-        return false;
+fs::path FollowLinks(const fs::path& file) {
+    fs::path current = file;
+    for (int i = 0; i < kMostLinksFollowed; ++i) {
+        std::error_code error;
+        if (!fs::is_symlink(fs::symlink_status(current, error))) return current;
+        fs::path next = fs::read_symlink(current, error);
+        if (error) return current;
+        current = next.is_absolute() ? next : current.parent_path() / next;
     }
-    SyncFolder(file.parent_path());
+    return current;
+}
+
+bool WriteFileAtomically(const fs::path& file, const std::vector<uint8_t>& bytes, std::string* error) {
+    const fs::path target = FollowLinks(file);
+    FileDescriptor out;
+    fs::path temporary;
+    int failure = 0;
+    auto fail = [&](int why) {
+        if (error) *error = Quoted(target) + ": " + Reason(why);
+        return false;
+    };
+    if (!CreateLockedTemporary(target, out, temporary, failure)) return fail(failure);
+
+    if (!WriteAll(out.Get(), bytes) || ::fsync(out.Get()) != 0) {
+        failure = errno;
+    } else if (::rename(temporary.c_str(), target.c_str()) != 0) {
+        failure = errno;
+    }
+    if (failure != 0) {
+        ::unlink(temporary.c_str());
+        return fail(failure);
+    }
+    // Closing releases the lock only once the temporary name is gone.
+    out.Close();
+    SyncFolder(target.parent_path());
     return true;
+}
+
+int RemoveStaleTemporaries(const fs::path& file) {
+    const fs::path target = FollowLinks(file);
+    const std::string prefix = target.filename().string() + kTemporaryInfix;
+    std::error_code error;
+    fs::directory_iterator entries(target.parent_path().empty() ? fs::path(".") : target.parent_path(), error);
+    if (error) return 0;
+    int removed = 0;
+    for (const fs::directory_entry& entry : entries) {
+        const fs::path name = entry.path();
+        if (name.filename().string().rfind(prefix, 0) != 0 || !entry.is_regular_file(error)) continue;
+        FileDescriptor held(::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+        if (!held.Valid() || ::flock(held.Get(), LOCK_EX | LOCK_NB) != 0 || !SameFile(held.Get(), name)) continue;
+        if (::unlink(name.c_str()) == 0) ++removed;
+    }
+    return removed;
 }
 
 std::optional<std::vector<uint8_t>> ReadWholeFile(const fs::path& file) {
@@ -112,35 +220,83 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const fs::path& file) {
     return bytes;
 }
 
-RecordStore::RecordStore(fs::path mainFolder, FolderSource fallbackFolder)
-    : mainFolder_(std::move(mainFolder)), fallbackSource_(std::move(fallbackFolder)) {}
+RecordStore::Folders DesktopRecordFolders(const fs::path& exeFolder, const char* xdgDataHome, const char* home) {
+    std::optional<fs::path> dataHome;
+    if (xdgDataHome != nullptr && fs::path(xdgDataHome).is_absolute()) {
+        dataHome = fs::path(xdgDataHome);
+    } else if (home != nullptr && *home != '\0') {
+        dataHome = fs::path(home) / ".local" / "share";
+    }
+    std::optional<fs::path> perUser;
+    if (dataHome) perUser = *dataHome / "kelo-typing";
 
-RecordStore RecordStore::BesideExecutable() {
+    RecordStore::Folders folders;
+    if (dataHome) folders.older.push_back(*dataHome / "KAVI-noleb" / "Ke-Lo Typing");
+    std::error_code error;
+    const bool ownFolder = fs::is_directory(exeFolder / "snd", error) && IsWritableFolder(exeFolder);
+    if (ownFolder || !perUser) {
+        folders.main = exeFolder;
+        if (perUser) folders.fallback = [perUser] { return perUser; };
+    } else {
+        folders.main = *perUser;
+        folders.createMain = true;
+    }
+    return folders;
+}
+
+RecordStore::RecordStore(Folders folders) : folders_(std::move(folders)) {}
+
+RecordStore::RecordStore(fs::path mainFolder, FolderSource fallbackFolder)
+    : RecordStore(Folders{std::move(mainFolder), false, std::move(fallbackFolder), {}}) {}
+
+RecordStore RecordStore::ForDesktop() {
     fs::path exeFolder = PathFromSdl(SDL_GetBasePath()).value_or(fs::path("."));
-    return RecordStore(exeFolder, [] { return PathFromSdl(SDL_GetPrefPath("KAVI-noleb", "Ke-Lo Typing")); });
+    return RecordStore(DesktopRecordFolders(exeFolder, std::getenv("XDG_DATA_HOME"), std::getenv("HOME")));
 }
 
 std::optional<fs::path> RecordStore::FallbackFile() {
-    if (!fallbackFolder_) fallbackFolder_ = fallbackSource_ ? fallbackSource_() : std::nullopt;
+    if (!fallbackFolder_) fallbackFolder_ = folders_.fallback ? folders_.fallback() : std::nullopt;
     if (!*fallbackFolder_) return std::nullopt;
     return **fallbackFolder_ / kRecordFileName;
 }
 
+void RecordStore::RemoveStaleTemporariesOnce() {
+    if (cleaned_) return;
+    cleaned_ = true;
+    RemoveStaleTemporaries(MainFile());
+    if (std::optional<fs::path> fallback = FallbackFile()) RemoveStaleTemporaries(*fallback);
+}
+
 std::optional<std::vector<uint8_t>> RecordStore::Read() {
-    fs::path main = MainFile();
-    std::optional<fs::path> fallback = FallbackFile();
-    bool haveMain = IsRegularFile(main);
-    bool haveFallback = fallback && IsRegularFile(*fallback);
-    if (haveFallback && (!haveMain || ModifiedLater(*fallback, main))) {
-        if (auto bytes = ReadWholeFile(*fallback)) return bytes;
+    RemoveStaleTemporariesOnce();
+    std::vector<fs::path> found;
+    auto consider = [&](const fs::path& file) {
+        if (IsRegularFile(file)) found.push_back(file);
+    };
+    consider(MainFile());
+    if (std::optional<fs::path> fallback = FallbackFile()) consider(*fallback);
+    for (const fs::path& folder : folders_.older) consider(folder / kRecordFileName);
+    std::stable_sort(found.begin(), found.end(),
+                     [](const fs::path& a, const fs::path& b) { return ModifiedTime(a) > ModifiedTime(b); });
+    for (const fs::path& file : found) {
+        if (auto bytes = ReadWholeFile(file)) return bytes;
     }
-    return ReadWholeFile(main);
+    return std::nullopt;
 }
 
 bool RecordStore::Write(const std::vector<uint8_t>& bytes) {
-    if (WriteFileAtomically(MainFile(), bytes)) return true;
+    RemoveStaleTemporariesOnce();
+    std::string mainError;
+    if (folders_.createMain) MakeFolder(folders_.main);
+    if (WriteFileAtomically(MainFile(), bytes, &mainError)) return true;
+    lastError_ = "cannot save the records to " + mainError;
     std::optional<fs::path> fallback = FallbackFile();
-    return fallback && WriteFileAtomically(*fallback, bytes);
+    if (!fallback) return false;
+    std::string fallbackError;
+    MakeFolder(fallback->parent_path());
+    if (WriteFileAtomically(*fallback, bytes, &fallbackError)) return true;
+    lastError_ += ", nor to " + fallbackError;
+    return false;
 }
 
 }  // namespace kelo

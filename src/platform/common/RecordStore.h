@@ -1,23 +1,29 @@
 #pragma once
 // Where the record file lives and how it is replaced, for both platforms.
 //
-// The file "kelodt.hsc" lives in a main folder: the executable's folder for the
-// desktop game, the --records-dir folder for the simulator. When the main folder
-// cannot be written (an installed game), saves go to a fallback folder, the user's
-// data folder (SDL_GetPrefPath), instead.
+// The file "kelodt.hsc" lives in a main folder: for the desktop game the executable's
+// folder when that is the game's own unpacked folder (it holds snd/) and writable,
+// otherwise the per-user data folder; for the simulator the --records-dir folder. When
+// a save to the main folder fails, it goes to a fallback folder, if the store has one.
+// Folders where earlier versions kept the file are read but never written.
 //
-// Loading rule: when both folders hold a record file, the one modified last wins
-// (the main folder's on a tie); otherwise whichever exists. The last successful save
-// is therefore what the next start loads, wherever it had to go.
+// Loading rule: of the folders that hold a record file, the one modified last wins
+// (the earlier folder in the order main, fallback, older ones on a tie). The last
+// successful save is therefore what the next start loads, wherever it had to go.
 //
-// Saving never leaves a damaged or partial file: the bytes go to a temporary file in
-// the same folder, are flushed to the disk, and the temporary file is then renamed
-// over the old one, so a crash or a full disk keeps the previous file whole.
+// Saving never leaves a damaged or partial file: the bytes go to a temporary file
+// "<name>.tmp-XXXXXX" (a fresh random name) in the folder of the file, are flushed to
+// the disk, and the temporary file is then renamed over the old one, so a crash or a
+// full disk keeps the previous file whole. A record file that is a symbolic link is
+// saved through the link: its target is replaced, in the target's folder. The writer
+// holds a lock on its temporary file, so the first use of a store removes the
+// temporary files that crashed saves left behind and nothing that a running save uses.
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace kelo {
@@ -26,34 +32,66 @@ inline constexpr const char* kRecordFileName = "kelodt.hsc";
 
 class RecordStore {
 public:
-    // Asked only when it is needed, since finding (SDL: creating) the user's data
-    // folder has side effects. Returns nothing when there is no such folder.
+    // Asked only when it is needed. Returns nothing when there is no such folder; a
+    // folder that does not exist yet is made by the first save that falls back to it.
     using FolderSource = std::function<std::optional<std::filesystem::path>()>;
 
+    struct Folders {
+        std::filesystem::path main;
+        bool createMain = false;  // made (with its parents) by the first save
+        FolderSource fallback;
+        std::vector<std::filesystem::path> older;
+    };
+
+    explicit RecordStore(Folders folders);
     explicit RecordStore(std::filesystem::path mainFolder, FolderSource fallbackFolder = {});
 
-    // The desktop game's store: the executable's folder, then the user's data folder
-    // of "KAVI-noleb" / "Ke-Lo Typing".
-    static RecordStore BesideExecutable();
+    // The desktop game's store, from the executable's folder and the environment.
+    static RecordStore ForDesktop();
 
-    // The bytes of the record file to load, or nothing when neither folder has one
-    // that can be read.
+    // The bytes of the record file to load, or nothing when no folder has one that
+    // can be read.
     std::optional<std::vector<uint8_t>> Read();
-    // Replaces the record file whole; false when no folder could take it.
+    // Replaces the record file whole; false when no folder could take it. Then
+    // LastError() says why, in one line naming the files.
     bool Write(const std::vector<uint8_t>& bytes);
+    const std::string& LastError() const { return lastError_; }
 
-    std::filesystem::path MainFile() const { return mainFolder_ / kRecordFileName; }
+    std::filesystem::path MainFile() const { return folders_.main / kRecordFileName; }
     std::optional<std::filesystem::path> FallbackFile();
 
 private:
-    std::filesystem::path mainFolder_;
-    FolderSource fallbackSource_;
+    void RemoveStaleTemporariesOnce();
+
+    Folders folders_;
     std::optional<std::optional<std::filesystem::path>> fallbackFolder_;
+    bool cleaned_ = false;
+    std::string lastError_;
 };
 
-// Writes `bytes` to a temporary file beside `file`, flushes it to the disk and renames
-// it over `file`. On failure `file` is left as it was and no temporary file remains.
-bool WriteFileAtomically(const std::filesystem::path& file, const std::vector<uint8_t>& bytes);
+// The desktop's folders: `exeFolder` as the main folder when it holds snd/ and can be
+// written, with the per-user folder as the fallback; otherwise the per-user folder
+// alone. The per-user folder is $XDG_DATA_HOME/kelo-typing (an absolute
+// XDG_DATA_HOME only), else $HOME/.local/share/kelo-typing. The folder of earlier
+// versions, <same data folder>/KAVI-noleb/Ke-Lo Typing, is still read. Null
+// environment values count as unset.
+RecordStore::Folders DesktopRecordFolders(const std::filesystem::path& exeFolder, const char* xdgDataHome,
+                                          const char* home);
+
+// Writes `bytes` to a fresh temporary file in the folder of `file` (of its target, when
+// `file` is a symbolic link), flushes it to the disk and renames it over that file.
+// On failure the file is left as it was, no temporary file remains, and `error` (when
+// given) holds the reason.
+bool WriteFileAtomically(const std::filesystem::path& file, const std::vector<uint8_t>& bytes,
+                         std::string* error = nullptr);
+
+// Removes the temporary files of WriteFileAtomically(`file`) that no running save
+// holds; returns how many it removed.
+int RemoveStaleTemporaries(const std::filesystem::path& file);
+
+// `file` with every symbolic link along its last component followed, even when the
+// final target does not exist yet; `file` itself when it is no link.
+std::filesystem::path FollowLinks(const std::filesystem::path& file);
 
 // The whole content of `file`, or nothing when it does not exist or cannot be read.
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::filesystem::path& file);

@@ -1,6 +1,7 @@
 #include "platform/sdl/SdlPlatform.h"
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
@@ -144,6 +145,13 @@ uint32_t SdlPlatform::RandomSeed() {
 
 std::optional<std::vector<uint8_t>> SdlPlatform::ReadRecordFile() { return records_.Read(); }
 
-bool SdlPlatform::WriteRecordFile(const std::vector<uint8_t>& bytes) { return records_.Write(bytes); }
+// A save that found no folder at all is said once on stderr and stays in the caption
+// until a later save succeeds, so no run is lost without the player knowing.
+bool SdlPlatform::WriteRecordFile(const std::vector<uint8_t>& bytes) {
+    const bool saved = records_.Write(bytes);
+    if (!saved) std::fprintf(stderr, "kelo-typing: %s\n", records_.LastError().c_str());
+    SDL_SetWindowTitle(window_, saved ? "Ke-Lo Typing" : "Ke-Lo Typing - records could not be saved");
+    return saved;
+}
 
 }  // namespace kelo

@@ -58,7 +58,7 @@ private:
     TextRenderer& text_;
     SoundOutput sound_;
     InstanceLock instanceLock_;
-    RecordStore records_ = RecordStore::BesideExecutable();
+    RecordStore records_ = RecordStore::ForDesktop();
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;
     SDL_Texture* texture_ = nullptr;

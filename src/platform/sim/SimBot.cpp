@@ -43,8 +43,17 @@ std::optional<int> SimBot::ChooseTap(const Game& game, uint32_t clock) {
 }
 
 std::optional<int> SimBot::ChooseMenuTap(const Game& game) {
-    if (framesSinceTap_ < kMenuTapGap || game.keyboard.IsDown(vk::Space)) return std::nullopt;
-    return Tapped(vk::Space);
+    const int key = MenuKey(game);
+    if (framesSinceTap_ < kMenuTapGap || game.keyboard.IsDown(key)) return std::nullopt;
+    return Tapped(key);
+}
+
+int SimBot::MenuKey(const Game& game) const {
+    const GameState& s = game.state;
+    if (!aim_ || game.screen != Screen::Select) return vk::Space;
+    if (aim_->course < s.openCourses && s.courseIndex != aim_->course) return vk::Right;
+    if (s.difficulty != aim_->difficulty && s.clearMark[s.courseIndex] >= 1) return vk::Up;
+    return vk::Space;
 }
 
 std::optional<int> SimBot::ChooseRunTap(const Game& game) {

@@ -20,8 +20,17 @@ public:
 
     std::optional<int> ChooseTap(const Game& game, uint32_t clock);
 
+    // On course select, pages to `course` and switches to `difficulty` before taking
+    // Space, as far as the open courses and the clear marks allow.
+    void AimAt(int course, int difficulty) { aim_ = Aim{course, difficulty}; }
+
 private:
+    struct Aim {
+        int course;
+        int difficulty;
+    };
     std::optional<int> ChooseMenuTap(const Game& game);
+    int MenuKey(const Game& game) const;
     std::optional<int> ChooseRunTap(const Game& game);
     std::optional<int> ChooseLetter(const Game& game);
     bool HandMayScore(const Game& game, int hand, bool needFreeLatch) const;
@@ -37,6 +46,7 @@ private:
     std::optional<int64_t> lastTapTime_;
     int64_t framesSinceTap_ = 0;
     std::optional<bool> nextIsMiss_;  // decided once per tap, kept until it is made
+    std::optional<Aim> aim_;
 };
 
 // The key code of a target letter: the upper-case letter's code, 188 for ",", 190 for ".".

@@ -24,7 +24,7 @@ Int ParseInteger(const std::string& option, const std::string& text, Int low, In
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (ec != std::errc() || end != text.data() + text.size() || text.empty() || value < low || value > high)
         Fail(option + ": expected a whole number from " + std::to_string(low) + " to " + std::to_string(high) +
-             ", not \"" + text + "\"");
+             ", not " + QuotedForMessage(text));
     return value;
 }
 
@@ -32,7 +32,7 @@ double ParseReal(const std::string& option, const std::string& text) {
     double value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (ec != std::errc() || end != text.data() + text.size() || text.empty() || !std::isfinite(value))
-        Fail(option + ": expected a number, not \"" + text + "\"");
+        Fail(option + ": expected a number, not " + QuotedForMessage(text));
     return value;
 }
 
@@ -40,7 +40,7 @@ Screen ParseStart(const std::string& text) {
     if (text == "title") return Screen::Title;
     if (text == "select") return Screen::Select;
     if (text == "run") return Screen::Run;
-    Fail("--start: expected title, select or run, not \"" + text + "\"");
+    Fail("--start: expected title, select or run, not " + QuotedForMessage(text));
 }
 
 BotOptions ParseBot(const std::string& text) {
@@ -72,15 +72,23 @@ PngFrameChoice ParsePngFrames(const std::string& text) {
     return choice;
 }
 
+// Only a regular file of bounded size is read: a device such as /dev/zero never ends
+// and a FIFO without a writer would block the start for ever.
 std::vector<ScriptEvent> ReadScriptFile(const std::string& path) {
     std::error_code error;
-    // A folder opens like an empty file; it would pass as a script without events.
-    if (fs::is_directory(path, error)) Fail("--input: \"" + path + "\" is a folder");
+    const fs::file_status status = fs::status(path, error);
+    if (fs::is_directory(status)) Fail("--input: " + QuotedForMessage(path) + " is a folder");
+    if (!fs::exists(status)) Fail("--input: cannot read " + QuotedForMessage(path));
+    if (!fs::is_regular_file(status)) Fail("--input: " + QuotedForMessage(path) + " is not a regular file");
     std::ifstream in(path, std::ios::binary);
-    if (!in) Fail("--input: cannot read \"" + path + "\"");
-    std::stringstream text;
-    text << in.rdbuf();
-    return ParseScript(text.str());
+    if (!in) Fail("--input: cannot read " + QuotedForMessage(path));
+    std::string text(kMostScriptBytes + 1, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    if (in.bad()) Fail("--input: cannot read " + QuotedForMessage(path));
+    if (static_cast<uint64_t>(in.gcount()) > kMostScriptBytes)
+        Fail("--input: " + QuotedForMessage(path) + " is larger than " + std::to_string(kMostScriptBytes >> 20) + " MiB");
+    text.resize(static_cast<size_t>(in.gcount()));
+    return ParseScript(text);
 }
 
 // Splits "--name=value"; otherwise the value is the next argument.
@@ -175,7 +183,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             continue;
         }
         auto setter = ValueOptions().find(name);
-        if (setter == ValueOptions().end()) Fail("unknown option \"" + name + "\" (see --help)");
+        if (setter == ValueOptions().end()) Fail("unknown option " + QuotedForMessage(name) + " (see --help)");
         setter->second(parsed, name, reader.Value(name, inlineValue));
     }
     if (helpRequested) return CommandLine{{}, true};
@@ -187,19 +195,19 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
 
 void ValidateOutputPlaces(const SimOptions& options) {
     std::error_code error;
-    if (!fs::is_directory(options.recordsDir, error)) Fail("--records-dir: \"" + options.recordsDir + "\" is not a folder");
+    if (!fs::is_directory(options.recordsDir, error)) Fail("--records-dir: " + QuotedForMessage(options.recordsDir) + " is not a folder");
     auto parentExists = [&](const std::string& path) {
         fs::path parent = fs::path(path).parent_path();
         return parent.empty() || fs::is_directory(parent, error);
     };
     for (auto [option, path] : {std::pair{"--trace", &options.tracePath}, std::pair{"--sound-log", &options.soundLogPath}}) {
         if (path->empty()) continue;
-        if (!parentExists(*path)) Fail(std::string(option) + ": no folder for \"" + *path + "\"");
-        if (fs::is_directory(*path, error)) Fail(std::string(option) + ": \"" + *path + "\" is a folder");
+        if (!parentExists(*path)) Fail(std::string(option) + ": no folder for " + QuotedForMessage(*path));
+        if (fs::is_directory(*path, error)) Fail(std::string(option) + ": " + QuotedForMessage(*path) + " is a folder");
     }
     if (!options.pngDir.empty()) {
         bool usable = fs::is_directory(options.pngDir, error) || (!fs::exists(options.pngDir, error) && parentExists(options.pngDir));
-        if (!usable) Fail("--png: cannot use \"" + options.pngDir + "\" as a folder");
+        if (!usable) Fail("--png: cannot use " + QuotedForMessage(options.pngDir) + " as a folder");
     }
 }
 
@@ -214,8 +222,9 @@ no sound device. Sound commands are only logged.
   --frame-cost MS       virtual time each presented frame takes to draw (default 0)
   --frames N            stop when the game calls WaitFrame for the (N+1)-th time
   --start SCREEN        title, select or run: the screen entered after start-up
-  --course C            course 0..8 for --start (default 0)
-  --difficulty D        0 Normal, 1 Hard (default 0)
+  --course C            course 0..8 for --start (default 0); the bot also picks it
+                        on course select when it is open
+  --difficulty D        0 Normal, 1 Hard (default 0), likewise
   --input FILE          key script, one event a line:
                           FRAME down KEY | FRAME up KEY | FRAME tap KEY | FRAME close
                         FRAME counts calls of WaitFrame from 1; # starts a comment.
@@ -237,8 +246,10 @@ with --runs (a note on stderr, exit 3).
 When the game waits for a key to change inside a frame (a Space or Escape release, say),
 the events of the next scripted frame are delivered at once; if none is left, nothing can
 change the key and the simulation ends with a note on stderr and exit code 3.
+Every record save that fails is said in one line on stderr; such a run is not in the
+record file.
 Exit codes: 0 done, 1 no usable font, 2 bad option or script line (nothing written),
-3 stalled or at the safety limit.
+3 stalled or at the safety limit, 4 a record save failed.
 )";
 }
 

@@ -1,5 +1,7 @@
 #include "platform/sim/SimPlatform.h"
 
+#include <cstdio>
+
 namespace kelo {
 
 SimPlatform::SimPlatform(SimPlatformSettings settings, const std::vector<ScriptEvent>& script, TextRenderer& text)
@@ -109,6 +111,11 @@ void SimPlatform::SendSound(std::string_view command) {
 
 std::optional<std::vector<uint8_t>> SimPlatform::ReadRecordFile() { return records_.Read(); }
 
-bool SimPlatform::WriteRecordFile(const std::vector<uint8_t>& bytes) { return records_.Write(bytes); }
+bool SimPlatform::WriteRecordFile(const std::vector<uint8_t>& bytes) {
+    if (records_.Write(bytes)) return true;
+    ++failedSaves_;
+    std::fprintf(stderr, "kelo-sim: frame %lld: %s\n", static_cast<long long>(frameCalls_), records_.LastError().c_str());
+    return false;
+}
 
 }  // namespace kelo

@@ -47,6 +47,8 @@ public:
 
     int64_t FrameCalls() const { return frameCalls_; }
     int RunsCompleted() const { return runsCompleted_; }
+    // Saves of the record file that failed; each was said in one line on stderr.
+    int FailedSaves() const { return failedSaves_; }
 
     uint32_t Now() override;
     void OnFrameWaitBegin() override;
@@ -78,6 +80,7 @@ private:
     uint32_t clock_;
     int64_t frameCalls_ = 0;
     int runsCompleted_ = 0;
+    int failedSaves_ = 0;
     int emptyKeyWaits_ = 0;
     // A frame's drawing time is charged on the first clock reading after its frame wait
     // (so a run measures it inside the frame) or, failing that, when it is presented.

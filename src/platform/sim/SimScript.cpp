@@ -61,7 +61,9 @@ void ParseLine(std::string_view line, int lineNumber, std::vector<Placed>& out) 
     std::vector<std::string> words = Words(line.substr(0, line.find('#')));
     if (words.empty()) return;
     std::optional<int64_t> frame = ParseWhole<int64_t>(words[0]);
-    if (!frame || *frame < 1) Fail(lineNumber, "frame must be a whole number of at least 1, not \"" + words[0] + "\"");
+    if (!frame || *frame < 1 || *frame > kLastScriptFrame)
+        Fail(lineNumber, "frame must be a whole number from 1 to " + std::to_string(kLastScriptFrame) + ", not " +
+                             QuotedForMessage(words[0]));
     if (words.size() < 2) Fail(lineNumber, "missing action (down, up, tap or close)");
     const std::string action = Upper(words[1]);
     const size_t order = out.size();
@@ -71,10 +73,10 @@ void ParseLine(std::string_view line, int lineNumber, std::vector<Placed>& out) 
         return;
     }
     if (action != "DOWN" && action != "UP" && action != "TAP")
-        Fail(lineNumber, "unknown action \"" + words[1] + "\" (use down, up, tap or close)");
+        Fail(lineNumber, "unknown action " + QuotedForMessage(words[1]) + " (use down, up, tap or close)");
     if (words.size() != 3) Fail(lineNumber, words.size() < 3 ? "missing key" : "too many words");
     std::optional<int> key = KeyCodeFromName(words[2]);
-    if (!key) Fail(lineNumber, "unknown key \"" + words[2] + "\"");
+    if (!key) Fail(lineNumber, "unknown key " + QuotedForMessage(words[2]));
     if (action == "UP") {
         out.push_back({{*frame, ScriptEvent::Kind::Up, *key}, order});
     } else {
@@ -84,6 +86,22 @@ void ParseLine(std::string_view line, int lineNumber, std::vector<Placed>& out) 
 }
 
 }  // namespace
+
+std::string QuotedForMessage(std::string_view text) {
+    constexpr size_t kMostShown = 80;
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string quoted = "\"";
+    for (size_t i = 0; i < text.size() && i < kMostShown; ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte >= 0x20 && byte < 0x7F) {
+            quoted += static_cast<char>(byte);
+        } else {
+            quoted += {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
+        }
+    }
+    if (text.size() > kMostShown) quoted += "...";
+    return quoted + "\"";
+}
 
 std::optional<int> KeyCodeFromName(std::string_view name) {
     const std::string upper = Upper(name);

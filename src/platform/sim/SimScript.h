@@ -18,6 +18,13 @@
 
 namespace kelo {
 
+// The last frame a script may name: about a year of play at 30 frames a second, far
+// beyond any simulation's safety limit, and small enough that FRAME + 1 never overflows.
+constexpr int64_t kLastScriptFrame = 1'000'000'000;
+
+// The largest script file read, far beyond any script a person or a tool writes.
+constexpr uint64_t kMostScriptBytes = 4 << 20;
+
 struct ScriptEvent {
     enum class Kind { Down, Up, Close };
     int64_t frame = 0;
@@ -31,6 +38,10 @@ struct ScriptEvent {
 // of a tap takes the tap line's place among the next frame's events). Throws
 // SimUsageError naming the line and the problem.
 std::vector<ScriptEvent> ParseScript(std::string_view text);
+
+// `text` for an error message: in double quotes, cut after 80 characters ("..."), with
+// every byte outside printable ASCII written as \xNN.
+std::string QuotedForMessage(std::string_view text);
 
 // The virtual-key code of a key name, or nothing when the name is unknown.
 std::optional<int> KeyCodeFromName(std::string_view name);

@@ -49,7 +49,9 @@ public:
         const bool existed = std::filesystem::exists(path, error);
         FilePtr file(std::fopen(path.c_str(), existed ? "r+b" : "wb"));
         if (!file) throw SimUsageError(std::string(option) + ": cannot write \"" + path + "\"");
-        (existed ? toEmpty_ : created_).push_back(path);
+        // A device such as /dev/null is written as it is; only a file is emptied.
+        if (!existed) created_.push_back(path);
+        if (existed && std::filesystem::is_regular_file(path, error)) toEmpty_.push_back(path);
         return file;
     }
 
@@ -151,7 +153,11 @@ SimResult RunSimulation(const SimOptions& options) {
     SimPlatform platform(SettingsFrom(options), options.script, *text);
     auto game = std::make_unique<Game>(platform);
     platform.Attach(*game);
-    if (options.bot) platform.SetBot(SimBot(options.bot->keysPerSecond, options.bot->missChance, options.seed));
+    if (options.bot) {
+        SimBot bot(options.bot->keysPerSecond, options.bot->missChance, options.seed);
+        bot.AimAt(options.course, options.difficulty);
+        platform.SetBot(bot);
+    }
 
     SimResult result;
     platform.onSound = [&](std::string_view command) {
@@ -177,6 +183,8 @@ SimResult RunSimulation(const SimOptions& options) {
     }
     result.frameCalls = platform.FrameCalls();
     result.runsCompleted = platform.RunsCompleted();
+    result.failedSaves = platform.FailedSaves();
+    if (result.failedSaves > 0 && result.exitCode == 0) result.exitCode = kExitSaveFailed;
     return result;
 }
 

@@ -32,12 +32,19 @@ struct SimSound {
     std::string command;
 };
 
+// The exit status when the game ran to its end but a record save failed: runs of this
+// simulation may be missing from the record file.
+constexpr int kExitSaveFailed = 4;
+
 struct SimResult {
     SimEnd end = SimEnd::GameEnded;
-    int exitCode = 0;     // 0; 1 without a usable font; 3 stalled or at the safety limit
+    // 0; 1 without a usable font; 3 stalled or at the safety limit; otherwise 4 when
+    // a record save failed
+    int exitCode = 0;
     std::string message;  // one line for stderr, empty when there is nothing to say
     int64_t frameCalls = 0;
     int runsCompleted = 0;
+    int failedSaves = 0;
     std::vector<SimSound> sounds;
 };
 
