@@ -10,6 +10,11 @@
                               then hold the key for 0.2 s
   grab TITLE FILE             save the window's picture (raw pixels) to FILE
   differs FILE1 FILE2         print the share of pixels (0 to 1) that differ
+  mapped -- COMMAND...        run COMMAND, print the milliseconds from its start to the
+                              first top-level window mapped, then end it (SIGTERM)
+  usage PID SECONDS           print the process's CPU use over SECONDS (% of one core),
+                              its peak and current memory, its threads and how many of
+                              them are Mesa's llvmpipe workers
 """
 import os
 import subprocess
@@ -152,6 +157,44 @@ def differs(path1, path2):
     return 0
 
 
+def mapped(command):
+    disp = display.Display()
+    disp.screen().root.change_attributes(event_mask=X.SubstructureNotifyMask)
+    disp.sync()
+    started = time.monotonic()
+    child = subprocess.Popen(command)
+    try:
+        while child.poll() is None:
+            while disp.pending_events():
+                if disp.next_event().type == X.MapNotify:
+                    print(f"{(time.monotonic() - started) * 1000:.1f}")
+                    return 0
+            time.sleep(0.001)
+        print(f"ended with status {child.returncode} before mapping a window")
+        return 1
+    finally:
+        if child.poll() is None:
+            child.terminate()
+            child.wait(10)
+
+
+def cpu_seconds(pid):
+    with open(f"/proc/{pid}/stat") as stat:
+        fields = stat.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def usage(pid, seconds):
+    before, started = cpu_seconds(pid), time.monotonic()
+    time.sleep(seconds)
+    cpu = (cpu_seconds(pid) - before) / (time.monotonic() - started) * 100
+    status = dict(line.split(":", 1) for line in open(f"/proc/{pid}/status") if ":" in line)
+    names = [open(f"/proc/{pid}/task/{task}/comm").read().strip() for task in os.listdir(f"/proc/{pid}/task")]
+    print(f"cpu={cpu:.2f}% hwm={status['VmHWM'].split()[0]}kB rss={status['VmRSS'].split()[0]}kB "
+          f"threads={len(names)} llvmpipe={sum(1 for n in names if n.startswith('llvmpipe'))}")
+    return 0
+
+
 def main(args):
     if len(args) == 4 and args[0] == "find":
         return find(args[1], float(args[2]), int(args[3]))
@@ -163,6 +206,10 @@ def main(args):
         return grab(args[1], args[2])
     if len(args) == 3 and args[0] == "differs":
         return differs(args[1], args[2])
+    if len(args) >= 3 and args[0] == "mapped" and args[1] == "--":
+        return mapped(args[2:])
+    if len(args) == 3 and args[0] == "usage":
+        return usage(int(args[1]), float(args[2]))
     if len(args) >= 3 and args[0] == "maps" and args[1] == "--":
         return maps(args[2:])
     print(__doc__, file=sys.stderr)
