@@ -149,7 +149,7 @@ TEST(DesktopZoom, PictureTakesTheLargestWholeZoomCentred) {
 
 struct Canvas {
     Canvas(int w, int h) : pixels(static_cast<size_t>(w) * h, 0xDEADBEEF), width(w), height(h) {}
-    PixelTarget Target(ChannelShifts shifts = {}) { return {pixels.data(), width, height, width, shifts}; }
+    PixelTarget Target() { return {pixels.data(), width, height, width}; }
     uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
     std::vector<uint32_t> pixels;
     int width, height;
@@ -163,6 +163,12 @@ Image Pattern() {
     return frame;
 }
 
+std::vector<uint32_t> Converted(const Image& frame, ChannelShifts shifts = {}) {
+    std::vector<uint32_t> picture;
+    ConvertPicture(frame, shifts, picture);
+    return picture;
+}
+
 uint32_t Xrgb(Colour c) { return static_cast<uint32_t>(RedOf(c) << 16 | GreenOf(c) << 8 | BlueOf(c)); }
 
 TEST(DesktopZoom, EachPicturePixelBecomesAZoomSquareAndTheRestIsUntouched) {
@@ -170,7 +176,7 @@ TEST(DesktopZoom, EachPicturePixelBecomesAZoomSquareAndTheRestIsUntouched) {
     Canvas canvas(1000, 700);
     const Placement placement = PlacePicture(1000, 700);
     ASSERT_EQ(placement.zoom, 2);
-    DrawZoomed(frame, placement, canvas.Target());
+    DrawZoomed(Converted(frame), placement, canvas.Target());
     for (int y = 0; y < 700; ++y) {
         for (int x = 0; x < 1000; ++x) {
             const int px = x - placement.x, py = y - placement.y;
@@ -187,18 +193,25 @@ TEST(DesktopZoom, EachPicturePixelBecomesAZoomSquareAndTheRestIsUntouched) {
 TEST(DesktopZoom, ChannelsFollowTheTargetLayoutAndSmallTargetsCutThePicture) {
     const Image frame = Pattern();
     Canvas bgr(400, 300);
-    DrawZoomed(frame, PlacePicture(400, 300), bgr.Target({0, 8, 16}));
+    DrawZoomed(Converted(frame, {0, 8, 16}), PlacePicture(400, 300), bgr.Target());
     EXPECT_EQ(bgr.At(123, 45), frame.At(123, 45));
+    EXPECT_EQ(Converted(Image(10, 10, Rgb(1, 2, 3)))[9 * 400 + 9], 0x010203u);
+    EXPECT_EQ(Converted(Image(10, 10, Rgb(1, 2, 3)))[10 * 400 + 10], 0u);
 
     Canvas small(300, 200);
     const Placement cut = PlacePicture(300, 200);
-    DrawZoomed(frame, cut, small.Target());
+    DrawZoomed(Converted(frame), cut, small.Target());
     EXPECT_EQ(small.At(0, 0), Xrgb(frame.At(50, 50)));
     EXPECT_EQ(small.At(299, 199), Xrgb(frame.At(349, 249)));
 
+    Canvas wide(2000, 1100);
+    DrawZoomed(Converted(frame), {0, 0, 5}, wide.Target());
+    EXPECT_EQ(wide.At(1999, 1099), Xrgb(frame.At(399, 219)));
+    EXPECT_EQ(wide.At(5, 4), Xrgb(frame.At(1, 0)));
+
     Canvas odd(1203, 905);
     const Placement three = PlacePicture(1203, 905);
-    DrawZoomed(frame, three, odd.Target());
+    DrawZoomed(Converted(frame), three, odd.Target());
     EXPECT_EQ(odd.At(three.x + 1199, three.y + 899), Xrgb(frame.At(399, 299)));
     EXPECT_EQ(odd.At(three.x + 3, three.y + 5), Xrgb(frame.At(1, 1)));
     EXPECT_EQ(odd.At(three.x - 1, three.y), 0xDEADBEEFu);

@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "platform/sdl/WindowIcon.h"
+#include "platform/sdl/X11WindowManager.h"
 #include "platform/sdl/XkbLayout.h"
 #include "platform/sdl/Zoom.h"
 
@@ -32,13 +33,18 @@ bool HasEightBitChannels(const SDL_PixelFormat& format) {
     return format.BytesPerPixel == 4 && format.Rloss == 0 && format.Gloss == 0 && format.Bloss == 0;
 }
 
+// Surfaces of fewer than 8 bits a channel are drawn through a 32-bit staging surface.
+ChannelShifts ShiftsFor(const SDL_Surface& surface) {
+    if (!HasEightBitChannels(*surface.format)) return {};
+    return {surface.format->Rshift, surface.format->Gshift, surface.format->Bshift};
+}
+
 PixelTarget TargetOf(SDL_Surface* surface) {
     PixelTarget target;
     target.pixels = static_cast<uint32_t*>(surface->pixels);
     target.width = surface->w;
     target.height = surface->h;
     target.pitch = surface->pitch / 4;
-    target.shifts = {surface->format->Rshift, surface->format->Gshift, surface->format->Bshift};
     return target;
 }
 
@@ -92,6 +98,7 @@ bool SdlPlatform::Open(const WindowOptions& options, std::string& error) {
     SDL_SetWindowMinimumSize(window_, kPictureWidth / ratio, kPictureHeight / ratio);
     SDL_SetWindowSize(window_, kPictureWidth * windowedZoom_ / ratio, kPictureHeight * windowedZoom_ / ratio);
     SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    emulateFullscreen_ = std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0 && !X11HasWindowManager();
     if (options.fullscreen) ToggleFullscreen();
     startChoice_ = DisplayChoice();
     SetWindowIcon(window_);
@@ -187,7 +194,7 @@ bool SdlPlatform::HandleWindowKey(const SDL_KeyboardEvent& key, EventSink& sink)
 void SdlPlatform::OnWindowEvent(const SDL_WindowEvent& event) {
     switch (event.event) {
         case SDL_WINDOWEVENT_SIZE_CHANGED: {
-            if (!(SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN)) {
+            if (!fullscreen_) {
                 int width = 0, height = 0;
                 SDL_GetWindowSizeInPixels(window_, &width, &height);
                 windowedZoom_ = PlacePicture(width, height).zoom;
@@ -202,13 +209,33 @@ void SdlPlatform::OnWindowEvent(const SDL_WindowEvent& event) {
 
 void SdlPlatform::ToggleFullscreen() {
     fullscreen_ = !fullscreen_;
-    SDL_SetWindowFullscreen(window_, fullscreen_ ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
     wholeWindowDue_ = true;
+    if (emulateFullscreen_) {
+        FillDisplayOrRestore();
+    } else {
+        SDL_SetWindowFullscreen(window_, fullscreen_ ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    }
+}
+
+void SdlPlatform::FillDisplayOrRestore() {
+    if (!fullscreen_) {
+        SDL_SetWindowSize(window_, windowedArea_.w, windowedArea_.h);
+        SDL_SetWindowPosition(window_, windowedArea_.x, windowedArea_.y);
+        return;
+    }
+    SDL_Rect display{};
+    if (SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(window_)), &display) != 0) return;
+    SDL_GetWindowPosition(window_, &windowedArea_.x, &windowedArea_.y);
+    SDL_GetWindowSize(window_, &windowedArea_.w, &windowedArea_.h);
+    SDL_SetWindowPosition(window_, display.x, display.y);
+    SDL_SetWindowSize(window_, display.w, display.h);
 }
 
 void SdlPlatform::Present(const Image& frame) {
-    lastFrame_ = frame;
-    hasFrame_ = true;
+    SDL_Surface* surface = SDL_GetWindowSurface(window_);
+    if (surface == nullptr) return;
+    pictureShifts_ = ShiftsFor(*surface);
+    ConvertPicture(frame, pictureShifts_, picture_);
     Draw(false);
     if (frameLog_ != nullptr) LogFrame();
 }
@@ -225,17 +252,19 @@ void SdlPlatform::Draw(bool wholeWindow) {
     }
     wholeWindow = wholeWindow || wholeWindowDue_;
     wholeWindowDue_ = false;
+    // A surface of another pixel layout stays black until the next frame.
+    const bool hasFrame = !picture_.empty() && ShiftsFor(*surface) == pictureShifts_;
     if (!HasEightBitChannels(*surface->format)) {
-        DrawThroughStaging(surface);
+        DrawThroughStaging(surface, hasFrame);
         return;
     }
     if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
     const PixelTarget target = TargetOf(surface);
     const Placement placement = PlacePicture(surface->w, surface->h);
     if (wholeWindow) FillBlack(target);
-    if (hasFrame_) DrawZoomed(lastFrame_, placement, target);
+    if (hasFrame) DrawZoomed(picture_, placement, target);
     if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
-    if (wholeWindow || !hasFrame_) {
+    if (wholeWindow || !hasFrame) {
         SDL_UpdateWindowSurface(window_);
         return;
     }
@@ -246,12 +275,12 @@ void SdlPlatform::Draw(bool wholeWindow) {
 }
 
 // Displays of fewer than 8 bits a channel: draw in 32 bits and let SDL convert.
-void SdlPlatform::DrawThroughStaging(SDL_Surface* surface) {
+void SdlPlatform::DrawThroughStaging(SDL_Surface* surface, bool hasFrame) {
     SDL_Surface* staging = SDL_CreateRGBSurfaceWithFormat(0, surface->w, surface->h, 32, SDL_PIXELFORMAT_XRGB8888);
     if (staging == nullptr) return;
     const PixelTarget target = TargetOf(staging);
     FillBlack(target);
-    if (hasFrame_) DrawZoomed(lastFrame_, PlacePicture(surface->w, surface->h), target);
+    if (hasFrame) DrawZoomed(picture_, PlacePicture(surface->w, surface->h), target);
     SDL_BlitSurface(staging, nullptr, surface, nullptr);
     SDL_FreeSurface(staging);
     SDL_UpdateWindowSurface(window_);

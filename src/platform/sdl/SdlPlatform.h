@@ -16,6 +16,7 @@
 #include "platform/common/RecordStore.h"
 #include "platform/sdl/KeyMap.h"
 #include "platform/sdl/RaiseChannel.h"
+#include "platform/sdl/Zoom.h"
 
 namespace kelo {
 
@@ -85,8 +86,9 @@ private:
     bool HandleWindowKey(const SDL_KeyboardEvent& key, EventSink& sink);
     void OnWindowEvent(const SDL_WindowEvent& event);
     void Draw(bool wholeWindow);
-    void DrawThroughStaging(SDL_Surface* surface);
+    void DrawThroughStaging(SDL_Surface* surface, bool hasFrame);
     void LogFrame();
+    void FillDisplayOrRestore();
 
     TextRenderer* text_ = nullptr;
     SoundOutput sound_;
@@ -94,14 +96,19 @@ private:
     RaiseListener raise_;
     LayoutPunctuation punctuation_;
     SDL_Window* window_ = nullptr;
-    Image lastFrame_;
-    bool hasFrame_ = false;
+    // The last frame, converted to the window's pixel layout, for redrawing it.
+    std::vector<uint32_t> picture_;
+    ChannelShifts pictureShifts_;
     bool soundOpened_ = false;
     bool wholeWindowDue_ = true;
     int surfaceWidth_ = 0;
     int surfaceHeight_ = 0;
     int windowedZoom_ = 1;
     bool fullscreen_ = false;
+    // Without a window manager the game fills the display by moving and sizing its
+    // window, and puts it back from `windowedArea_`.
+    bool emulateFullscreen_ = false;
+    SDL_Rect windowedArea_{};
     WindowOptions startChoice_;
     std::FILE* frameLog_ = nullptr;
 };

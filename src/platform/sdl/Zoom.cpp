@@ -16,13 +16,34 @@ uint32_t Converted(Colour colour, const ChannelShifts& shifts) {
            static_cast<uint32_t>(BlueOf(colour)) << shifts.blue;
 }
 
-// Fills target columns [x0, x1) of one row from picture row `source`.
-void DrawRow(const Colour* source, const Placement& placement, int x0, int x1, uint32_t* out,
-             const ChannelShifts& shifts) {
+template <int Zoom>
+void WidenRow(const uint32_t* source, uint32_t* out) {
+    for (int column = 0; column < kPictureWidth; ++column) {
+        const uint32_t pixel = source[column];
+        for (int i = 0; i < Zoom; ++i) *out++ = pixel;
+    }
+}
+
+// Fills a whole row of the zoomed picture starting at `out`.
+void WidenWholeRow(const uint32_t* source, int zoom, uint32_t* out) {
+    switch (zoom) {
+        case 1: std::memcpy(out, source, kPictureWidth * sizeof(uint32_t)); return;
+        case 2: WidenRow<2>(source, out); return;
+        case 3: WidenRow<3>(source, out); return;
+        case 4: WidenRow<4>(source, out); return;
+        default: break;
+    }
+    for (int column = 0; column < kPictureWidth; ++column) {
+        std::fill_n(out + static_cast<std::ptrdiff_t>(column) * zoom, zoom, source[column]);
+    }
+}
+
+// Fills target columns [x0, x1) of one row, where the window cuts the picture.
+void WidenCutRow(const uint32_t* source, const Placement& placement, int x0, int x1, uint32_t* out) {
     int column = (x0 - placement.x) / placement.zoom;
     int repeat = (x0 - placement.x) % placement.zoom;
     for (int x = x0; x < x1; ++x) {
-        out[x] = Converted(source[column], shifts);
+        out[x] = source[column];
         if (++repeat == placement.zoom) {
             repeat = 0;
             ++column;
@@ -46,25 +67,49 @@ Placement PlacePicture(int width, int height) {
     return placement;
 }
 
-void DrawZoomed(const Image& frame, const Placement& placement, const PixelTarget& target) {
-    const int sourceWidth = std::min(frame.Width(), kPictureWidth);
-    const int sourceHeight = std::min(frame.Height(), kPictureHeight);
+void ConvertPicture(const Image& frame, const ChannelShifts& shifts, std::vector<uint32_t>& picture) {
+    const int width = std::min(frame.Width(), kPictureWidth);
+    const int height = std::min(frame.Height(), kPictureHeight);
+    if (width < kPictureWidth || height < kPictureHeight) picture.clear();
+    picture.resize(static_cast<size_t>(kPictureWidth) * kPictureHeight, 0);
+    // Most displays want red where the game keeps blue: a fixed swap the compiler vectorises.
+    const bool swapRedAndBlue = shifts == ChannelShifts{16, 8, 0};
+    for (int y = 0; y < height; ++y) {
+        const Colour* source = frame.Pixels().data() + static_cast<std::ptrdiff_t>(y) * frame.Width();
+        uint32_t* out = picture.data() + static_cast<std::ptrdiff_t>(y) * kPictureWidth;
+        if (swapRedAndBlue) {
+            for (int x = 0; x < width; ++x) {
+                const Colour c = source[x];
+                out[x] = (c & 0xFF00u) | (c & 0xFFu) << 16 | (c >> 16 & 0xFFu);
+            }
+        } else {
+            for (int x = 0; x < width; ++x) out[x] = Converted(source[x], shifts);
+        }
+    }
+}
+
+void DrawZoomed(const std::vector<uint32_t>& picture, const Placement& placement, const PixelTarget& target) {
+    if (picture.size() != static_cast<size_t>(kPictureWidth) * kPictureHeight) return;
     const int x0 = std::max(0, placement.x);
-    const int x1 = std::min(target.width, placement.x + sourceWidth * placement.zoom);
+    const int x1 = std::min(target.width, placement.x + placement.Width());
     const int y0 = std::max(0, placement.y);
-    const int y1 = std::min(target.height, placement.y + sourceHeight * placement.zoom);
+    const int y1 = std::min(target.height, placement.y + placement.Height());
     if (x0 >= x1) return;
+    const bool wholeRows = x0 == placement.x && x1 == placement.x + placement.Width();
     const size_t rowBytes = static_cast<size_t>(x1 - x0) * sizeof(uint32_t);
     for (int y = y0; y < y1; ++y) {
         uint32_t* out = target.pixels + static_cast<std::ptrdiff_t>(y) * target.pitch;
-        const int pictureRow = (y - placement.y) / placement.zoom;
-        // Each picture row is converted once; the rest of its block copies that row.
+        // Each picture row is widened once; the rest of its block copies that row.
         if (y > y0 && (y - placement.y) % placement.zoom != 0) {
             std::memcpy(out + x0, out - target.pitch + x0, rowBytes);
             continue;
         }
-        DrawRow(frame.Pixels().data() + static_cast<std::ptrdiff_t>(pictureRow) * frame.Width(), placement, x0, x1, out,
-                target.shifts);
+        const uint32_t* source = picture.data() + static_cast<std::ptrdiff_t>((y - placement.y) / placement.zoom) * kPictureWidth;
+        if (wholeRows) {
+            WidenWholeRow(source, placement.zoom, out + x0);
+        } else {
+            WidenCutRow(source, placement, x0, x1, out);
+        }
     }
 }
 

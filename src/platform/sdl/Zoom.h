@@ -4,6 +4,7 @@
 // to SDL's window surface.
 
 #include <cstdint>
+#include <vector>
 
 #include "draw/Image.h"
 
@@ -34,6 +35,7 @@ struct ChannelShifts {
     int red = 16;
     int green = 8;
     int blue = 0;
+    bool operator==(const ChannelShifts&) const = default;
 };
 
 // A block of 32-bit pixels to draw into; `pitch` counts pixels, not bytes.
@@ -42,12 +44,15 @@ struct PixelTarget {
     int width = 0;
     int height = 0;
     int pitch = 0;
-    ChannelShifts shifts;
 };
 
-// Draws `frame` (at most its top-left 400 x 300) into `target` at `placement`, each
-// picture pixel becoming a zoom x zoom block. Pixels outside the picture are untouched.
-void DrawZoomed(const Image& frame, const Placement& placement, const PixelTarget& target);
+// The 400 x 300 picture of `frame` (its top-left part; black where it is smaller) as
+// 32-bit pixels laid out as `shifts` says, row after row.
+void ConvertPicture(const Image& frame, const ChannelShifts& shifts, std::vector<uint32_t>& picture);
+
+// Draws a converted picture into `target` at `placement`, each picture pixel becoming a
+// zoom x zoom block. Pixels outside the picture are untouched.
+void DrawZoomed(const std::vector<uint32_t>& picture, const Placement& placement, const PixelTarget& target);
 
 // Paints the whole target black.
 void FillBlack(const PixelTarget& target);
