@@ -41,9 +41,19 @@ bool ReachedNoDisplay() {
     return !IsSet("SDL_VIDEODRIVER") && kelo::ShowsNoWindow(SDL_GetCurrentVideoDriver());
 }
 
-int NoDisplay(const char* why) {
-    std::fprintf(stderr, "kelo-typing: %s\n", why);
+int NoDisplay(const std::string& why) {
+    std::fprintf(stderr, "kelo-typing: %s\n", why.c_str());
     return kExitCannotStart;
+}
+
+std::string DisplayNames() {
+    std::string names;
+    for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        if (!IsSet(variable)) continue;
+        if (!names.empty()) names += " or ";
+        names += std::string(variable) + "=\"" + std::getenv(variable) + "\"";
+    }
+    return names;
 }
 
 std::string SettingsPath() { return kelo::DisplaySettingsPath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")); }
@@ -115,7 +125,7 @@ int main(int argc, char** argv) {
     if (SDL_Init(SDL_INIT_VIDEO) != 0) return Fail("cannot open a window", SDL_GetError());
     if (ReachedNoDisplay()) {
         SDL_Quit();
-        return NoDisplay("cannot reach the display named by DISPLAY or WAYLAND_DISPLAY");
+        return NoDisplay("cannot reach the display " + DisplayNames());
     }
     const int status = RunGame(commandLine);
     SDL_Quit();
