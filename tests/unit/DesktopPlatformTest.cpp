@@ -43,13 +43,15 @@ protected:
         SDL_Quit();
     }
 
-    static void PushKey(Uint32 type, SDL_Keycode key, SDL_Scancode scancode, bool repeat = false) {
+    static void PushKey(Uint32 type, SDL_Keycode key, SDL_Scancode scancode, bool repeat = false,
+                        Uint16 modifiers = KMOD_NONE) {
         SDL_Event event{};
         event.type = type;
         event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
         event.key.repeat = repeat ? 1 : 0;
         event.key.keysym.sym = key;
         event.key.keysym.scancode = scancode;
+        event.key.keysym.mod = modifiers;
         SDL_PushEvent(&event);
     }
 
@@ -115,6 +117,59 @@ TEST_F(DesktopPlatform, PresentShowsPackedColoursAsTheirChannels) {
     EXPECT_EQ(pixelAt(0, 0), Rgb(255, 0, 0));
     EXPECT_EQ(pixelAt(200, 150), Rgb(10, 20, 30));
     EXPECT_EQ(pixelAt(399, 299), Rgb(1, 2, 250));
+}
+
+TEST_F(DesktopPlatform, CtrlQClosesAndFullscreenKeysToggleWithoutReachingTheGame) {
+    PushKey(SDL_KEYDOWN, SDLK_LCTRL, SDL_SCANCODE_LCTRL, false, KMOD_LCTRL);
+    PushKey(SDL_KEYDOWN, SDLK_q, SDL_SCANCODE_A, false, KMOD_LCTRL);  // Q on a French keyboard
+    PushKey(SDL_KEYDOWN, SDLK_q, SDL_SCANCODE_Q);
+    PushKey(SDL_KEYDOWN, SDLK_F11, SDL_SCANCODE_F11);
+    PushKey(SDL_KEYDOWN, SDLK_F11, SDL_SCANCODE_F11, true);
+    PushKey(SDL_KEYDOWN, SDLK_RETURN, SDL_SCANCODE_RETURN, false, KMOD_LALT);
+    PushKey(SDL_KEYDOWN, SDLK_RETURN, SDL_SCANCODE_RETURN);
+    RecordingSink sink;
+    platform_->Yield(sink, YieldKind::FrameWait);
+    EXPECT_EQ(sink.events, (std::vector<std::string>{"down 17", "close", "down 81", "down 13"}));
+    EXPECT_EQ(platform_->DisplayChoice(), (WindowOptions{1, false}));
+    PushKey(SDL_KEYDOWN, SDLK_F11, SDL_SCANCODE_F11);
+    platform_->Yield(sink, YieldKind::FrameWait);
+    EXPECT_EQ(platform_->DisplayChoice(), (WindowOptions{1, true}));
+}
+
+TEST_F(DesktopPlatform, WindowSurfaceShowsThePictureZoomedAndCentred) {
+    platform_.reset();
+    std::string error;
+    platform_ = SdlPlatform::Create(SoundOutput{}, WindowOptions{2, false}, error);
+    ASSERT_NE(platform_, nullptr) << error;
+    platform_->SetText(text_);
+    SDL_Window* window = platform_->Window();
+    int width = 0, height = 0;
+    SDL_GetWindowSize(window, &width, &height);
+    EXPECT_EQ(width, 800);
+    EXPECT_EQ(height, 600);
+
+    Image frame(400, 300, Rgb(10, 20, 30));
+    frame.At(399, 299) = Rgb(200, 100, 50);
+    platform_->Present(frame);
+    SDL_SetWindowSize(window, 1000, 700);
+    RecordingSink sink;
+    platform_->Yield(sink, YieldKind::FrameWait);
+    EXPECT_EQ(platform_->DisplayChoice(), (WindowOptions{2, false}));
+
+    SDL_Surface* surface = SDL_GetWindowSurface(window);
+    ASSERT_NE(surface, nullptr) << SDL_GetError();
+    ASSERT_EQ(surface->w, 1000);
+    auto pixelAt = [&](int x, int y) {
+        const auto* row = static_cast<const Uint8*>(surface->pixels) + y * surface->pitch;
+        Uint8 red = 0, green = 0, blue = 0;
+        SDL_GetRGB(reinterpret_cast<const Uint32*>(row)[x], surface->format, &red, &green, &blue);
+        return Rgb(red, green, blue);
+    };
+    EXPECT_EQ(pixelAt(99, 49), kBlack);
+    EXPECT_EQ(pixelAt(100, 50), Rgb(10, 20, 30));
+    EXPECT_EQ(pixelAt(898, 648), Rgb(200, 100, 50));
+    EXPECT_EQ(pixelAt(899, 649), Rgb(200, 100, 50));
+    EXPECT_EQ(pixelAt(900, 650), kBlack);
 }
 
 TEST_F(DesktopPlatform, SoundDeviceOpensOnceWhenShownAndCommandsPassUnchanged) {
