@@ -90,11 +90,19 @@ quit_with_ctrl_q() {
   game_pid=""
 }
 
-echo "-- --scale 1 and Ctrl+Q; the zoom is remembered"
-start_game --scale 1 --windowed
+echo "-- --scale 1 and Ctrl+Q; the zoom is remembered; the frame log"
+KELO_FRAME_LOG="$work/frames.log" start_game --scale 1 --windowed
+sleep 1
 [[ "$window" == "size=400x300 "* ]] || fail "--scale 1 did not give a 400 x 300 window"
 quit_with_ctrl_q
 grep -qx "scale=1" "$settings" || fail "the settings file does not hold scale=1: $(cat "$settings")"
+# One line per presented frame: microseconds of the monotonic clock, never going back.
+/usr/bin/python3 -c '
+import sys
+times = [int(line) for line in open(sys.argv[1])]
+steps = [b - a for a, b in zip(times, times[1:])]
+print(f"{len(times)} frames logged")
+sys.exit(0 if len(times) >= 10 and min(steps) >= 0 else 1)' "$work/frames.log" || fail "bad frame log"
 start_game
 [[ "$window" == "size=400x300 "* ]] || fail "the remembered zoom 1 was not used"
 quit_with_ctrl_q
