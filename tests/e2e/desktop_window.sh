@@ -171,6 +171,7 @@ echo "loudest sample after Space: $loudest"
 [ "$loudest" -gt 1000 ] || fail "no sound after Space"
 
 echo "-- a second copy while the game runs"
+[ -S "$XDG_RUNTIME_DIR/kelo-typing.sock" ] || fail "the running copy does not listen for a second copy"
 second_copy_ends_at_once
 kill -0 "$game_pid" 2>/dev/null || fail "the first copy ended when the second started"
 "${probe[@]}" find "Ke-Lo Typing" 5 "$game_pid" > /dev/null || fail "the first copy's window went away"
