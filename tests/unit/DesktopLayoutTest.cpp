@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <string>
@@ -126,6 +127,25 @@ TEST(DesktopLayouts, SecondLayoutGroupIsReadWhenActive) {
     EXPECT_EQ(PunctuationOf(compiled->keymap, 0).For(SDL_SCANCODE_PERIOD), 190);
     EXPECT_EQ(PunctuationOf(compiled->keymap, 1).For(SDL_SCANCODE_PERIOD), 0);
     EXPECT_EQ(PunctuationOf(compiled->keymap, 1).For(SDL_SCANCODE_COMMA), 190);
+}
+
+}  // namespace
+}  // namespace kelo
+
+namespace kelo {
+namespace {
+
+// Reads the keymap of the X server at $DISPLAY, as the game does. Run by
+// tests/e2e/desktop_layout.sh under a private X server with the US layout (it sets
+// KELO_TEST_X11_LAYOUT=us); skipped elsewhere.
+TEST(DesktopX11Layout, PunctuationKeysOfTheServersLayout) {
+    const char* layout = std::getenv("KELO_TEST_X11_LAYOUT");
+    if (layout == nullptr || std::string(layout) != "us") GTEST_SKIP() << "needs an X server with the US layout";
+    const LayoutPunctuation punctuation = ReadX11Punctuation();
+    EXPECT_EQ(punctuation.For(SDL_SCANCODE_COMMA), 188);
+    EXPECT_EQ(punctuation.For(SDL_SCANCODE_PERIOD), 190);
+    EXPECT_EQ(punctuation.For(SDL_SCANCODE_M), 0);
+    EXPECT_EQ(punctuation.For(SDL_SCANCODE_SEMICOLON), 0);
 }
 
 }  // namespace
