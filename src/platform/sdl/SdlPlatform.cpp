@@ -1,6 +1,6 @@
 #include "platform/sdl/SdlPlatform.h"
 
-#include <chrono>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -14,19 +14,19 @@ namespace kelo {
 
 namespace {
 
-// Sleeps end this long before a deadline; the caller polls the clock for the rest,
-// which keeps frame starts within about a millisecond without holding a core busy.
-constexpr uint32_t kSleepMargin = 2;
-constexpr uint32_t kShortSleepMicroseconds = 250;
 // How long a yield inside a key-waiting loop may block for an event.
 constexpr int kKeyWaitTimeout = 5;
 
 constexpr const char* kHeadlessDrivers[] = {"offscreen", "dummy", "evdev", "KMSDRM", "KMSDRM_LEGACY", "vivante",
                                             "RPI"};
 
-void SleepMicroseconds(uint32_t us) {
-    timespec request{0, static_cast<long>(us) * 1000};
-    nanosleep(&request, nullptr);
+constexpr int64_t kNanosecondsPerMillisecond = 1000000;
+constexpr int64_t kNanosecondsPerSecond = 1000000000;
+
+int64_t MonotonicNanoseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * kNanosecondsPerSecond + now.tv_nsec;
 }
 
 bool HasEightBitChannels(const SDL_PixelFormat& format) {
@@ -131,16 +131,16 @@ SdlPlatform::~SdlPlatform() {
 
 // Milliseconds since the machine started, like the multimedia clock the game's timing
 // was made for: the first frame wait after start-up (lastFrameTime 0) returns at once.
-uint32_t SdlPlatform::Now() {
-    const auto sinceBoot = std::chrono::steady_clock::now().time_since_epoch();
-    return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(sinceBoot).count());
-}
+uint32_t SdlPlatform::Now() { return static_cast<uint32_t>(MonotonicNanoseconds() / kNanosecondsPerMillisecond); }
 
+// Now() counts whole milliseconds, so the wait is over exactly when the clock enters
+// the millisecond `ms` after the current one: one sleep to that instant, where the
+// system timer wakes the game within a fraction of a millisecond.
 void SdlPlatform::Sleep(uint32_t ms) {
-    if (ms > kSleepMargin) {
-        SDL_Delay(ms - kSleepMargin);
-    } else {
-        SleepMicroseconds(kShortSleepMicroseconds);
+    const int64_t deadline = (MonotonicNanoseconds() / kNanosecondsPerMillisecond + ms) * kNanosecondsPerMillisecond;
+    const timespec until{static_cast<time_t>(deadline / kNanosecondsPerSecond),
+                         static_cast<long>(deadline % kNanosecondsPerSecond)};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
     }
 }
 
