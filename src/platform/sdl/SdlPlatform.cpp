@@ -194,7 +194,8 @@ bool SdlPlatform::HandleWindowKey(const SDL_KeyboardEvent& key, EventSink& sink)
 void SdlPlatform::OnWindowEvent(const SDL_WindowEvent& event) {
     switch (event.event) {
         case SDL_WINDOWEVENT_SIZE_CHANGED: {
-            if (!fullscreen_) {
+            // A maximised window's zoom follows the screen, not the player's choice.
+            if (!fullscreen_ && !(SDL_GetWindowFlags(window_) & SDL_WINDOW_MAXIMIZED)) {
                 int width = 0, height = 0;
                 SDL_GetWindowSizeInPixels(window_, &width, &height);
                 windowedZoom_ = PlacePicture(width, height).zoom;

@@ -72,7 +72,7 @@ public:
 
     SDL_Window* Window() const { return window_; }
     // The display choice the window started with, and the player's choice now: the zoom
-    // of the window when not fullscreen, and whether it is fullscreen.
+    // of the window when neither fullscreen nor maximised, and whether it is fullscreen.
     const WindowOptions& StartChoice() const { return startChoice_; }
     WindowOptions DisplayChoice() const { return {windowedZoom_, fullscreen_}; }
     void ToggleFullscreen();
