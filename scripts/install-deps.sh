@@ -10,7 +10,7 @@ packages=(
   libfluidsynth-dev timgm6mb-soundfont
   libxkbcommon-dev libxkbcommon-x11-dev xkb-data x11-xkb-utils
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth x11-utils python3 python3-xlib sox
+  xvfb xauth x11-utils openbox python3 python3-xlib sox
 )
 
 missing=()

@@ -14,6 +14,8 @@
   enlarged SMALL BIG          check that picture BIG shows picture SMALL enlarged by the
                               largest whole zoom that fits, centred on black; print
                               "zoom=Z x=X y=Y wrong=N" (N pixels differ)
+  shrink BIG ZOOM SMALL       save to SMALL the 400 x 300 picture that BIG shows
+                              enlarged by ZOOM and centred (every ZOOM-th pixel)
   resize TITLE WIDTH HEIGHT   resize the window as a window manager would
   size TITLE                  print the window's client size as WIDTHxHEIGHT
   mapped -- COMMAND...        run COMMAND, print the milliseconds from its start to the
@@ -153,8 +155,7 @@ def grab(title, path):
     data = window.get_image(0, 0, width, height, X.ZPixmap, 0xFFFFFFFF).data
     rgb = bytearray(width * height * 3)
     rgb[0::3], rgb[1::3], rgb[2::3] = data[2::4], data[1::4], data[0::4]
-    with open(path, "wb") as out:
-        out.write(b"P6\n%d %d\n255\n" % (width, height) + bytes(rgb))
+    write_ppm(path, width, height, rgb)
     return 0
 
 
@@ -201,6 +202,24 @@ def enlarged(small_path, big_path):
         if got != want:
             wrong += sum(1 for i in range(0, len(got), 3) if got[i:i + 3] != want[i:i + 3])
     print(f"zoom={zoom} x={left} y={top} wrong={wrong}")
+    return 0
+
+
+def write_ppm(path, width, height, pixels):
+    with open(path, "wb") as out:
+        out.write(b"P6\n%d %d\n255\n" % (width, height) + bytes(pixels))
+
+
+def shrink(big_path, zoom, small_path, width=400, height=300):
+    bw, bh, big = read_ppm(big_path)
+    left, top = (bw - width * zoom) // 2, (bh - height * zoom) // 2
+    pixels = bytearray()
+    for y in range(height):
+        row = (top + y * zoom) * bw
+        for x in range(width):
+            at = (row + left + x * zoom) * 3
+            pixels += big[at:at + 3]
+    write_ppm(small_path, width, height, pixels)
     return 0
 
 
@@ -277,6 +296,8 @@ def main(args):
         return differs(args[1], args[2])
     if len(args) == 3 and args[0] == "enlarged":
         return enlarged(args[1], args[2])
+    if len(args) == 4 and args[0] == "shrink":
+        return shrink(args[1], int(args[2]), args[3])
     if len(args) == 4 and args[0] == "resize":
         return resize(args[1], int(args[2]), int(args[3]))
     if len(args) == 2 and args[0] == "size":
