@@ -172,6 +172,28 @@ TEST_F(DesktopPlatform, WindowSurfaceShowsThePictureZoomedAndCentred) {
     EXPECT_EQ(pixelAt(900, 650), kBlack);
 }
 
+// Still frames are not drawn again; any change, or a new window size, is.
+TEST_F(DesktopPlatform, RepeatedFramesKeepTheWindowCurrent) {
+    SDL_Window* window = platform_->Window();
+    auto centre = [&] {
+        SDL_Surface* surface = SDL_GetWindowSurface(window);
+        const auto* row = static_cast<const Uint8*>(surface->pixels) + (surface->h / 2) * surface->pitch;
+        Uint8 red = 0, green = 0, blue = 0;
+        SDL_GetRGB(reinterpret_cast<const Uint32*>(row)[surface->w / 2], surface->format, &red, &green, &blue);
+        return Rgb(red, green, blue);
+    };
+    Image frame(400, 300, Rgb(0, 0, 200));
+    platform_->Present(frame);
+    platform_->Present(frame);
+    EXPECT_EQ(centre(), Rgb(0, 0, 200));
+    frame.At(200, 150) = Rgb(0, 255, 0);
+    platform_->Present(frame);
+    EXPECT_EQ(centre(), Rgb(0, 255, 0));
+    SDL_SetWindowSize(window, 900, 700);
+    platform_->Present(frame);
+    EXPECT_EQ(centre(), Rgb(0, 255, 0));
+}
+
 TEST_F(DesktopPlatform, SoundDeviceOpensOnceWhenShownAndCommandsPassUnchanged) {
     platform_->SendSound("close wavTip");
     EXPECT_EQ(sounds_, (std::vector<std::string>{"close wavTip"}));

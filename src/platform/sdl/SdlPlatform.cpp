@@ -235,9 +235,17 @@ void SdlPlatform::FillDisplayOrRestore() {
 void SdlPlatform::Present(const Image& frame) {
     SDL_Surface* surface = SDL_GetWindowSurface(window_);
     if (surface == nullptr) return;
-    pictureShifts_ = ShiftsFor(*surface);
-    ConvertPicture(frame, pictureShifts_, picture_);
-    Draw(false);
+    // A still screen (the waiting title, a menu nobody touches) costs one comparison a
+    // frame: the window already shows it.
+    const bool sameSurface = surface->w == surfaceWidth_ && surface->h == surfaceHeight_ &&
+                             ShiftsFor(*surface) == pictureShifts_;
+    const bool unchanged = sameSurface && !picture_.empty() && frame.Pixels() == lastFrame_;
+    if (!unchanged) {
+        lastFrame_ = frame.Pixels();
+        pictureShifts_ = ShiftsFor(*surface);
+        ConvertPicture(frame, pictureShifts_, picture_);
+        Draw(false);
+    }
     if (frameLog_ != nullptr) LogFrame();
 }
 

@@ -96,7 +96,9 @@ private:
     RaiseListener raise_;
     LayoutPunctuation punctuation_;
     SDL_Window* window_ = nullptr;
-    // The last frame, converted to the window's pixel layout, for redrawing it.
+    // The last frame as the game drew it, and converted to the window's pixel layout
+    // for redrawing it.
+    std::vector<Colour> lastFrame_;
     std::vector<uint32_t> picture_;
     ChannelShifts pictureShifts_;
     bool soundOpened_ = false;
