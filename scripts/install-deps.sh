@@ -10,8 +10,9 @@ packages=(
   libsdl2-dev libsdl2-ttf-dev libsdl2-mixer-dev libsdl2-image-dev
   libfontconfig-dev fontconfig fonts-ipafont-gothic
   libfluidsynth-dev timgm6mb-soundfont
+  libxkbcommon-dev libxkbcommon-x11-dev xkb-data x11-xkb-utils
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth x11-utils python3 python3-xlib sox
+  xvfb xauth x11-utils openbox python3 python3-xlib sox
   dpkg-dev desktop-file-utils appstream groff-base librsvg2-bin
   clang libclang-rt-14-dev
 )

@@ -43,13 +43,15 @@ protected:
         SDL_Quit();
     }
 
-    static void PushKey(Uint32 type, SDL_Keycode key, SDL_Scancode scancode, bool repeat = false) {
+    static void PushKey(Uint32 type, SDL_Keycode key, SDL_Scancode scancode, bool repeat = false,
+                        Uint16 modifiers = KMOD_NONE) {
         SDL_Event event{};
         event.type = type;
         event.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
         event.key.repeat = repeat ? 1 : 0;
         event.key.keysym.sym = key;
         event.key.keysym.scancode = scancode;
+        event.key.keysym.mod = modifiers;
         SDL_PushEvent(&event);
     }
 
@@ -58,14 +60,14 @@ protected:
     std::unique_ptr<SdlPlatform> platform_;
 };
 
-TEST_F(DesktopPlatform, WindowIsAFixedCaptionedClientAreaShownOnlyOnRequest) {
+TEST_F(DesktopPlatform, WindowIsCaptionedResizableAndShownOnlyOnRequest) {
     SDL_Window* window = platform_->Window();
     EXPECT_STREQ(SDL_GetWindowTitle(window), "Ke-Lo Typing");
     int width = 0, height = 0;
     SDL_GetWindowSize(window, &width, &height);
     EXPECT_EQ(width, 400);
     EXPECT_EQ(height, 300);
-    EXPECT_FALSE(SDL_GetWindowFlags(window) & SDL_WINDOW_RESIZABLE);
+    EXPECT_TRUE(SDL_GetWindowFlags(window) & SDL_WINDOW_RESIZABLE);
     EXPECT_TRUE(SDL_GetWindowFlags(window) & SDL_WINDOW_HIDDEN);
     platform_->ShowWindow();
     EXPECT_TRUE(SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN);
@@ -103,17 +105,93 @@ TEST_F(DesktopPlatform, PresentShowsPackedColoursAsTheirChannels) {
     frame.At(399, 299) = Rgb(1, 2, 250);
     platform_->Present(frame);
 
-    SDL_Renderer* renderer = SDL_GetRenderer(platform_->Window());
-    ASSERT_NE(renderer, nullptr);
+    SDL_Surface* surface = SDL_GetWindowSurface(platform_->Window());
+    ASSERT_NE(surface, nullptr) << SDL_GetError();
+    EXPECT_EQ(SDL_GetRenderer(platform_->Window()), nullptr);
     auto pixelAt = [&](int x, int y) {
-        Uint8 rgba[4] = {};
-        const SDL_Rect one{x, y, 1, 1};
-        EXPECT_EQ(SDL_RenderReadPixels(renderer, &one, SDL_PIXELFORMAT_ABGR8888, rgba, 4), 0) << SDL_GetError();
-        return Rgb(rgba[0], rgba[1], rgba[2]);
+        const auto* row = static_cast<const Uint8*>(surface->pixels) + y * surface->pitch;
+        Uint8 red = 0, green = 0, blue = 0;
+        SDL_GetRGB(reinterpret_cast<const Uint32*>(row)[x], surface->format, &red, &green, &blue);
+        return Rgb(red, green, blue);
     };
     EXPECT_EQ(pixelAt(0, 0), Rgb(255, 0, 0));
     EXPECT_EQ(pixelAt(200, 150), Rgb(10, 20, 30));
     EXPECT_EQ(pixelAt(399, 299), Rgb(1, 2, 250));
+}
+
+TEST_F(DesktopPlatform, CtrlQClosesAndFullscreenKeysToggleWithoutReachingTheGame) {
+    PushKey(SDL_KEYDOWN, SDLK_LCTRL, SDL_SCANCODE_LCTRL, false, KMOD_LCTRL);
+    PushKey(SDL_KEYDOWN, SDLK_q, SDL_SCANCODE_A, false, KMOD_LCTRL);  // Q on a French keyboard
+    PushKey(SDL_KEYDOWN, SDLK_q, SDL_SCANCODE_Q);
+    PushKey(SDL_KEYDOWN, SDLK_F11, SDL_SCANCODE_F11);
+    PushKey(SDL_KEYDOWN, SDLK_F11, SDL_SCANCODE_F11, true);
+    PushKey(SDL_KEYDOWN, SDLK_RETURN, SDL_SCANCODE_RETURN, false, KMOD_LALT);
+    PushKey(SDL_KEYDOWN, SDLK_RETURN, SDL_SCANCODE_RETURN);
+    RecordingSink sink;
+    platform_->Yield(sink, YieldKind::FrameWait);
+    EXPECT_EQ(sink.events, (std::vector<std::string>{"down 17", "close", "down 81", "down 13"}));
+    EXPECT_EQ(platform_->DisplayChoice(), (WindowOptions{1, false}));
+    PushKey(SDL_KEYDOWN, SDLK_F11, SDL_SCANCODE_F11);
+    platform_->Yield(sink, YieldKind::FrameWait);
+    EXPECT_EQ(platform_->DisplayChoice(), (WindowOptions{1, true}));
+}
+
+TEST_F(DesktopPlatform, WindowSurfaceShowsThePictureZoomedAndCentred) {
+    platform_.reset();
+    std::string error;
+    platform_ = SdlPlatform::Create(SoundOutput{}, WindowOptions{2, false}, error);
+    ASSERT_NE(platform_, nullptr) << error;
+    platform_->SetText(text_);
+    SDL_Window* window = platform_->Window();
+    int width = 0, height = 0;
+    SDL_GetWindowSize(window, &width, &height);
+    EXPECT_EQ(width, 800);
+    EXPECT_EQ(height, 600);
+
+    Image frame(400, 300, Rgb(10, 20, 30));
+    frame.At(399, 299) = Rgb(200, 100, 50);
+    platform_->Present(frame);
+    SDL_SetWindowSize(window, 1000, 700);
+    RecordingSink sink;
+    platform_->Yield(sink, YieldKind::FrameWait);
+    EXPECT_EQ(platform_->DisplayChoice(), (WindowOptions{2, false}));
+
+    SDL_Surface* surface = SDL_GetWindowSurface(window);
+    ASSERT_NE(surface, nullptr) << SDL_GetError();
+    ASSERT_EQ(surface->w, 1000);
+    auto pixelAt = [&](int x, int y) {
+        const auto* row = static_cast<const Uint8*>(surface->pixels) + y * surface->pitch;
+        Uint8 red = 0, green = 0, blue = 0;
+        SDL_GetRGB(reinterpret_cast<const Uint32*>(row)[x], surface->format, &red, &green, &blue);
+        return Rgb(red, green, blue);
+    };
+    EXPECT_EQ(pixelAt(99, 49), kBlack);
+    EXPECT_EQ(pixelAt(100, 50), Rgb(10, 20, 30));
+    EXPECT_EQ(pixelAt(898, 648), Rgb(200, 100, 50));
+    EXPECT_EQ(pixelAt(899, 649), Rgb(200, 100, 50));
+    EXPECT_EQ(pixelAt(900, 650), kBlack);
+}
+
+// Still frames are not drawn again; any change, or a new window size, is.
+TEST_F(DesktopPlatform, RepeatedFramesKeepTheWindowCurrent) {
+    SDL_Window* window = platform_->Window();
+    auto centre = [&] {
+        SDL_Surface* surface = SDL_GetWindowSurface(window);
+        const auto* row = static_cast<const Uint8*>(surface->pixels) + (surface->h / 2) * surface->pitch;
+        Uint8 red = 0, green = 0, blue = 0;
+        SDL_GetRGB(reinterpret_cast<const Uint32*>(row)[surface->w / 2], surface->format, &red, &green, &blue);
+        return Rgb(red, green, blue);
+    };
+    Image frame(400, 300, Rgb(0, 0, 200));
+    platform_->Present(frame);
+    platform_->Present(frame);
+    EXPECT_EQ(centre(), Rgb(0, 0, 200));
+    frame.At(200, 150) = Rgb(0, 255, 0);
+    platform_->Present(frame);
+    EXPECT_EQ(centre(), Rgb(0, 255, 0));
+    SDL_SetWindowSize(window, 900, 700);
+    platform_->Present(frame);
+    EXPECT_EQ(centre(), Rgb(0, 255, 0));
 }
 
 TEST_F(DesktopPlatform, SoundDeviceOpensOnceWhenShownAndCommandsPassUnchanged) {

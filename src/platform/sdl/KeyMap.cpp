@@ -15,6 +15,8 @@ constexpr KeyPair kPunctuation[] = {
     {SDLK_COMMA, 188},     {SDLK_MINUS, 189},        {SDLK_PERIOD, 190},       {SDLK_SLASH, 191},
     {SDLK_BACKQUOTE, 192}, {SDLK_LEFTBRACKET, 219},  {SDLK_BACKSLASH, 220},    {SDLK_RIGHTBRACKET, 221},
     {SDLK_QUOTE, 222},     {SDLK_LESS, 226},
+    // Where ":" is a key's own character (French), it is not the period key beside it.
+    {SDLK_COLON, 186},
 };
 
 // Keys that produce no character; their keycodes do not depend on the layout.
@@ -93,8 +95,20 @@ bool IsLatinLetter(SDL_Keycode key) { return key >= SDLK_a && key <= SDLK_z; }
 
 }  // namespace
 
-int VirtualKeyFor(SDL_Keycode key, SDL_Scancode scancode) {
+void LayoutPunctuation::Set(SDL_Scancode scancode, int vk) {
+    if (scancode <= SDL_SCANCODE_UNKNOWN || scancode >= SDL_NUM_SCANCODES) return;
+    if (vks_[scancode] == 0) ++count_;
+    vks_[scancode] = static_cast<uint8_t>(vk);
+}
+
+int LayoutPunctuation::For(SDL_Scancode scancode) const {
+    if (scancode <= SDL_SCANCODE_UNKNOWN || scancode >= SDL_NUM_SCANCODES) return 0;
+    return vks_[scancode];
+}
+
+int VirtualKeyFor(SDL_Keycode key, SDL_Scancode scancode, const LayoutPunctuation& layout) {
     if (int vk = FunctionKeyVk(key)) return vk;
+    if (int vk = layout.For(scancode)) return vk;
     // The digit row keeps its digits where the layout puts symbols on it (the French row
     // types "&", "é", "\"", ...), as it does on Windows.
     if (IsDigitRow(scancode) && !IsLatinLetter(key)) return UsPositionVk(scancode);

@@ -1,80 +1,148 @@
 #include "platform/sdl/SdlPlatform.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
-#include "platform/sdl/KeyMap.h"
 #include "platform/sdl/WindowIcon.h"
+#include "platform/sdl/X11WindowManager.h"
+#include "platform/sdl/XkbLayout.h"
+#include "platform/sdl/Zoom.h"
 
 namespace kelo {
 
 namespace {
 
-// Sleeps end this long before a deadline; the caller polls the clock for the rest,
-// which keeps frame starts within about a millisecond without holding a core busy.
-constexpr uint32_t kSleepMargin = 2;
-constexpr uint32_t kShortSleepMicroseconds = 250;
 // How long a yield inside a key-waiting loop may block for an event.
 constexpr int kKeyWaitTimeout = 5;
 
-SDL_Renderer* CreateRenderer(SDL_Window* window) {
-    if (SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED)) return renderer;
-    return SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+constexpr const char* kHeadlessDrivers[] = {"offscreen", "dummy", "evdev", "KMSDRM", "KMSDRM_LEGACY", "vivante",
+                                            "RPI"};
+
+constexpr int64_t kNanosecondsPerMillisecond = 1000000;
+constexpr int64_t kNanosecondsPerSecond = 1000000000;
+
+int64_t MonotonicNanoseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * kNanosecondsPerSecond + now.tv_nsec;
 }
 
-void SleepMicroseconds(uint32_t us) {
-    timespec request{0, static_cast<long>(us) * 1000};
-    nanosleep(&request, nullptr);
+bool HasEightBitChannels(const SDL_PixelFormat& format) {
+    return format.BytesPerPixel == 4 && format.Rloss == 0 && format.Gloss == 0 && format.Bloss == 0;
+}
+
+// Surfaces of fewer than 8 bits a channel are drawn through a 32-bit staging surface.
+ChannelShifts ShiftsFor(const SDL_Surface& surface) {
+    if (!HasEightBitChannels(*surface.format)) return {};
+    return {surface.format->Rshift, surface.format->Gshift, surface.format->Bshift};
+}
+
+PixelTarget TargetOf(SDL_Surface* surface) {
+    PixelTarget target;
+    target.pixels = static_cast<uint32_t*>(surface->pixels);
+    target.width = surface->w;
+    target.height = surface->h;
+    target.pitch = surface->pitch / 4;
+    return target;
+}
+
+std::FILE* OpenFrameLog() {
+    const char* path = std::getenv("KELO_FRAME_LOG");
+    if (path == nullptr || path[0] == '\0') return nullptr;
+    std::FILE* log = std::fopen(path, "w");
+    if (log == nullptr) std::fprintf(stderr, "kelo-typing: cannot write the frame log %s: %s\n", path, std::strerror(errno));
+    return log;
+}
+
+bool IsWindowKey(const SDL_Keysym& key) {
+    return key.sym == SDLK_F11 || (key.sym == SDLK_RETURN && (key.mod & KMOD_ALT) != 0);
 }
 
 }  // namespace
 
-SdlPlatform::SdlPlatform(TextRenderer& text, SoundOutput sound) : text_(text), sound_(std::move(sound)) {}
+bool ShowsNoWindow(std::string_view videoDriver) {
+    for (const char* name : kHeadlessDrivers) {
+        if (videoDriver == name) return true;
+    }
+    return false;
+}
 
-std::unique_ptr<SdlPlatform> SdlPlatform::Create(TextRenderer& text, SoundOutput sound, std::string& error) {
-    std::unique_ptr<SdlPlatform> platform(new SdlPlatform(text, std::move(sound)));
-    if (!platform->Open(error)) return nullptr;
+SdlPlatform::SdlPlatform(SoundOutput sound) : sound_(std::move(sound)), frameLog_(OpenFrameLog()) {}
+
+std::unique_ptr<SdlPlatform> SdlPlatform::Create(SoundOutput sound, const WindowOptions& options,
+                                                 std::string& error) {
+    std::unique_ptr<SdlPlatform> platform(new SdlPlatform(std::move(sound)));
+    if (!platform->Open(options, error)) return nullptr;
     return platform;
 }
 
-bool SdlPlatform::Open(std::string& error) {
-    window_ = SDL_CreateWindow("Ke-Lo Typing", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kClientWidth,
-                               kClientHeight, SDL_WINDOW_HIDDEN);
-    if (window_ != nullptr) renderer_ = CreateRenderer(window_);
-    if (renderer_ != nullptr) {
-        texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_XBGR8888, SDL_TEXTUREACCESS_STREAMING, kClientWidth,
-                                     kClientHeight);
-    }
-    if (texture_ == nullptr) {
+std::unique_ptr<SdlPlatform> SdlPlatform::Create(TextRenderer& text, SoundOutput sound, std::string& error) {
+    std::unique_ptr<SdlPlatform> platform = Create(std::move(sound), WindowOptions{1, false}, error);
+    if (platform) platform->SetText(text);
+    return platform;
+}
+
+bool SdlPlatform::Open(const WindowOptions& options, std::string& error) {
+    // Without this SDL may put an OpenGL texture behind the window surface.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    window_ = SDL_CreateWindow("Ke-Lo Typing", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kPictureWidth,
+                               kPictureHeight, SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
+    if (window_ == nullptr) {
         error = SDL_GetError();
         return false;
     }
+    const int ratio = PixelRatio();
+    windowedZoom_ = ChooseZoom(options.zoom);
+    SDL_SetWindowMinimumSize(window_, kPictureWidth / ratio, kPictureHeight / ratio);
+    SDL_SetWindowSize(window_, kPictureWidth * windowedZoom_ / ratio, kPictureHeight * windowedZoom_ / ratio);
+    SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    emulateFullscreen_ = std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0 && !X11HasWindowManager();
+    if (options.fullscreen) ToggleFullscreen();
+    startChoice_ = DisplayChoice();
     SetWindowIcon(window_);
     // An input method would otherwise take letter keys for text composition.
     SDL_StopTextInput();
     return true;
 }
 
+// Real pixels per window coordinate: 2 on a hi-DPI display that SDL scales, else 1.
+int SdlPlatform::PixelRatio() const {
+    int points = 0, pixels = 0, height = 0;
+    SDL_GetWindowSize(window_, &points, &height);
+    SDL_GetWindowSizeInPixels(window_, &pixels, &height);
+    return points > 0 && pixels > points ? pixels / points : 1;
+}
+
+int SdlPlatform::ChooseZoom(int requested) const {
+    if (requested > 0) return requested;
+    SDL_Rect usable{};
+    const int display = std::max(0, SDL_GetWindowDisplayIndex(window_));
+    if (SDL_GetDisplayUsableBounds(display, &usable) != 0) return 1;
+    const int ratio = PixelRatio();
+    return DefaultZoom(usable.w * ratio, usable.h * ratio);
+}
+
 SdlPlatform::~SdlPlatform() {
-    if (texture_ != nullptr) SDL_DestroyTexture(texture_);
-    if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
     if (window_ != nullptr) SDL_DestroyWindow(window_);
+    if (frameLog_ != nullptr) std::fclose(frameLog_);
 }
 
 // Milliseconds since the machine started, like the multimedia clock the game's timing
 // was made for: the first frame wait after start-up (lastFrameTime 0) returns at once.
-uint32_t SdlPlatform::Now() {
-    const auto sinceBoot = std::chrono::steady_clock::now().time_since_epoch();
-    return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(sinceBoot).count());
-}
+uint32_t SdlPlatform::Now() { return static_cast<uint32_t>(MonotonicNanoseconds() / kNanosecondsPerMillisecond); }
 
+// Now() counts whole milliseconds, so the wait is over exactly when the clock enters
+// the millisecond `ms` after the current one: one sleep to that instant, where the
+// system timer wakes the game within a fraction of a millisecond.
 void SdlPlatform::Sleep(uint32_t ms) {
-    if (ms > kSleepMargin) {
-        SDL_Delay(ms - kSleepMargin);
-    } else {
-        SleepMicroseconds(kShortSleepMicroseconds);
+    const int64_t deadline = (MonotonicNanoseconds() / kNanosecondsPerMillisecond + ms) * kNanosecondsPerMillisecond;
+    const timespec until{static_cast<time_t>(deadline / kNanosecondsPerSecond),
+                         static_cast<long>(deadline % kNanosecondsPerSecond)};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
     }
 }
 
@@ -82,14 +150,19 @@ void SdlPlatform::Yield(EventSink& sink, YieldKind kind) {
     SDL_Event event;
     if (kind == YieldKind::KeyWait && SDL_WaitEventTimeout(&event, kKeyWaitTimeout)) Dispatch(event, sink);
     while (SDL_PollEvent(&event)) Dispatch(event, sink);
+    if (raise_.TakeRequest()) {
+        if (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED) SDL_RestoreWindow(window_);
+        SDL_RaiseWindow(window_);
+    }
 }
 
 void SdlPlatform::Dispatch(const SDL_Event& event, EventSink& sink) {
     switch (event.type) {
         case SDL_KEYDOWN:
         case SDL_KEYUP: {
+            if (HandleWindowKey(event.key, sink)) break;
             // Auto-repeats arrive as further key-downs, as they do on Windows.
-            const int vk = VirtualKeyFor(event.key.keysym.sym, event.key.keysym.scancode);
+            const int vk = VirtualKeyFor(event.key.keysym.sym, event.key.keysym.scancode, punctuation_);
             if (vk == 0) break;
             if (event.type == SDL_KEYDOWN) {
                 sink.OnKeyDown(vk);
@@ -99,43 +172,155 @@ void SdlPlatform::Dispatch(const SDL_Event& event, EventSink& sink) {
             break;
         }
         case SDL_QUIT: sink.OnCloseRequest(); break;
-        case SDL_WINDOWEVENT:
-            if (event.window.event == SDL_WINDOWEVENT_EXPOSED) Redraw();
+        case SDL_WINDOWEVENT: OnWindowEvent(event.window); break;
+        case SDL_KEYMAPCHANGED:
+            if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) punctuation_ = ReadX11Punctuation();
             break;
         default: break;
     }
 }
 
-void SdlPlatform::Present(const Image& frame) {
-    const SDL_Rect area{0, 0, std::min(frame.Width(), kClientWidth), std::min(frame.Height(), kClientHeight)};
-    if (area.w <= 0 || area.h <= 0) return;
-    SDL_UpdateTexture(texture_, &area, frame.Pixels().data(), frame.Width() * static_cast<int>(sizeof(Colour)));
-    hasFrame_ = true;
-    Redraw();
+// Ctrl+Q closes the game as the window's close button does; F11 and Alt+Enter toggle
+// fullscreen. The game never sees these keys go down.
+bool SdlPlatform::HandleWindowKey(const SDL_KeyboardEvent& key, EventSink& sink) {
+    if (key.type != SDL_KEYDOWN) return false;
+    if (key.keysym.sym == SDLK_q && (key.keysym.mod & KMOD_CTRL) != 0) {
+        if (key.repeat == 0) sink.OnCloseRequest();
+        return true;
+    }
+    if (!IsWindowKey(key.keysym)) return false;
+    if (key.repeat == 0) ToggleFullscreen();
+    return true;
 }
 
-void SdlPlatform::Redraw() {
-    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
-    SDL_RenderClear(renderer_);
-    if (hasFrame_) SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
-    SDL_RenderPresent(renderer_);
+void SdlPlatform::OnWindowEvent(const SDL_WindowEvent& event) {
+    switch (event.event) {
+        case SDL_WINDOWEVENT_SIZE_CHANGED: {
+            // A maximised window's zoom follows the screen, not the player's choice.
+            if (!fullscreen_ && !(SDL_GetWindowFlags(window_) & SDL_WINDOW_MAXIMIZED)) {
+                int width = 0, height = 0;
+                SDL_GetWindowSizeInPixels(window_, &width, &height);
+                windowedZoom_ = PlacePicture(width, height).zoom;
+            }
+            Draw(true);
+            break;
+        }
+        case SDL_WINDOWEVENT_EXPOSED: Draw(true); break;
+        default: break;
+    }
+}
+
+void SdlPlatform::ToggleFullscreen() {
+    fullscreen_ = !fullscreen_;
+    wholeWindowDue_ = true;
+    if (emulateFullscreen_) {
+        FillDisplayOrRestore();
+    } else {
+        SDL_SetWindowFullscreen(window_, fullscreen_ ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    }
+}
+
+void SdlPlatform::FillDisplayOrRestore() {
+    if (!fullscreen_) {
+        SDL_SetWindowSize(window_, windowedArea_.w, windowedArea_.h);
+        SDL_SetWindowPosition(window_, windowedArea_.x, windowedArea_.y);
+        return;
+    }
+    SDL_Rect display{};
+    if (SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(window_)), &display) != 0) return;
+    SDL_GetWindowPosition(window_, &windowedArea_.x, &windowedArea_.y);
+    SDL_GetWindowSize(window_, &windowedArea_.w, &windowedArea_.h);
+    SDL_SetWindowPosition(window_, display.x, display.y);
+    SDL_SetWindowSize(window_, display.w, display.h);
+}
+
+void SdlPlatform::Present(const Image& frame) {
+    SDL_Surface* surface = SDL_GetWindowSurface(window_);
+    if (surface == nullptr) return;
+    // A still screen (the waiting title, a menu nobody touches) costs one comparison a
+    // frame: the window already shows it.
+    const bool sameSurface = surface->w == surfaceWidth_ && surface->h == surfaceHeight_ &&
+                             ShiftsFor(*surface) == pictureShifts_;
+    const bool unchanged = sameSurface && !picture_.empty() && frame.Pixels() == lastFrame_;
+    if (!unchanged) {
+        lastFrame_ = frame.Pixels();
+        pictureShifts_ = ShiftsFor(*surface);
+        ConvertPicture(frame, pictureShifts_, picture_);
+        Draw(false);
+    }
+    if (frameLog_ != nullptr) LogFrame();
+}
+
+// Draws the last frame into the window surface, which SDL makes anew whenever the
+// window's size changes; then the black around the picture is painted too.
+void SdlPlatform::Draw(bool wholeWindow) {
+    SDL_Surface* surface = SDL_GetWindowSurface(window_);
+    if (surface == nullptr) return;
+    if (surface->w != surfaceWidth_ || surface->h != surfaceHeight_) {
+        surfaceWidth_ = surface->w;
+        surfaceHeight_ = surface->h;
+        wholeWindowDue_ = true;
+    }
+    wholeWindow = wholeWindow || wholeWindowDue_;
+    wholeWindowDue_ = false;
+    // A surface of another pixel layout stays black until the next frame.
+    const bool hasFrame = !picture_.empty() && ShiftsFor(*surface) == pictureShifts_;
+    if (!HasEightBitChannels(*surface->format)) {
+        DrawThroughStaging(surface, hasFrame);
+        return;
+    }
+    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
+    const PixelTarget target = TargetOf(surface);
+    const Placement placement = PlacePicture(surface->w, surface->h);
+    if (wholeWindow) FillBlack(target);
+    if (hasFrame) DrawZoomed(picture_, placement, target);
+    if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+    if (wholeWindow || !hasFrame) {
+        SDL_UpdateWindowSurface(window_);
+        return;
+    }
+    SDL_Rect picture{placement.x, placement.y, placement.Width(), placement.Height()};
+    const SDL_Rect all{0, 0, surface->w, surface->h};
+    SDL_IntersectRect(&picture, &all, &picture);
+    SDL_UpdateWindowSurfaceRects(window_, &picture, 1);
+}
+
+// Displays of fewer than 8 bits a channel: draw in 32 bits and let SDL convert.
+void SdlPlatform::DrawThroughStaging(SDL_Surface* surface, bool hasFrame) {
+    SDL_Surface* staging = SDL_CreateRGBSurfaceWithFormat(0, surface->w, surface->h, 32, SDL_PIXELFORMAT_XRGB8888);
+    if (staging == nullptr) return;
+    const PixelTarget target = TargetOf(staging);
+    FillBlack(target);
+    if (hasFrame) DrawZoomed(picture_, PlacePicture(surface->w, surface->h), target);
+    SDL_BlitSurface(staging, nullptr, surface, nullptr);
+    SDL_FreeSurface(staging);
+    SDL_UpdateWindowSurface(window_);
+}
+
+void SdlPlatform::LogFrame() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const long long microseconds = static_cast<long long>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+    std::fprintf(frameLog_, "%lld\n", microseconds);
 }
 
 void SdlPlatform::SendSound(std::string_view command) {
     if (sound_.command) sound_.command(command);
 }
 
-bool SdlPlatform::OtherInstanceRunning() {
-    const std::string path = InstanceLockPath(std::getenv("XDG_RUNTIME_DIR"), std::getenv("HOME"));
-    return instanceLock_.Acquire(path) == InstanceLock::Result::HeldElsewhere;
+void SdlPlatform::MapWindow() {
+    SDL_ShowWindow(window_);
+    SDL_RaiseWindow(window_);
+    Draw(true);
+    if (punctuation_.Empty() && std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) {
+        punctuation_ = ReadX11Punctuation();
+    }
 }
 
 void SdlPlatform::ShowWindow() {
-    if (!shown_ && sound_.open) sound_.open();
-    shown_ = true;
-    SDL_ShowWindow(window_);
-    SDL_RaiseWindow(window_);
-    Redraw();
+    if (!(SDL_GetWindowFlags(window_) & SDL_WINDOW_SHOWN)) MapWindow();
+    if (!soundOpened_ && sound_.open) sound_.open();
+    soundOpened_ = true;
 }
 
 uint32_t SdlPlatform::RandomSeed() {

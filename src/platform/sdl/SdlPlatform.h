@@ -1,69 +1,118 @@
 #pragma once
-// The desktop platform: one SDL window with a 400 x 300 client area, SDL's millisecond
-// clock, the keyboard as Windows virtual-key numbers, the single-instance lock and the
-// record file beside the executable.
+// The desktop platform: one SDL window showing the 400 x 300 picture scaled by a whole
+// number and centred on black, SDL's millisecond clock and the keyboard as Windows
+// virtual-key numbers. The picture goes through SDL's window surface, never through
+// OpenGL, which on machines without a graphics driver is a costly software renderer.
 
 #include <SDL.h>
 
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/Platform.h"
 #include "platform/common/RecordStore.h"
-#include "platform/sdl/InstanceLock.h"
+#include "platform/sdl/KeyMap.h"
+#include "platform/sdl/RaiseChannel.h"
+#include "platform/sdl/Zoom.h"
 
 namespace kelo {
 
-// The audio device. It is opened when the window is first shown, once the game knows it
-// is the only copy running, so a second copy never touches the sound system. Empty
-// functions leave the game silent.
+// The audio device. It is opened when the game first shows its window, so a copy that
+// ends before that never touches the sound system. Empty functions leave the game silent.
 struct SoundOutput {
     std::function<void()> open;
     std::function<void(std::string_view command)> command;
 };
 
+// How the window starts: `zoom` 0 picks the default for the display.
+struct WindowOptions {
+    int zoom = 0;
+    bool fullscreen = false;
+    bool operator==(const WindowOptions&) const = default;
+};
+
+// True for SDL video drivers that show nothing on a desktop (off-screen, dummy, console
+// drivers), which SDL falls back to when no display can be reached.
+bool ShowsNoWindow(std::string_view videoDriver);
+
 class SdlPlatform : public Platform {
 public:
-    static constexpr int kClientWidth = 400;
-    static constexpr int kClientHeight = 300;
-
-    // Opens the window, hidden until ShowWindow(). SDL video must be initialised.
-    // Returns null and sets `error` when no window or renderer can be made.
+    // Opens the window, hidden until MapWindow() or ShowWindow(). SDL video must be
+    // initialised. Returns null and sets `error` when no window can be made.
+    static std::unique_ptr<SdlPlatform> Create(SoundOutput sound, const WindowOptions& options, std::string& error);
+    // The same at zoom 1 with `text` as the font.
     static std::unique_ptr<SdlPlatform> Create(TextRenderer& text, SoundOutput sound, std::string& error);
     ~SdlPlatform() override;
     SdlPlatform(const SdlPlatform&) = delete;
     SdlPlatform& operator=(const SdlPlatform&) = delete;
+
+    // The font, which must be set before the game starts and outlive the game.
+    void SetText(TextRenderer& text) { text_ = &text; }
+    // Lets a second copy bring this window to the front through the socket at `path`.
+    void ListenForRaise(const std::string& path) { raise_.Listen(path); }
+    // Shows the window, black until the first frame, without opening the sound.
+    void MapWindow();
 
     uint32_t Now() override;
     void Sleep(uint32_t ms) override;
     void Yield(EventSink& sink, YieldKind kind) override;
     void Present(const Image& frame) override;
     void SendSound(std::string_view command) override;
-    bool OtherInstanceRunning() override;
+    // Always false: the desktop takes the instance lock before it opens the window.
+    bool OtherInstanceRunning() override { return false; }
+    // Shows the window and, the first time, opens the sound.
     void ShowWindow() override;
     uint32_t RandomSeed() override;
-    TextRenderer& Text() override { return text_; }
+    TextRenderer& Text() override { return *text_; }
     std::optional<std::vector<uint8_t>> ReadRecordFile() override;
     bool WriteRecordFile(const std::vector<uint8_t>& bytes) override;
 
     SDL_Window* Window() const { return window_; }
+    // The display choice the window started with, and the player's choice now: the zoom
+    // of the window when neither fullscreen nor maximised, and whether it is fullscreen.
+    const WindowOptions& StartChoice() const { return startChoice_; }
+    WindowOptions DisplayChoice() const { return {windowedZoom_, fullscreen_}; }
+    void ToggleFullscreen();
 
 private:
-    SdlPlatform(TextRenderer& text, SoundOutput sound);
-    bool Open(std::string& error);
+    explicit SdlPlatform(SoundOutput sound);
+    bool Open(const WindowOptions& options, std::string& error);
+    int PixelRatio() const;
+    int ChooseZoom(int requested) const;
     void Dispatch(const SDL_Event& event, EventSink& sink);
-    void Redraw();
+    bool HandleWindowKey(const SDL_KeyboardEvent& key, EventSink& sink);
+    void OnWindowEvent(const SDL_WindowEvent& event);
+    void Draw(bool wholeWindow);
+    void DrawThroughStaging(SDL_Surface* surface, bool hasFrame);
+    void LogFrame();
+    void FillDisplayOrRestore();
 
-    TextRenderer& text_;
+    TextRenderer* text_ = nullptr;
     SoundOutput sound_;
-    InstanceLock instanceLock_;
     RecordStore records_ = RecordStore::ForDesktop();
+    RaiseListener raise_;
+    LayoutPunctuation punctuation_;
     SDL_Window* window_ = nullptr;
-    SDL_Renderer* renderer_ = nullptr;
-    SDL_Texture* texture_ = nullptr;
-    bool hasFrame_ = false;
-    bool shown_ = false;
+    // The last frame as the game drew it, and converted to the window's pixel layout
+    // for redrawing it.
+    std::vector<Colour> lastFrame_;
+    std::vector<uint32_t> picture_;
+    ChannelShifts pictureShifts_;
+    bool soundOpened_ = false;
+    bool wholeWindowDue_ = true;
+    int surfaceWidth_ = 0;
+    int surfaceHeight_ = 0;
+    int windowedZoom_ = 1;
+    bool fullscreen_ = false;
+    // Without a window manager the game fills the display by moving and sizing its
+    // window, and puts it back from `windowedArea_`.
+    bool emulateFullscreen_ = false;
+    SDL_Rect windowedArea_{};
+    WindowOptions startChoice_;
+    std::FILE* frameLog_ = nullptr;
 };
 
 }  // namespace kelo

@@ -1,0 +1,77 @@
+#include "platform/sdl/CommandLine.h"
+
+#include <charconv>
+
+namespace kelo {
+
+namespace {
+
+std::optional<int> ParseZoom(std::string_view text) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    if (value < 1 || value > kMaxZoom) return std::nullopt;
+    return value;
+}
+
+CommandLine Failure(std::string message) {
+    CommandLine result;
+    result.action = CommandLine::Action::Error;
+    result.error = std::move(message);
+    return result;
+}
+
+std::string BadZoom(std::string_view text) {
+    return "--scale wants a whole number from 1 to " + std::to_string(kMaxZoom) + ", not \"" + std::string(text) +
+           "\"";
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
+    CommandLine result;
+    bool help = false, version = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            help = true;
+        } else if (arg == "--version") {
+            version = true;
+        } else if (arg == "--fullscreen") {
+            result.fullscreen = true;
+        } else if (arg == "--windowed") {
+            result.fullscreen = false;
+        } else if (arg == "--scale" || arg.starts_with("--scale=")) {
+            std::string_view value;
+            if (arg == "--scale") {
+                if (i + 1 == args.size()) return Failure("--scale needs a number");
+                value = args[++i];
+            } else {
+                value = arg.substr(8);
+            }
+            result.zoom = ParseZoom(value);
+            if (!result.zoom) return Failure(BadZoom(value));
+        } else {
+            return Failure("unknown option \"" + std::string(arg) + "\" (try --help)");
+        }
+    }
+    if (help) result.action = CommandLine::Action::Help;
+    else if (version) result.action = CommandLine::Action::Version;
+    return result;
+}
+
+std::string HelpText() {
+    return "Usage: kelo-typing [--scale N] [--fullscreen | --windowed] [--help] [--version]\n"
+           "Steer a craft through space by typing the letters on its course.\n"
+           "\n"
+           "  --scale N      show the game N times its size (1 to 16; default: fits the screen)\n"
+           "  --fullscreen   start fullscreen\n"
+           "  --windowed     start in a window\n"
+           "  --help         print this help and exit\n"
+           "  --version      print the version and exit\n"
+           "\n"
+           "Keys: F11 or Alt+Enter toggles fullscreen, Ctrl+Q quits.\n"
+           "The last zoom and fullscreen choice is kept in $XDG_CONFIG_HOME/kelo-typing/settings.ini.\n";
+}
+
+}  // namespace kelo
