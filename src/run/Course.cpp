@@ -2,11 +2,11 @@
 
 #include <optional>
 
+#include "app/Timing.h"
+
 namespace kelo {
 
 namespace {
-
-constexpr int32_t kMsPerGameSecond = 990;
 
 // A stage ends at `checkpoint` and allows (seconds - hardCut * difficulty) game seconds.
 struct StageRow {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/Numeric.h"
+#include "app/Timing.h"
 #include "draw/Helpers.h"
 #include "records/Ranking.h"
 #include "records/RecordFile.h"
@@ -17,8 +18,6 @@ namespace kelo {
 
 namespace {
 
-constexpr int32_t kFrameMs = 33;
-constexpr int32_t kMsPerGameSecond = 990;
 constexpr int32_t kLastGameSecond = 999;
 constexpr int16_t kEndTimerMax = 999;
 constexpr int16_t kSpaceLeavesFrom = 180;
@@ -131,7 +130,7 @@ Screen LeaveRun(Game& game) {
         DrawWipe(game, game.state.loopIndex);
         game.PresentFrame();
     }
-    game.WaitFrame(500);
+    game.WaitFrame(kHandOverPauseMs);
     return Screen::Select;
 }
 

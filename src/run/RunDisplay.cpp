@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "app/Numeric.h"
+#include "app/Timing.h"
 #include "draw/Helpers.h"
 
 namespace kelo {
@@ -157,7 +158,7 @@ void AddSpeedAndPrompt(PanelBuilder& panel, const GameState& s, int16_t endTimer
 void AddGoalPanel(PanelBuilder& panel, const GameState& s, const RunLocals& run) {
     panel.Add("GOAL!", 30, 48, {{53, kBlack}, {67, kBlack}, {60, kWhite}});
     if (run.endTimer > 30) {
-        panel.AddBold("Time " + FormatSeconds(s.elapsedTime / 990.0), 110, 16, 63, 68, 66, 65);
+        panel.AddBold("Time " + FormatSeconds(GameSeconds(s.elapsedTime)), 110, 16, 63, 68, 66, 65);
         if (run.newRank != 0) {
             panel.AddBold(RankText(run.newRank), 110, 16, 194, 197, 196, 195, RankColour(run.newRank));
         }
@@ -229,7 +230,7 @@ std::string TypeSpeedLine(const GameState& state) {
     const int touches = state.keyTally[0] + state.keyTally[1];
     // A run only ends with its clock started; a clock of 0 shows a speed of 0, not a
     // division by zero.
-    const double speed = state.elapsedTime > 0 ? touches / (state.elapsedTime / 990.0) * 60 : 0.0;
+    const double speed = state.elapsedTime > 0 ? touches / GameSeconds(state.elapsedTime) * 60 : 0.0;
     return "TypeSpeed: " + FormatTwoDecimalsTrimmed(speed) + " keys/min.";
 }
 

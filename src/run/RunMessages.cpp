@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/Numeric.h"
+#include "app/Timing.h"
 #include "draw/Helpers.h"
 
 namespace kelo {
@@ -120,13 +121,13 @@ void DrawSpeedDial(Game& game) {
 
 void DrawStageTime(Game& game) {
     const GameState& s = game.state;
-    const int32_t seconds = TruncDiv(s.stageTime[s.stageIndex], 990);
+    const int32_t seconds = TruncDiv(s.stageTime[s.stageIndex], kMsPerGameSecond);
     const int k = std::min<int32_t>(seconds, 5) * 50 + 5;
     PrintText(game, FormatMinDigits(seconds, 2), 315, 5, Rgb(255, k, k), 48);
 }
 
 void DrawRunClock(Game& game) {
-    const std::string clock = FormatSeconds(game.state.elapsedTime / 990.0);
+    const std::string clock = FormatSeconds(GameSeconds(game.state.elapsedTime));
     PrintText(game, clock, 325, 100, kWhite, 10);
     PrintText(game, clock, 326, 100, kWhite, 10);
 }

@@ -1,6 +1,7 @@
 #include "screens/ScreenParts.h"
 
 #include "app/Numeric.h"
+#include "app/Timing.h"
 #include "draw/Helpers.h"
 
 namespace kelo {
@@ -22,7 +23,7 @@ int16_t NarrowerWipe(int16_t width) {
 
 bool PlayClosingWipe(Game& game) {
     for (game.state.loopIndex = 0; game.state.loopIndex <= kFullWipe; game.state.loopIndex += kWipeStep) {
-        game.WaitFrame(33);
+        game.WaitFrame(kFrameMs);
         if (game.Quitting()) return false;
         DrawWipe(game, game.state.loopIndex);
         game.PresentFrame();

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/Numeric.h"
+#include "app/Timing.h"
 #include "draw/Helpers.h"
 #include "draw/StarField.h"
 #include "run/Course.h"
@@ -89,7 +90,7 @@ void DrawRecordRow(Game& game, int r) {
     static const char* const kRankLabels[kPlaceCount] = {"1st", "2nd", "3rd", "4th", "5th"};
     PrintOutlined(game, kRankLabels[r], 25 * r + 70, 12, {46, 48, 45, 46}, {kBlack, kBlack, kWhite, kWhite});
     if (record.times[r] != 0) {
-        PrintOutlined(game, FormatSeconds(record.times[r] / 990.0), 25 * r + 68, 14, {98, 103, 100, 101},
+        PrintOutlined(game, FormatSeconds(GameSeconds(record.times[r])), 25 * r + 68, 14, {98, 103, 100, 101},
                       {kBlack, kBlack, kWhite, kWhite});
         PrintOutlined(game, FormatSeconds(record.speeds[r] / 100.0) + " keys/min.", 25 * r + 70, 12,
                       {198, 203, 200, 201}, {kBlack, kBlack, kWhite, kWhite});
@@ -187,7 +188,7 @@ void DrawSelectFrame(Game& game) {
 bool RunSelectFrames(Game& game) {
     SelectLocals l;
     for (;;) {
-        game.WaitFrame(33);
+        game.WaitFrame(kFrameMs);
         if (game.Quitting()) return false;
         game.YieldEvents();
         const SelectKeys keys = ReadKeys(game);
@@ -213,7 +214,7 @@ Screen SelectScreen(Game& game) {
     game.SendSound("play wavDec notify from 0");
     if (game.Quitting()) return Screen::None;
     if (!PlayClosingWipe(game)) return Screen::None;
-    game.WaitFrame(500);
+    game.WaitFrame(kHandOverPauseMs);
     return Screen::Run;
 }
 

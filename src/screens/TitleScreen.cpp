@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "app/Numeric.h"
+#include "app/Timing.h"
 #include "draw/Helpers.h"
 #include "draw/StarField.h"
 #include "records/RecordFile.h"
@@ -81,7 +82,7 @@ void DrawTitleFrame(Game& game, uint8_t titlePhase) {
 bool RunTitleFrames(Game& game) {
     TitleLocals t;
     for (;;) {
-        game.WaitFrame(33);
+        game.WaitFrame(kFrameMs);
         if (game.Quitting()) return false;
         if (t.titlePhase == kLoading) LoadEverything(game);
         t.wipeWidth = NarrowerWipe(t.wipeWidth);
@@ -101,14 +102,14 @@ bool RunTitleFrames(Game& game) {
 
 Screen TitleScreen(Game& game) {
     EnterTitle(game);
-    game.WaitFrame(500);
+    game.WaitFrame(kHandOverPauseMs);
     if (!RunTitleFrames(game)) return Screen::None;
 
     game.SendSound("play wavDec notify from 0");
     if (!game.WaitForKey(vk::Space, true)) return Screen::None;
     game.state.courseIndex = 0;
     if (!PlayClosingWipe(game)) return Screen::None;
-    game.WaitFrame(500);
+    game.WaitFrame(kHandOverPauseMs);
     return Screen::Select;
 }
 
