@@ -3,12 +3,12 @@
 #include <algorithm>
 
 #include "app/Numeric.h"
+#include "app/Timing.h"
 
 namespace kelo {
 
 namespace {
 
-constexpr double kMsPerGameSecond = 990.0;
 constexpr uint8_t kHighestOpenCourses = kCourseCount;
 
 // The first place a run of time `t` takes: an empty place, or the first whose time is
@@ -52,7 +52,7 @@ void MarkCourseCleared(GameState& s) {
 }  // namespace
 
 int32_t RunTypingSpeed(int32_t touches, int32_t elapsedTime) {
-    double perMinute = touches / (elapsedTime / kMsPerGameSecond) * 60.0;
+    double perMinute = touches / GameSeconds(elapsedTime) * 60.0;
     return RoundHalfEven(RoundTwoDecimals(perMinute) * 100.0);
 }
 
