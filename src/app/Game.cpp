@@ -4,6 +4,7 @@
 #include "run/PlayRun.h"
 #include "screens/SelectScreen.h"
 #include "screens/TitleScreen.h"
+#include "sound/SoundAliases.h"
 
 namespace kelo {
 
@@ -23,11 +24,6 @@ const char* const kCourseNotes[kCourseCount][2] = {
     {"左カーブ・右カーブ有", ""},
     {"直線のみ", ""},
     {"左急カーブ・右急カーブ有", ""},
-};
-
-const char* const kCloseCommands[] = {
-    "close wavTip",    "close wavSel",  "close wavDec",  "close wavExtend", "close wavGop",
-    "close wavGoal",   "close midBGM1", "close midBGM2", "close midChime",
 };
 
 Surface MakeSurface(int width, int height) { return Surface(width, height, kWindowBackground, kWindowText); }
@@ -90,8 +86,12 @@ void Game::OnCloseRequest() {
     Form_Unload(*this);
 }
 
+void SendOpenCommands(Game& game) {
+    for (const SoundAlias& sound : kSoundAliases) game.SendSound(OpenCommand(sound));
+}
+
 void SendCloseCommands(Game& game) {
-    for (const char* command : kCloseCommands) game.SendSound(command);
+    for (const SoundAlias& sound : kSoundAliases) game.SendSound(CloseCommand(sound));
 }
 
 void Form_QueryUnload(Game& game) {

@@ -84,7 +84,9 @@ void SetUpSurfaces(Game& game);
 // so any number of runs in a row does not deepen the call stack.
 void RunScreens(Game& game, Screen first);
 
-// The nine sound aliases' close commands, in their order.
+// The open and the close commands of the nine sound aliases (sound/SoundAliases.h), in
+// their order.
+void SendOpenCommands(Game& game);
 void SendCloseCommands(Game& game);
 
 }  // namespace kelo

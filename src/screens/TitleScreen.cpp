@@ -24,12 +24,6 @@ struct TitleLocals {
     int16_t wipeWidth = 400;
 };
 
-const char* const kOpenCommands[] = {
-    "open snd/tap.wav Alias wavTip",     "open snd/sel.wav Alias wavSel",   "open snd/dec.wav Alias wavDec",
-    "open snd/extend.wav Alias wavExtend", "open snd/start.wav Alias wavGop", "open snd/goal.wav Alias wavGoal",
-    "open snd/bgm.mid Alias midBGM1",    "open snd/bgm2.mid Alias midBGM2", "open snd/chime.mid Alias midChime",
-};
-
 void EnterTitle(Game& game) {
     GameState& s = game.state;
     uint8_t shown = static_cast<uint8_t>(FloorInt(game.Rnd() * s.openCourses));
@@ -40,7 +34,7 @@ void EnterTitle(Game& game) {
 
 // Opens the sounds and refreshes the record file; the previous frame stays shown.
 void LoadEverything(Game& game) {
-    for (const char* command : kOpenCommands) game.SendSound(command);
+    SendOpenCommands(game);
     LoadRecords(game);
     SaveRecords(game);
 }
