@@ -29,6 +29,14 @@ struct Star {
     int32_t z = 0;  // depth ahead of the viewer; alive while 1 <= z <= 80000
 };
 
+// The run's key latch, which makes a held key count once and keeps auto-repeat from
+// counting at all: while it is not Free, key-down events are neither hits nor misses.
+enum class KeyLatch : uint8_t {
+    Free = 0,
+    CorrectKeyHeld = 1,  // freed once the run loop sees that key released; also set at run start
+    WrongKeyHeld = 2,    // freed by any key going up
+};
+
 struct GameState {
     // Shell
     uint8_t quitRequested = 0;
@@ -74,7 +82,7 @@ struct GameState {
     // Typing
     std::array<std::string, 2> targetQueue{};
     std::array<uint8_t, 2> targetKey{};
-    uint8_t keyLatch = 0;  // 0 free, 1 correct key held, 2 wrong key held
+    KeyLatch keyLatch = KeyLatch::Free;
     std::array<uint8_t, 2> handPeriod{};
     std::array<uint8_t, 2> handWait{};
     std::array<int16_t, 4> keyTally{};  // touches L, R, misses L, R

@@ -49,7 +49,9 @@ private:
 // Returns false when the window was asked to close meanwhile.
 bool StartRun(Game& game) {
     GameState& s = game.state;
-    s.keyLatch = 1;
+    // Keys going down before the first frame are neither hits nor misses; that frame's
+    // release test frees the latch, since heldKey 0 never reads as pressed.
+    s.keyLatch = KeyLatch::CorrectKeyHeld;
     ResetRun(s);
     s.stageIndex = 0;
     s.distance = 1.0f;

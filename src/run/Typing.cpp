@@ -16,7 +16,6 @@ constexpr uint8_t kHitFlashStart = 50;
 constexpr int kHitFlashFade = 4;
 constexpr int16_t kWarpChargePerHit = 16;
 constexpr int16_t kWarpChargeMax = 120;
-constexpr uint8_t kLatchFree = 0, kLatchCorrect = 1, kLatchWrong = 2;
 constexpr uint8_t kCountdownAcceptsKeys = 20;
 
 bool Contains(std::string_view keys, int vk) {
@@ -89,7 +88,7 @@ void FadeHitFlashes(GameState& s, int hand) {
 // Swallows the keys that are not wrong keys: anything while a key is latched, and a
 // free hand's own target, which its poll scores.
 bool IgnoredKeyDown(const GameState& s, int vk) {
-    if (s.keyLatch != kLatchFree) return true;
+    if (s.keyLatch != KeyLatch::Free) return true;
     for (int h = 0; h < 2; ++h) {
         if (vk == s.targetKey[h] && s.handWait[h] == 0) return true;
     }
@@ -136,7 +135,7 @@ void FillTargetQueues(Game& game) {
 
 void ReleaseHeldKey(Game& game) {
     const bool held = game.KeyPressed(game.run.heldKey);
-    if (!held && game.state.keyLatch == kLatchCorrect) game.state.keyLatch = kLatchFree;
+    if (!held && game.state.keyLatch == KeyLatch::CorrectKeyHeld) game.state.keyLatch = KeyLatch::Free;
 }
 
 void HandStep(Game& game, int hand) {
@@ -147,7 +146,7 @@ void HandStep(Game& game, int hand) {
     // The target key is queried every frame, whatever else holds, so that a press made
     // while the hand could not score does not linger as pressed-since-last-query.
     const bool pressed = game.KeyPressed(s.targetKey[hand]);
-    if (pressed && s.distance < s.courseLength && s.handWait[hand] == 0 && s.keyLatch == kLatchFree &&
+    if (pressed && s.distance < s.courseLength && s.handWait[hand] == 0 && s.keyLatch == KeyLatch::Free &&
         s.countdown <= kCountdownAcceptsKeys) {
         ScoreHit(game, hand);
     }
@@ -157,7 +156,7 @@ void ScoreHit(Game& game, int hand) {
     GameState& s = game.state;
     if (s.elapsedTime == 0) StartRunClock(game);
     game.SendSound("play wavTip notify from 0");
-    s.keyLatch = kLatchCorrect;
+    s.keyLatch = KeyLatch::CorrectKeyHeld;
     game.run.heldKey = s.targetKey[hand];
     ConsumeTarget(game, hand);
     AdvanceRhythm(s, hand);
@@ -182,11 +181,11 @@ void PicMain_KeyDown(Game& game, int vk) {
         s.keyTally[hand + 2] = static_cast<int16_t>(std::min<int>(s.keyTally[hand + 2] + 1, 32767));
     }
     s.speed = SpeedAfterMiss(s.speed);
-    s.keyLatch = kLatchWrong;
+    s.keyLatch = KeyLatch::WrongKeyHeld;
 }
 
 void PicMain_KeyUp(Game& game, int) {
-    if (game.state.keyLatch == kLatchWrong) game.state.keyLatch = kLatchFree;
+    if (game.state.keyLatch == KeyLatch::WrongKeyHeld) game.state.keyLatch = KeyLatch::Free;
 }
 
 float SpeedAfterMiss(float s) {

@@ -201,13 +201,13 @@ TEST(RunTrace, HeldKeysScoreOnceAndWrongKeysBlockUntilAKeyGoesUp) {
 
     EXPECT_EQ(trace.At(75).state.keyTally[0], 1);
     EXPECT_EQ(trace.At(94).state.keyTally, (std::array<int16_t, 4>{1, 1, 0, 0}));
-    EXPECT_EQ(trace.At(89).state.keyLatch, 1);
+    EXPECT_EQ(trace.At(89).state.keyLatch, KeyLatch::CorrectKeyHeld);
     EXPECT_EQ(trace.At(95).state.keyTally[1], 2);
 
     const float before = trace.At(99).state.speed;
     const RunFrame& miss = trace.At(100);
     EXPECT_EQ(miss.state.keyTally[3], 1);
-    EXPECT_EQ(miss.state.keyLatch, 2);
+    EXPECT_EQ(miss.state.keyLatch, KeyLatch::WrongKeyHeld);
     EXPECT_LT(miss.state.speed, before - 0.4f);
     EXPECT_EQ(trace.At(109).state.keyTally[0], 1);  // F held down but blocked
     EXPECT_EQ(trace.At(110).state.keyTally[0], 2);  // K goes up: F scores

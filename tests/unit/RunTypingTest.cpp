@@ -22,7 +22,7 @@ protected:
         FillTargetQueues(game);
         s.distance = 1;
         s.countdown = 20;
-        s.keyLatch = 0;
+        s.keyLatch = KeyLatch::Free;
     }
     // A key that goes down and straight up again, as seen by the next poll.
     void Tap(int vk) {
@@ -51,7 +51,7 @@ TEST_F(Typing, QueuesStayInPoolWithoutRepeatsThroughRefills) {
             for (int hit = 0; hit < 30; ++hit) {
                 const int hand = hit % 2;
                 ScoreHit(game, hand);
-                s.keyLatch = 0;
+                s.keyLatch = KeyLatch::Free;
                 ExpectWellFormedQueue(hand);
             }
             ExpectWellFormedQueue(0);
@@ -123,14 +123,14 @@ TEST_F(Typing, WrongKeyShakesTalliesPenalisesAndLatches) {
     EXPECT_EQ(s.keyTally[2], 1);
     EXPECT_EQ(s.missShake[0], 10);
     EXPECT_FLOAT_EQ(s.speed, 10.5f);
-    EXPECT_EQ(s.keyLatch, 2);
+    EXPECT_EQ(s.keyLatch, KeyLatch::WrongKeyHeld);
 
     PicMain_KeyDown(game, 'M');  // swallowed while a wrong key is held
     EXPECT_EQ(s.keyTally[3], 0);
     EXPECT_FLOAT_EQ(s.speed, 10.5f);
 
     PicMain_KeyUp(game, vk::Shift);  // any key going up frees it
-    EXPECT_EQ(s.keyLatch, 0);
+    EXPECT_EQ(s.keyLatch, KeyLatch::Free);
     PicMain_KeyDown(game, vk::Space);
     EXPECT_EQ(s.keyTally, (std::array<int16_t, 4>{0, 0, 1, 0}));
     EXPECT_FLOAT_EQ(s.speed, 9);
@@ -141,22 +141,22 @@ TEST_F(Typing, KeyDownLeavesAFreeTargetToThePoll) {
     StartCourse(3);  // both periods 2, left first: the right hand waits
     s.speed = 3;
     PicMain_KeyDown(game, s.targetKey[0]);
-    EXPECT_EQ(s.keyLatch, 0);
+    EXPECT_EQ(s.keyLatch, KeyLatch::Free);
     EXPECT_FLOAT_EQ(s.speed, 3);
 
     PicMain_KeyDown(game, s.targetKey[1]);  // a blocked hand's target is a miss
     EXPECT_EQ(s.keyTally[3], 1);
     EXPECT_EQ(s.missShake[1], 10);
-    EXPECT_EQ(s.keyLatch, 2);
+    EXPECT_EQ(s.keyLatch, KeyLatch::WrongKeyHeld);
 }
 
 TEST_F(Typing, CorrectKeyLatchSwallowsOtherKeysUntilReleased) {
     StartCourse(4);
     s.speed = 3;
-    s.keyLatch = 1;
+    s.keyLatch = KeyLatch::CorrectKeyHeld;
     PicMain_KeyDown(game, 'Q');
     PicMain_KeyUp(game, 'Q');
-    EXPECT_EQ(s.keyLatch, 1);
+    EXPECT_EQ(s.keyLatch, KeyLatch::CorrectKeyHeld);
     EXPECT_EQ(s.keyTally[2], 0);
     EXPECT_FLOAT_EQ(s.speed, 3);
 }
@@ -201,7 +201,7 @@ TEST_F(Typing, HitEffects) {
     s.speed = 5;
     const uint8_t key = s.targetKey[1];
     ScoreHit(game, 1);
-    EXPECT_EQ(s.keyLatch, 1);
+    EXPECT_EQ(s.keyLatch, KeyLatch::CorrectKeyHeld);
     EXPECT_EQ(game.run.heldKey, key);
     EXPECT_EQ(s.queueScroll[1], 64);
     EXPECT_EQ(s.warpCharge, 116);
@@ -231,7 +231,7 @@ TEST_F(Typing, HandStepScoresOnlyWhenTheHandMayType) {
     HandStep(game, 0);
     EXPECT_EQ(s.keyTally[0], 1);
 
-    s.keyLatch = 0;
+    s.keyLatch = KeyLatch::Free;
     s.distance = static_cast<float>(s.courseLength);
     Tap(s.targetKey[0]);
     HandStep(game, 0);
