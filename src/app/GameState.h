@@ -29,6 +29,9 @@ struct Star {
     int32_t z = 0;  // depth ahead of the viewer; alive while 1 <= z <= 80000
 };
 
+// The road sign the course raises ahead of a change of direction.
+enum class SignKind : uint8_t { StraightOn = 0, LeftCurve = 1, RightCurve = 2 };
+
 // The run's key latch, which makes a held key count once and keeps auto-repeat from
 // counting at all: while it is not Free, key-down events are neither hits nor misses.
 enum class KeyLatch : uint8_t {
@@ -64,7 +67,7 @@ struct GameState {
     std::array<uint8_t, 2> keyPoolSize{};
     std::array<uint8_t, 2> handPeriodTarget{};
     float curveRate = 0;
-    uint8_t signKind = 0;
+    SignKind signKind = SignKind::StraightOn;
     uint8_t signTimer = 0;
 
     // Run progress

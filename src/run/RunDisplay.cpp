@@ -204,12 +204,12 @@ void DrawHitFlashes(Game& game, int hand) {
 
 bool RoadSignShown(uint8_t signTimer) { return signTimer != 0 && !(signTimer >= 30 && signTimer % 2 == 1); }
 
-void DrawRoadSign(Game& game, uint8_t kind) {
+void DrawRoadSign(Game& game, SignKind kind) {
     Surface& back = game.PicBack;
     switch (kind) {
-        case 0: DrawStraightSign(back); break;
-        case 1: DrawCurveSign(back, 145, 0, -1); break;
-        case 2: DrawCurveSign(back, 155, kQuarterTurn, +1); break;
+        case SignKind::StraightOn: DrawStraightSign(back); break;
+        case SignKind::LeftCurve: DrawCurveSign(back, 145, 0, -1); break;
+        case SignKind::RightCurve: DrawCurveSign(back, 155, kQuarterTurn, +1); break;
         default: break;
     }
 }
