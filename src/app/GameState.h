@@ -29,6 +29,9 @@ struct Star {
     int32_t z = 0;  // depth ahead of the viewer; alive while 1 <= z <= 80000
 };
 
+// The difficulty a course is played on; Hard is open once the course has been cleared.
+enum class Difficulty : uint8_t { Normal = 0, Hard = 1 };
+
 // The road sign the course raises ahead of a change of direction.
 enum class SignKind : uint8_t { StraightOn = 0, LeftCurve = 1, RightCurve = 2 };
 
@@ -49,7 +52,7 @@ struct GameState {
 
     // Selection, progress and records
     uint8_t courseIndex = 0;
-    uint8_t difficulty = 0;  // 0 Normal, 1 Hard
+    Difficulty difficulty = Difficulty::Normal;
     uint8_t openCourses = 2;
     std::array<uint8_t, kCourseCount> clearMark{};  // 0 no, 1 cleared, 2 cleared on Hard
     std::array<CourseRecord, kCourseCount> courseRecords{};

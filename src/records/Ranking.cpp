@@ -44,7 +44,7 @@ void MarkCourseCleared(GameState& s) {
     if (mark == 0) {
         mark = 1;
         s.openCourses = std::min<uint8_t>(s.openCourses + 1, kHighestOpenCourses);
-    } else if (mark == 1 && s.difficulty == 1) {
+    } else if (mark == 1 && s.difficulty == Difficulty::Hard) {
         mark = 2;
     }
 }

@@ -8,7 +8,7 @@ namespace kelo {
 
 namespace {
 
-// A stage ends at `checkpoint` and allows (seconds - hardCut * difficulty) game seconds.
+// A stage ends at `checkpoint` and allows `seconds` game seconds, `hardCut` fewer on Hard.
 struct StageRow {
     int32_t checkpoint;
     int32_t seconds;
@@ -87,19 +87,19 @@ void ResetHands(GameState& s) {
     }
 }
 
-void ApplyCourseRow(GameState& s, const CourseRow& row, int difficulty) {
+void ApplyCourseRow(GameState& s, const CourseRow& row, int hard) {
     s.starBand = row.starBand;
     s.courseLength = row.length;
     for (int k = 0; k < row.stageCount; ++k) {
         const StageRow& stage = row.stages[k];
         s.checkpointDistance[k] = stage.checkpoint;
-        s.stageTime[k] = (stage.seconds - stage.hardCut * difficulty) * kMsPerGameSecond;
+        s.stageTime[k] = (stage.seconds - stage.hardCut * hard) * kMsPerGameSecond;
     }
     s.backColour = row.backColour;
     s.starTint = row.starTint;
     s.keyPoolSize = row.keyPool;
     s.bgmIndex = row.bgmIndex;
-    s.difficultyRating = static_cast<uint8_t>(row.ratingBase + row.ratingHardStep * difficulty);
+    s.difficultyRating = static_cast<uint8_t>(row.ratingBase + row.ratingHardStep * hard);
 }
 
 void ApplyRhythmRow(GameState& s, const RhythmRow& rhythm) {
@@ -122,8 +122,8 @@ void ResetRun(GameState& s) {
     s.keyPoolSize = kAllKeys;
 
     const CourseRow& row = kCourses[s.courseIndex < kCourseCount ? s.courseIndex : 0];
-    const int difficulty = s.difficulty != 0 ? 1 : 0;
-    ApplyCourseRow(s, row, difficulty);
+    const int hard = s.difficulty != Difficulty::Normal ? 1 : 0;
+    ApplyCourseRow(s, row, hard);
     if (row.rhythm) ApplyRhythmRow(s, *row.rhythm);
 }
 

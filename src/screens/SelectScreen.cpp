@@ -53,11 +53,11 @@ void UpdateSelection(Game& game, SelectLocals& l, const SelectKeys& keys) {
     if (l.keyDelay == 0 && keys.left) PageCourse(game, l, -1);
     if (l.keyDelay == 0 && keys.right) PageCourse(game, l, +1);
     if (l.keyDelay == 0 && (keys.up || keys.down) && s.clearMark[s.courseIndex] >= 1) {
-        s.difficulty = static_cast<uint8_t>((s.difficulty + 1) % 2);
+        s.difficulty = s.difficulty == Difficulty::Normal ? Difficulty::Hard : Difficulty::Normal;
         l.keyDelay = kArrowDelay;
         l.difficultyChanged = 1;
     }
-    if (s.clearMark[s.courseIndex] == 0) s.difficulty = 0;
+    if (s.clearMark[s.courseIndex] == 0) s.difficulty = Difficulty::Normal;
     if (l.keyDelay == kArrowDelay) {
         ResetRun(s);
         if (l.difficultyChanged == 0) FillStarField(game);
@@ -108,7 +108,7 @@ std::string RatingMarks(int rating) {
 
 void DrawMode(Game& game) {
     const GameState& s = game.state;
-    if (s.difficulty == 0) {
+    if (s.difficulty == Difficulty::Normal) {
         PrintText(game, "Normal Mode", 286, 210, BasePlus(s, 120), 12);
         PrintText(game, "Normal Mode", 285, 210, BasePlus(s, 220), 12);
     } else {

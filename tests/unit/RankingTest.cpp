@@ -91,11 +91,11 @@ TEST_F(RankingTest, ClearMarksAndOpenCourses) {
     Goal(50000);  // cleared again on Normal
     EXPECT_EQ(s.clearMark[3], 1);
 
-    s.difficulty = 1;
+    s.difficulty = Difficulty::Hard;
     Goal(50000);
     EXPECT_EQ(s.clearMark[3], 2);
 
-    s.difficulty = 0;
+    s.difficulty = Difficulty::Normal;
     Goal(50000);
     EXPECT_EQ(s.clearMark[3], 2);
     EXPECT_EQ(s.openCourses, 9);

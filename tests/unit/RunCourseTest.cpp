@@ -7,7 +7,7 @@ namespace {
 
 GameState Reset(int course, int difficulty, GameState s = {}) {
     s.courseIndex = static_cast<uint8_t>(course);
-    s.difficulty = static_cast<uint8_t>(difficulty);
+    s.difficulty = static_cast<Difficulty>(difficulty);
     ResetRun(s);
     return s;
 }

@@ -84,7 +84,7 @@ TEST_F(SelectScreenTest, HardOnlyOnClearedCourses) {
     EXPECT_FALSE(Shows(25, "Hard: Cleared"));
     EXPECT_TRUE(Shows(35, " Hard  Mode"));
     EXPECT_TRUE(Shows(45, "Normal Mode"));
-    EXPECT_EQ(game.state.difficulty, 0);
+    EXPECT_EQ(game.state.difficulty, Difficulty::Normal);
     EXPECT_EQ(WaitsOf("play wavSel notify from 0"), (std::vector<int>{21, 41}));  // toggling is silent
 }
 
@@ -96,7 +96,7 @@ TEST_F(SelectScreenTest, DifficultyStaysWhenPagingBetweenClearedCourses) {
     RunUntil(30);
     EXPECT_TRUE(Shows(25, " Hard  Mode"));
     EXPECT_TRUE(Shows(25, "Hard: Cleared"));
-    EXPECT_EQ(game.state.difficulty, 1);
+    EXPECT_EQ(game.state.difficulty, Difficulty::Hard);
 }
 
 TEST_F(SelectScreenTest, RecordsShowTimeAndSpeedOrNoData) {

@@ -61,7 +61,7 @@ TEST_F(SimulationTest, ObserverSeesStartScreenCourseAndClock) {
     options.observer = [&](const Game& game, const SimFrame& frame) {
         EXPECT_EQ(game.screen, Screen::Run);
         EXPECT_EQ(game.state.courseIndex, 4);
-        EXPECT_EQ(game.state.difficulty, 1);
+        EXPECT_EQ(game.state.difficulty, Difficulty::Hard);
         lastClock = frame.clock;
         ++runFrames;
     };
