@@ -29,6 +29,10 @@ struct Star {
     int32_t z = 0;  // depth ahead of the viewer; alive while 1 <= z <= 80000
 };
 
+// How far a course has been cleared. Other values can come from a damaged record file:
+// they count as cleared on Normal and never change.
+enum class ClearMark : uint8_t { NotCleared = 0, Cleared = 1, ClearedOnHard = 2 };
+
 // The difficulty a course is played on; Hard is open once the course has been cleared.
 enum class Difficulty : uint8_t { Normal = 0, Hard = 1 };
 
@@ -54,7 +58,7 @@ struct GameState {
     uint8_t courseIndex = 0;
     Difficulty difficulty = Difficulty::Normal;
     uint8_t openCourses = 2;
-    std::array<uint8_t, kCourseCount> clearMark{};  // 0 no, 1 cleared, 2 cleared on Hard
+    std::array<ClearMark, kCourseCount> clearMark{};
     std::array<CourseRecord, kCourseCount> courseRecords{};
     std::array<std::array<std::string, 2>, kCourseCount> courseNotes{};  // [course][line], UTF-8
 

@@ -40,12 +40,12 @@ void InsertAt(CourseRecord& record, int place, int32_t time, int32_t speed) {
 }
 
 void MarkCourseCleared(GameState& s) {
-    uint8_t& mark = s.clearMark[s.courseIndex];
-    if (mark == 0) {
-        mark = 1;
+    ClearMark& mark = s.clearMark[s.courseIndex];
+    if (mark == ClearMark::NotCleared) {
+        mark = ClearMark::Cleared;
         s.openCourses = std::min<uint8_t>(s.openCourses + 1, kHighestOpenCourses);
-    } else if (mark == 1 && s.difficulty == Difficulty::Hard) {
-        mark = 2;
+    } else if (mark == ClearMark::Cleared && s.difficulty == Difficulty::Hard) {
+        mark = ClearMark::ClearedOnHard;
     }
 }
 

@@ -84,12 +84,14 @@ std::optional<int32_t> DecodeField(std::string_view text, uint8_t scheme) {
 int32_t DecodeScore(std::string_view text, uint8_t scheme) { return DecodeField(text, scheme).value_or(-1); }
 
 RecordTable RecordTableOf(const GameState& state) {
-    return RecordTable{state.openCourses, state.clearMark, state.courseRecords};
+    RecordTable table{state.openCourses, {}, state.courseRecords};
+    for (int c = 0; c < kCourseCount; ++c) table.clearMark[c] = static_cast<uint8_t>(state.clearMark[c]);
+    return table;
 }
 
 void ApplyRecordTable(const RecordTable& table, GameState& state) {
     state.openCourses = table.openCourses;
-    state.clearMark = table.clearMark;
+    for (int c = 0; c < kCourseCount; ++c) state.clearMark[c] = static_cast<ClearMark>(table.clearMark[c]);
     state.courseRecords = table.courseRecords;
 }
 

@@ -52,12 +52,12 @@ void UpdateSelection(Game& game, SelectLocals& l, const SelectKeys& keys) {
     l.wipeWidth = NarrowerWipe(l.wipeWidth);
     if (l.keyDelay == 0 && keys.left) PageCourse(game, l, -1);
     if (l.keyDelay == 0 && keys.right) PageCourse(game, l, +1);
-    if (l.keyDelay == 0 && (keys.up || keys.down) && s.clearMark[s.courseIndex] >= 1) {
+    if (l.keyDelay == 0 && (keys.up || keys.down) && s.clearMark[s.courseIndex] != ClearMark::NotCleared) {
         s.difficulty = s.difficulty == Difficulty::Normal ? Difficulty::Hard : Difficulty::Normal;
         l.keyDelay = kArrowDelay;
         l.difficultyChanged = 1;
     }
-    if (s.clearMark[s.courseIndex] == 0) s.difficulty = Difficulty::Normal;
+    if (s.clearMark[s.courseIndex] == ClearMark::NotCleared) s.difficulty = Difficulty::Normal;
     if (l.keyDelay == kArrowDelay) {
         ResetRun(s);
         if (l.difficultyChanged == 0) FillStarField(game);
@@ -131,14 +131,14 @@ void DrawRatingGauge(Game& game) {
 
 void DrawClearMarks(Game& game) {
     const GameState& s = game.state;
-    const uint8_t mark = s.clearMark[s.courseIndex];
-    if (mark != 0) {
+    const ClearMark mark = s.clearMark[s.courseIndex];
+    if (mark != ClearMark::NotCleared) {
         PrintText(game, "Normal: Cleared", 284, 255, BasePlus(s, 120), 10);
         PrintText(game, "Normal: Cleared", 285, 255, BasePlus(s, 220), 10);
         PrintText(game, "↑↓で難易度変更", 81, 285, Grey(120), 10);
         PrintText(game, "↑↓で難易度変更", 80, 285, Grey(220), 10);
     }
-    if (mark == 2) {
+    if (mark == ClearMark::ClearedOnHard) {
         PrintText(game, "Hard: Cleared", 300, 275, BasePlus(s, 120), 10);
         PrintText(game, "Hard: Cleared", 299, 275, BasePlus(s, 220), 10);
     }

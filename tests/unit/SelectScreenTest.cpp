@@ -68,7 +68,7 @@ TEST_F(SelectScreenTest, ATapDuringTheRepeatDelayIsNotKeptForLater) {
 
 TEST_F(SelectScreenTest, HardOnlyOnClearedCourses) {
     game.state.openCourses = 3;
-    game.state.clearMark = {0, 1, 2};
+    game.state.clearMark = {ClearMark::NotCleared, ClearMark::Cleared, ClearMark::ClearedOnHard};
     platform.Hold(11, 12, vk::Up);     // course 0, not cleared: nothing
     platform.Hold(21, 22, vk::Right);  // course 1
     platform.Hold(31, 32, vk::Down);   // Hard
@@ -90,7 +90,7 @@ TEST_F(SelectScreenTest, HardOnlyOnClearedCourses) {
 
 TEST_F(SelectScreenTest, DifficultyStaysWhenPagingBetweenClearedCourses) {
     game.state.openCourses = 3;
-    game.state.clearMark = {1, 2, 0};
+    game.state.clearMark = {ClearMark::Cleared, ClearMark::ClearedOnHard, ClearMark::NotCleared};
     platform.Hold(11, 12, vk::Up);
     platform.Hold(21, 22, vk::Right);
     RunUntil(30);
