@@ -4,7 +4,6 @@
 // Widths follow the game's rules exactly: unsigned 8-bit counters, signed 16- and
 // 32-bit values, and single-precision floats where the rules say single. Counting
 // down an unsigned counter always stops at 0 (see Numeric.h for the helpers).
-// Per-hand arrays: index 0 is the left hand, 1 the right hand.
 
 #include <array>
 #include <cstdint>
@@ -16,6 +15,10 @@ constexpr int kCourseCount = 9;
 constexpr int kPlaceCount = 5;
 constexpr int kStageCount = 4;
 constexpr int kStarCount = 1000;
+
+// One value for each hand: index 0 is the left hand, 1 the right hand.
+template <typename T>
+using PerHand = std::array<T, 2>;
 
 // Best five goal runs of one course. A time of 0 marks an empty place.
 struct CourseRecord {
@@ -71,8 +74,8 @@ struct GameState {
     std::array<float, 3> starTint{};
     std::array<int32_t, 2> starBand{};  // height, lowest y
     uint8_t bgmIndex = 0;
-    std::array<uint8_t, 2> keyPoolSize{};
-    std::array<uint8_t, 2> handPeriodTarget{};
+    PerHand<uint8_t> keyPoolSize{};
+    PerHand<uint8_t> handPeriodTarget{};
     float curveRate = 0;
     SignKind signKind = SignKind::StraightOn;
     uint8_t signTimer = 0;
@@ -90,19 +93,19 @@ struct GameState {
     int16_t fpsFrames = 0;
 
     // Typing
-    std::array<std::string, 2> targetQueue{};
-    std::array<uint8_t, 2> targetKey{};
+    PerHand<std::string> targetQueue{};
+    PerHand<uint8_t> targetKey{};
     KeyLatch keyLatch = KeyLatch::Free;
-    std::array<uint8_t, 2> handPeriod{};
-    std::array<uint8_t, 2> handWait{};
+    PerHand<uint8_t> handPeriod{};
+    PerHand<uint8_t> handWait{};
     std::array<int16_t, 4> keyTally{};  // touches L, R, misses L, R
-    std::array<uint8_t, 2> missShake{};
+    PerHand<uint8_t> missShake{};
     std::array<uint8_t, 4> queueJitter{};  // x of hand h at h, y at h + 2
     std::array<uint8_t, 6> hitFlash{};     // slot k of hand h at 2k + h
-    std::array<uint8_t, 2> hitFlashSlot{};
-    std::array<int16_t, 2> letterSpacing{};
-    std::array<int16_t, 2> letterSpacingTarget{};
-    std::array<int16_t, 2> queueScroll{};
+    PerHand<uint8_t> hitFlashSlot{};
+    PerHand<int16_t> letterSpacing{};
+    PerHand<int16_t> letterSpacingTarget{};
+    PerHand<int16_t> queueScroll{};
 
     // World
     std::array<Star, kStarCount> stars{};
