@@ -39,6 +39,13 @@ enum class ClearMark : uint8_t { NotCleared = 0, Cleared = 1, ClearedOnHard = 2 
 // The difficulty a course is played on; Hard is open once the course has been cleared.
 enum class Difficulty : uint8_t { Normal = 0, Hard = 1 };
 
+// A run's correct keys (touches) and wrong keys (misses) of each hand.
+struct KeyTally {
+    PerHand<int16_t> touches{};
+    PerHand<int16_t> misses{};
+    bool operator==(const KeyTally&) const = default;
+};
+
 // The road sign the course raises ahead of a change of direction.
 enum class SignKind : uint8_t { StraightOn = 0, LeftCurve = 1, RightCurve = 2 };
 
@@ -98,7 +105,7 @@ struct GameState {
     KeyLatch keyLatch = KeyLatch::Free;
     PerHand<uint8_t> handPeriod{};
     PerHand<uint8_t> handWait{};
-    std::array<int16_t, 4> keyTally{};  // touches L, R, misses L, R
+    KeyTally keyTally{};
     PerHand<uint8_t> missShake{};
     std::array<uint8_t, 4> queueJitter{};  // x of hand h at h, y at h + 2
     std::array<uint8_t, 6> hitFlash{};     // slot k of hand h at 2k + h

@@ -62,7 +62,7 @@ void InsertRunRecord(Game& game) {
     game.run.newRank = 0;
     int place = PlaceFor(record, s.elapsedTime);
     if (place < kPlaceCount) {
-        int32_t touches = int32_t{s.keyTally[0]} + int32_t{s.keyTally[1]};
+        int32_t touches = int32_t{s.keyTally.touches[0]} + int32_t{s.keyTally.touches[1]};
         InsertAt(record, place, s.elapsedTime, RunTypingSpeed(touches, s.elapsedTime));
         game.run.newRank = static_cast<uint8_t>(place + 1);
     }

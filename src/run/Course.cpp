@@ -82,8 +82,8 @@ void ResetHands(GameState& s) {
         s.letterSpacing[h] = 50;
         s.queueScroll[h] = 0;
         s.targetQueue[h].clear();
-        s.keyTally[h] = 0;
-        s.keyTally[h + 2] = 0;
+        s.keyTally.touches[h] = 0;
+        s.keyTally.misses[h] = 0;
     }
 }
 

@@ -137,16 +137,16 @@ void AddTallies(PanelBuilder& panel, const GameState& s, int16_t endTimer) {
     if (endTimer > 80) {
         panel.AddBold("Left", 145, 12, 83, 88, 86, 85);
         panel.AddBold("Touches: ", 145, 12, 123, 128, 126, 125);
-        panel.AddCount(s.keyTally[0], 145);
+        panel.AddCount(s.keyTally.touches[0], 145);
         panel.AddBold("Right", 180, 12, 83, 88, 86, 85);
         panel.AddBold("Touches: ", 180, 12, 123, 128, 126, 125);
-        panel.AddCount(s.keyTally[1], 180);
+        panel.AddCount(s.keyTally.touches[1], 180);
     }
     if (endTimer > 120) {
         panel.AddBold("Misses: ", 163, 12, 123, 128, 126, 125);
-        panel.AddCount(s.keyTally[2], 163);
+        panel.AddCount(s.keyTally.misses[0], 163);
         panel.AddBold("Misses: ", 198, 12, 123, 128, 126, 125);
-        panel.AddCount(s.keyTally[3], 198);
+        panel.AddCount(s.keyTally.misses[1], 198);
     }
 }
 
@@ -227,7 +227,7 @@ void DrawRunOverlay(Game& game) {
 }
 
 std::string TypeSpeedLine(const GameState& state) {
-    const int touches = state.keyTally[0] + state.keyTally[1];
+    const int touches = state.keyTally.touches[0] + state.keyTally.touches[1];
     // A run only ends with its clock started; a clock of 0 shows a speed of 0, not a
     // division by zero.
     const double speed = state.elapsedTime > 0 ? touches / GameSeconds(state.elapsedTime) * 60 : 0.0;

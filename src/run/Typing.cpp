@@ -31,8 +31,7 @@ uint8_t RhythmStep(uint8_t period, uint8_t wait) {
 void StartRunClock(Game& game) {
     GameState& s = game.state;
     s.elapsedTime = 1;
-    s.keyTally[2] = 0;
-    s.keyTally[3] = 0;
+    s.keyTally.misses = {0, 0};
     game.SendSound("play wavGop notify from 0");
     game.SendSound("play midBGM" + std::to_string(s.bgmIndex + 1) + " from 0");
 }
@@ -160,7 +159,8 @@ void ScoreHit(Game& game, int hand) {
     game.run.heldKey = s.targetKey[hand];
     ConsumeTarget(game, hand);
     AdvanceRhythm(s, hand);
-    s.keyTally[hand] = static_cast<int16_t>(std::min<int>(s.keyTally[hand] + 1, 32767));
+    int16_t& touches = s.keyTally.touches[hand];
+    touches = static_cast<int16_t>(std::min<int>(touches + 1, 32767));
     StartHitFlash(s, hand);
     s.speed = SpeedAfterHit(s.speed);
     s.warpCharge = static_cast<int16_t>(std::min<int>(s.warpCharge + kWarpChargePerHit, kWarpChargeMax));
@@ -178,7 +178,8 @@ void PicMain_KeyDown(Game& game, int vk) {
     const int hand = MissedHand(vk);
     if (hand >= 0) {
         s.missShake[hand] = kMissShakeFrames;
-        s.keyTally[hand + 2] = static_cast<int16_t>(std::min<int>(s.keyTally[hand + 2] + 1, 32767));
+        int16_t& misses = s.keyTally.misses[hand];
+        misses = static_cast<int16_t>(std::min<int>(misses + 1, 32767));
     }
     s.speed = SpeedAfterMiss(s.speed);
     s.keyLatch = KeyLatch::WrongKeyHeld;

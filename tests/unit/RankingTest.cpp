@@ -33,7 +33,7 @@ protected:
 
     uint8_t Goal(int32_t time, int16_t left = 60, int16_t right = 60) {
         s.elapsedTime = time;
-        s.keyTally = {left, right, 0, 0};
+        s.keyTally = KeyTally{{left, right}, {0, 0}};
         game.run.newRank = 99;
         InsertRunRecord(game);
         return game.run.newRank;

@@ -165,7 +165,7 @@ TEST(RunOverlay, SignKindsAndFillStyle) {
 
 GameState FinishedRun(int touchesLeft, int32_t elapsedTime, int32_t stageTimeLeft) {
     GameState s;
-    s.keyTally = {static_cast<int16_t>(touchesLeft), 0, 0, 0};
+    s.keyTally = KeyTally{{static_cast<int16_t>(touchesLeft), 0}, {0, 0}};
     s.elapsedTime = elapsedTime;
     s.stageTime[1] = stageTimeLeft;
     s.stageIndex = 1;
@@ -206,7 +206,7 @@ TEST(ResultPanel, TimeAndTypingSpeedLines) {
 
 TEST(ResultPanel, CountsAreRightAlignedAtEightPixelsPerCharacter) {
     GameState s = FinishedRun(5, 10000, 990);
-    s.keyTally[1] = 123;
+    s.keyTally.touches[1] = 123;
     const auto texts = ResultPanelTexts(s, EndedFor(121));
     EXPECT_EQ(XsOf(texts, "5", 145), (std::vector<int>{215, 220, 218, 217}));
     EXPECT_EQ(XsOf(texts, "123", 180), (std::vector<int>{199, 204, 202, 201}));

@@ -120,19 +120,19 @@ TEST_F(Typing, WrongKeyShakesTalliesPenalisesAndLatches) {
     s.speed = 12;
     const int wrongLeft = s.targetKey[0] == 'B' ? 'V' : 'B';
     PicMain_KeyDown(game, wrongLeft);
-    EXPECT_EQ(s.keyTally[2], 1);
+    EXPECT_EQ(s.keyTally.misses[0], 1);
     EXPECT_EQ(s.missShake[0], 10);
     EXPECT_FLOAT_EQ(s.speed, 10.5f);
     EXPECT_EQ(s.keyLatch, KeyLatch::WrongKeyHeld);
 
     PicMain_KeyDown(game, 'M');  // swallowed while a wrong key is held
-    EXPECT_EQ(s.keyTally[3], 0);
+    EXPECT_EQ(s.keyTally.misses[1], 0);
     EXPECT_FLOAT_EQ(s.speed, 10.5f);
 
     PicMain_KeyUp(game, vk::Shift);  // any key going up frees it
     EXPECT_EQ(s.keyLatch, KeyLatch::Free);
     PicMain_KeyDown(game, vk::Space);
-    EXPECT_EQ(s.keyTally, (std::array<int16_t, 4>{0, 0, 1, 0}));
+    EXPECT_EQ(s.keyTally, (KeyTally{{0, 0}, {1, 0}}));
     EXPECT_FLOAT_EQ(s.speed, 9);
     EXPECT_EQ(s.missShake[1], 0);
 }
@@ -145,7 +145,7 @@ TEST_F(Typing, KeyDownLeavesAFreeTargetToThePoll) {
     EXPECT_FLOAT_EQ(s.speed, 3);
 
     PicMain_KeyDown(game, s.targetKey[1]);  // a blocked hand's target is a miss
-    EXPECT_EQ(s.keyTally[3], 1);
+    EXPECT_EQ(s.keyTally.misses[1], 1);
     EXPECT_EQ(s.missShake[1], 10);
     EXPECT_EQ(s.keyLatch, KeyLatch::WrongKeyHeld);
 }
@@ -157,7 +157,7 @@ TEST_F(Typing, CorrectKeyLatchSwallowsOtherKeysUntilReleased) {
     PicMain_KeyDown(game, 'Q');
     PicMain_KeyUp(game, 'Q');
     EXPECT_EQ(s.keyLatch, KeyLatch::CorrectKeyHeld);
-    EXPECT_EQ(s.keyTally[2], 0);
+    EXPECT_EQ(s.keyTally.misses[0], 0);
     EXPECT_FLOAT_EQ(s.speed, 3);
 }
 
@@ -177,16 +177,16 @@ TEST_F(Typing, LongPeriodWaitsForTheOtherHand) {
 
 TEST_F(Typing, FirstHitStartsClockAndMusic) {
     StartCourse(5);  // midBGM1
-    s.keyTally = {0, 0, 4, 2};
+    s.keyTally = KeyTally{{0, 0}, {4, 2}};
     ScoreHit(game, 1);
     EXPECT_EQ(s.elapsedTime, 1);
-    EXPECT_EQ(s.keyTally, (std::array<int16_t, 4>{0, 1, 0, 0}));
+    EXPECT_EQ(s.keyTally, (KeyTally{{0, 1}, {0, 0}}));
     EXPECT_EQ(platform.sounds,
               (std::vector<std::string>{"play wavGop notify from 0", "play midBGM1 from 0", "play wavTip notify from 0"}));
     ScoreHit(game, 0);
     EXPECT_EQ(platform.sounds.back(), "play wavTip notify from 0");
     EXPECT_EQ(platform.sounds.size(), 4u);
-    EXPECT_EQ(s.keyTally[0], 1);
+    EXPECT_EQ(s.keyTally.touches[0], 1);
 
     StartCourse(0);
     platform.sounds.clear();
@@ -222,20 +222,20 @@ TEST_F(Typing, HandStepScoresOnlyWhenTheHandMayType) {
     s.countdown = 21;
     Tap(s.targetKey[0]);
     HandStep(game, 0);
-    EXPECT_EQ(s.keyTally[0], 0);
+    EXPECT_EQ(s.keyTally.touches[0], 0);
     s.countdown = 20;
     HandStep(game, 0);  // the early tap was used up by the earlier poll
-    EXPECT_EQ(s.keyTally[0], 0);
+    EXPECT_EQ(s.keyTally.touches[0], 0);
 
     Tap(s.targetKey[0]);
     HandStep(game, 0);
-    EXPECT_EQ(s.keyTally[0], 1);
+    EXPECT_EQ(s.keyTally.touches[0], 1);
 
     s.keyLatch = KeyLatch::Free;
     s.distance = static_cast<float>(s.courseLength);
     Tap(s.targetKey[0]);
     HandStep(game, 0);
-    EXPECT_EQ(s.keyTally[0], 1);
+    EXPECT_EQ(s.keyTally.touches[0], 1);
 }
 
 TEST_F(Typing, ShakeAndFlashDecay) {

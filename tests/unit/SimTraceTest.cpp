@@ -43,7 +43,7 @@ struct SimTrace : ::testing::Test {
 TEST_F(SimTrace, NamesEveryFieldAndAddsRunValuesOnlyDuringARun) {
     game.screen = Screen::Select;
     game.state.courseRecords[2].times[4] = 61875;
-    game.state.keyTally = {3, 4, -1, 2};
+    game.state.keyTally = KeyTally{{3, 4}, {-1, 2}};
     game.run.endTimer = 17;
     std::string line = TraceLine(game, 12, 4000000000u);
     EXPECT_EQ(line.front(), '{');

@@ -68,6 +68,9 @@ private:
     std::string out_ = "{";
 };
 
+// The trace keeps the game's original layout: touches left, right, then misses left, right.
+std::array<int16_t, 4> Flat(const KeyTally& t) { return {t.touches[0], t.touches[1], t.misses[0], t.misses[1]}; }
+
 void AddGameState(JsonObject& json, const GameState& s) {
     json.Field("quitRequested", s.quitRequested);
     json.Field("lastFrameTime", s.lastFrameTime);
@@ -107,7 +110,7 @@ void AddGameState(JsonObject& json, const GameState& s) {
     json.Field("keyLatch", s.keyLatch);
     json.Field("handPeriod", s.handPeriod);
     json.Field("handWait", s.handWait);
-    json.Field("keyTally", s.keyTally);
+    json.Field("keyTally", Flat(s.keyTally));
     json.Field("missShake", s.missShake);
     json.Field("queueJitter", s.queueJitter);
     json.Field("hitFlash", s.hitFlash);
