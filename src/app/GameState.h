@@ -46,6 +46,12 @@ struct KeyTally {
     bool operator==(const KeyTally&) const = default;
 };
 
+// The shake offsets of one hand's letter column: 2 at rest, 0..4 while it shakes.
+struct ColumnJitter {
+    uint8_t x = 0;
+    uint8_t y = 0;
+};
+
 // The road sign the course raises ahead of a change of direction.
 enum class SignKind : uint8_t { StraightOn = 0, LeftCurve = 1, RightCurve = 2 };
 
@@ -107,7 +113,7 @@ struct GameState {
     PerHand<uint8_t> handWait{};
     KeyTally keyTally{};
     PerHand<uint8_t> missShake{};
-    std::array<uint8_t, 4> queueJitter{};  // x of hand h at h, y at h + 2
+    PerHand<ColumnJitter> queueJitter{};
     std::array<uint8_t, 6> hitFlash{};     // slot k of hand h at 2k + h
     PerHand<uint8_t> hitFlashSlot{};
     PerHand<int16_t> letterSpacing{};

@@ -60,14 +60,15 @@ void StartHitFlash(GameState& s, int hand) {
 
 void ShakeColumn(Game& game, int hand) {
     GameState& s = game.state;
+    ColumnJitter& jitter = s.queueJitter[hand];
     if (s.missShake[hand] > 0) {
         --s.missShake[hand];
-        s.queueJitter[hand] = static_cast<uint8_t>(game.random.Index(5));
-        s.queueJitter[hand + 2] = static_cast<uint8_t>(game.random.Index(5));
+        jitter.x = static_cast<uint8_t>(game.random.Index(5));
+        jitter.y = static_cast<uint8_t>(game.random.Index(5));
     } else {
         s.missShake[hand] = 0;
-        s.queueJitter[hand] = kRestingJitter;
-        s.queueJitter[hand + 2] = kRestingJitter;
+        jitter.x = kRestingJitter;
+        jitter.y = kRestingJitter;
     }
 }
 
@@ -204,12 +205,12 @@ float SpeedAfterHit(float s) {
 
 void DrawLetterColumns(Game& game) {
     const GameState& s = game.state;
-    const int columnX[2] = {86 + s.queueJitter[0], 180 + s.queueJitter[1]};
+    const int columnX[2] = {86 + s.queueJitter[0].x, 180 + s.queueJitter[1].x};
     for (int i = 0; i < kQueueLength; ++i) {
         for (int h = 0; h < 2; ++h) {
             const std::string& queue = s.targetQueue[h];
             if (i >= static_cast<int>(queue.size())) continue;
-            const int y = 177 - s.letterSpacing[h] * i - s.queueScroll[h] + s.queueJitter[h + 2];
+            const int y = 177 - s.letterSpacing[h] * i - s.queueScroll[h] + s.queueJitter[h].y;
             PrintLetter(game, std::string(1, queue[i]), columnX[h], y);
         }
     }

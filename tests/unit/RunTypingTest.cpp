@@ -244,13 +244,13 @@ TEST_F(Typing, ShakeAndFlashDecay) {
     s.hitFlash = {50, 6, 3, 0, 4, 9};
     for (int frame = 0; frame < 2; ++frame) {
         HandStep(game, 1);
-        EXPECT_LE(s.queueJitter[1], 4);
-        EXPECT_LE(s.queueJitter[3], 4);
+        EXPECT_LE(s.queueJitter[1].x, 4);
+        EXPECT_LE(s.queueJitter[1].y, 4);
     }
     HandStep(game, 1);
     EXPECT_EQ(s.missShake[1], 0);
-    EXPECT_EQ(s.queueJitter[1], 2);
-    EXPECT_EQ(s.queueJitter[3], 2);
+    EXPECT_EQ(s.queueJitter[1].x, 2);
+    EXPECT_EQ(s.queueJitter[1].y, 2);
     EXPECT_EQ(s.hitFlash, (std::array<uint8_t, 6>{50, 0, 3, 0, 4, 0}));  // right-hand slots only
 }
 
@@ -265,7 +265,7 @@ TEST_F(Typing, HandStepAdoptsRequestedPeriod) {
 TEST_F(Typing, LetterColumnsGrowUpwardFromTheTargets) {
     game.PicBack = Surface(400, 300, Rgb(9, 8, 7), kBlack);
     s.targetQueue = {"ASDFGASDFG", ",MJHKLJHKL"};
-    s.queueJitter = {1, 3, 0, 4};
+    s.queueJitter = {ColumnJitter{1, 0}, ColumnJitter{3, 4}};
     s.letterSpacing = {50, 80};
     s.queueScroll = {10, 0};
     DrawLetterColumns(game);

@@ -71,6 +71,9 @@ private:
 // The trace keeps the game's original layout: touches left, right, then misses left, right.
 std::array<int16_t, 4> Flat(const KeyTally& t) { return {t.touches[0], t.touches[1], t.misses[0], t.misses[1]}; }
 
+// x of the left and the right column, then y of the left and the right column.
+std::array<uint8_t, 4> Flat(const PerHand<ColumnJitter>& j) { return {j[0].x, j[1].x, j[0].y, j[1].y}; }
+
 void AddGameState(JsonObject& json, const GameState& s) {
     json.Field("quitRequested", s.quitRequested);
     json.Field("lastFrameTime", s.lastFrameTime);
@@ -112,7 +115,7 @@ void AddGameState(JsonObject& json, const GameState& s) {
     json.Field("handWait", s.handWait);
     json.Field("keyTally", Flat(s.keyTally));
     json.Field("missShake", s.missShake);
-    json.Field("queueJitter", s.queueJitter);
+    json.Field("queueJitter", Flat(s.queueJitter));
     json.Field("hitFlash", s.hitFlash);
     json.Field("hitFlashSlot", s.hitFlashSlot);
     json.Field("letterSpacing", s.letterSpacing);
