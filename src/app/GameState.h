@@ -15,6 +15,7 @@ constexpr int kCourseCount = 9;
 constexpr int kPlaceCount = 5;
 constexpr int kStageCount = 4;
 constexpr int kStarCount = 1000;
+constexpr int kHitFlashSlots = 3;  // hit discs per hand, used in turn
 
 // One value for each hand: index 0 is the left hand, 1 the right hand.
 template <typename T>
@@ -114,7 +115,7 @@ struct GameState {
     KeyTally keyTally{};
     PerHand<uint8_t> missShake{};
     PerHand<ColumnJitter> queueJitter{};
-    std::array<uint8_t, 6> hitFlash{};     // slot k of hand h at 2k + h
+    PerHand<std::array<uint8_t, kHitFlashSlots>> hitFlash{};  // [hand][slot]
     PerHand<uint8_t> hitFlashSlot{};
     PerHand<int16_t> letterSpacing{};
     PerHand<int16_t> letterSpacingTarget{};

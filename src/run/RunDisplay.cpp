@@ -192,8 +192,7 @@ HitDisc HitDiscAt(uint8_t level, const GameState& state) {
 
 void DrawHitFlashes(Game& game, int hand) {
     Surface& back = game.PicBack;
-    for (int slot = 0; slot < 3; ++slot) {
-        const uint8_t level = game.state.hitFlash[2 * slot + hand];
+    for (const uint8_t level : game.state.hitFlash[hand]) {
         if (level == 0) continue;
         const HitDisc disc = HitDiscAt(level, game.state);
         back.fillColour = disc.fill;

@@ -54,8 +54,9 @@ void AdvanceRhythm(GameState& s, int hand) {
 }
 
 void StartHitFlash(GameState& s, int hand) {
-    s.hitFlash[2 * s.hitFlashSlot[hand] + hand] = kHitFlashStart;
-    s.hitFlashSlot[hand] = static_cast<uint8_t>((s.hitFlashSlot[hand] + 1) % 3);
+    uint8_t& slot = s.hitFlashSlot[hand];
+    s.hitFlash[hand][slot] = kHitFlashStart;
+    slot = static_cast<uint8_t>((slot + 1) % kHitFlashSlots);
 }
 
 void ShakeColumn(Game& game, int hand) {
@@ -79,10 +80,7 @@ void AdoptRhythmPeriod(GameState& s, int hand) {
 }
 
 void FadeHitFlashes(GameState& s, int hand) {
-    for (int slot = 0; slot < 3; ++slot) {
-        uint8_t& flash = s.hitFlash[2 * slot + hand];
-        flash = CountDown(flash, kHitFlashFade);
-    }
+    for (uint8_t& flash : s.hitFlash[hand]) flash = CountDown(flash, kHitFlashFade);
 }
 
 // Swallows the keys that are not wrong keys: anything while a key is latched, and a

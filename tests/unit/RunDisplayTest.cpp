@@ -84,9 +84,9 @@ TEST(HitDiscs, SlotsAreDrawnInOrderAtTheFootOfTheHandsColumn) {
     FlightGame f;
     GameState& s = f.game.state;
     s.backColour = {0, 0, 0};
-    s.hitFlash[1] = 2;   // slot 0, right hand: the widest, dimmest disc
-    s.hitFlash[5] = 46;  // slot 2, right hand: small and bright, drawn last
-    s.hitFlash[0] = 0;
+    s.hitFlash[1][0] = 2;   // slot 0, right hand: the widest, dimmest disc
+    s.hitFlash[1][2] = 46;  // slot 2, right hand: small and bright, drawn last
+    s.hitFlash[0][0] = 0;
     DrawHitFlashes(f.game, 1);
     EXPECT_EQ(f.Back(197, 212), Rgb(255, 255, 255));
     EXPECT_EQ(f.Back(197 + 60, 212), Rgb(20, 20, 20));

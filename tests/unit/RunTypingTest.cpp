@@ -206,15 +206,15 @@ TEST_F(Typing, HitEffects) {
     EXPECT_EQ(s.queueScroll[1], 64);
     EXPECT_EQ(s.warpCharge, 116);
     EXPECT_FLOAT_EQ(s.speed, 6);
-    EXPECT_EQ(s.hitFlash[1], 50);
+    EXPECT_EQ(s.hitFlash[1][0], 50);
     ScoreHit(game, 1);
     ScoreHit(game, 1);
     ScoreHit(game, 1);
     EXPECT_EQ(s.warpCharge, 120);
-    EXPECT_EQ(s.hitFlash[3], 50);
-    EXPECT_EQ(s.hitFlash[5], 50);
+    EXPECT_EQ(s.hitFlash[1][1], 50);
+    EXPECT_EQ(s.hitFlash[1][2], 50);
     EXPECT_EQ(s.hitFlashSlot[1], 1);  // the fourth hit reused slot 0
-    EXPECT_EQ(s.hitFlash[0], 0);
+    EXPECT_EQ(s.hitFlash[0][0], 0);
 }
 
 TEST_F(Typing, HandStepScoresOnlyWhenTheHandMayType) {
@@ -241,7 +241,8 @@ TEST_F(Typing, HandStepScoresOnlyWhenTheHandMayType) {
 TEST_F(Typing, ShakeAndFlashDecay) {
     StartCourse(4);
     s.missShake[1] = 2;
-    s.hitFlash = {50, 6, 3, 0, 4, 9};
+    s.hitFlash[0] = {50, 3, 4};
+    s.hitFlash[1] = {6, 0, 9};
     for (int frame = 0; frame < 2; ++frame) {
         HandStep(game, 1);
         EXPECT_LE(s.queueJitter[1].x, 4);
@@ -251,7 +252,8 @@ TEST_F(Typing, ShakeAndFlashDecay) {
     EXPECT_EQ(s.missShake[1], 0);
     EXPECT_EQ(s.queueJitter[1].x, 2);
     EXPECT_EQ(s.queueJitter[1].y, 2);
-    EXPECT_EQ(s.hitFlash, (std::array<uint8_t, 6>{50, 0, 3, 0, 4, 0}));  // right-hand slots only
+    EXPECT_EQ(s.hitFlash[0], (std::array<uint8_t, 3>{50, 3, 4}));  // the other hand's slots stay
+    EXPECT_EQ(s.hitFlash[1], (std::array<uint8_t, 3>{0, 0, 0}));
 }
 
 TEST_F(Typing, HandStepAdoptsRequestedPeriod) {

@@ -74,6 +74,15 @@ std::array<int16_t, 4> Flat(const KeyTally& t) { return {t.touches[0], t.touches
 // x of the left and the right column, then y of the left and the right column.
 std::array<uint8_t, 4> Flat(const PerHand<ColumnJitter>& j) { return {j[0].x, j[1].x, j[0].y, j[1].y}; }
 
+// Slot by slot, the left hand's disc before the right hand's.
+std::array<uint8_t, 2 * kHitFlashSlots> Flat(const PerHand<std::array<uint8_t, kHitFlashSlots>>& flashes) {
+    std::array<uint8_t, 2 * kHitFlashSlots> flat{};
+    for (int slot = 0; slot < kHitFlashSlots; ++slot) {
+        for (int hand = 0; hand < 2; ++hand) flat[2 * slot + hand] = flashes[hand][slot];
+    }
+    return flat;
+}
+
 void AddGameState(JsonObject& json, const GameState& s) {
     json.Field("quitRequested", s.quitRequested);
     json.Field("lastFrameTime", s.lastFrameTime);
@@ -116,7 +125,7 @@ void AddGameState(JsonObject& json, const GameState& s) {
     json.Field("keyTally", Flat(s.keyTally));
     json.Field("missShake", s.missShake);
     json.Field("queueJitter", Flat(s.queueJitter));
-    json.Field("hitFlash", s.hitFlash);
+    json.Field("hitFlash", Flat(s.hitFlash));
     json.Field("hitFlashSlot", s.hitFlashSlot);
     json.Field("letterSpacing", s.letterSpacing);
     json.Field("letterSpacingTarget", s.letterSpacingTarget);
