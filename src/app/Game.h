@@ -32,9 +32,15 @@ public:
     Keyboard keyboard;
     Random random;
 
-    // The six surfaces. Images are 400 x 300 (PicBack, PicMain), 300 x 300 (PicBBack,
-    // PicBMask) and 3000 x 300 (PicWarp, PicWarpMask: ten frames side by side).
-    Surface PicBack, PicWarp, PicWarpMask, PicBBack, PicBMask, PicMain;
+    // The six surfaces, named after the picture boxes of the game's first window. Every
+    // screen composes its whole frame in PicBack and presents it on PicMain, so the player
+    // never sees a half-drawn frame; the other four exist for the run's star field.
+    Surface PicBack;      // 400 x 300: the back buffer; all drawing and text of a frame goes here
+    Surface PicWarp;      // 3000 x 300: the star layers of the last ten run frames, side by side, for the streaks
+    Surface PicWarpMask;  // 3000 x 300: the masks of those ten layers
+    Surface PicBBack;     // 300 x 300: this run frame's star layer: the stars in their colours on white
+    Surface PicBMask;     // 300 x 300: its mask: white at the stars, the course's back colour elsewhere
+    Surface PicMain;      // 400 x 300: the shown frame, a copy of PicBack; the run's key events are its events
 
     // During a run these receive PicMain's key-down and key-up events.
     std::function<void(int vk)> keyDownHandler;
