@@ -2,6 +2,7 @@
 
 #include "records/RecordFile.h"
 #include "run/PlayRun.h"
+#include "run/Typing.h"
 #include "screens/SelectScreen.h"
 #include "screens/TitleScreen.h"
 #include "sound/SoundAliases.h"
@@ -73,12 +74,12 @@ void Game::PresentFrame() {
 
 void Game::OnKeyDown(int vk) {
     keyboard.Down(vk);
-    if (keyDownHandler) keyDownHandler(vk);
+    if (RunTakesKeyEvents()) PicMain_KeyDown(*this, vk);
 }
 
 void Game::OnKeyUp(int vk) {
     keyboard.Up(vk);
-    if (keyUpHandler) keyUpHandler(vk);
+    if (RunTakesKeyEvents()) PicMain_KeyUp(*this, vk);
 }
 
 void Game::OnCloseRequest() {

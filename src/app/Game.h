@@ -5,7 +5,6 @@
 // sound commands and presenting a frame.
 
 #include <cstdint>
-#include <functional>
 #include <string_view>
 
 #include "app/GameState.h"
@@ -42,10 +41,6 @@ public:
     Surface PicBMask;     // 300 x 300: its mask: white at the stars, the course's back colour elsewhere
     Surface PicMain;      // 400 x 300: the shown frame, a copy of PicBack; the run's key events are its events
 
-    // During a run these receive PicMain's key-down and key-up events.
-    std::function<void(int vk)> keyDownHandler;
-    std::function<void(int vk)> keyUpHandler;
-
     // Waits until `ms` milliseconds have passed since the end of the previous wait
     // (32-bit wrap-around arithmetic), records the time and yields to window events once.
     void WaitFrame(int32_t ms);
@@ -62,6 +57,9 @@ public:
     // Copies the 400 x 300 frame of PicBack to PicMain and shows it.
     void PresentFrame();
     bool Quitting() const { return state.quitRequested != 0; }
+    // Whether key events go to the run's typing (PicMain_KeyDown, PicMain_KeyUp): while
+    // the run is the active screen. The other screens only poll the keyboard.
+    bool RunTakesKeyEvents() const { return screen == Screen::Run; }
 
     // EventSink
     void OnKeyDown(int vk) override;

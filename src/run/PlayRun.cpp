@@ -28,24 +28,6 @@ constexpr uint8_t kCountdownWaiting = 20;
 constexpr uint8_t kCurtainUntil = 60;
 constexpr uint8_t kExtendFrames = 50;
 
-// PicMain's key events belong to the run while it lasts, however it ends.
-class RunKeyHandlers {
-public:
-    explicit RunKeyHandlers(Game& game) : game_(game) {
-        game_.keyDownHandler = [&game](int vk) { PicMain_KeyDown(game, vk); };
-        game_.keyUpHandler = [&game](int vk) { PicMain_KeyUp(game, vk); };
-    }
-    ~RunKeyHandlers() {
-        game_.keyDownHandler = nullptr;
-        game_.keyUpHandler = nullptr;
-    }
-    RunKeyHandlers(const RunKeyHandlers&) = delete;
-    RunKeyHandlers& operator=(const RunKeyHandlers&) = delete;
-
-private:
-    Game& game_;
-};
-
 // Returns false when the window was asked to close meanwhile.
 bool StartRun(Game& game) {
     GameState& s = game.state;
@@ -56,8 +38,6 @@ bool StartRun(Game& game) {
     s.stageIndex = 0;
     s.distance = 1.0f;
     s.fpsSum[1] = 1;
-    // PicMain is the only shown surface and holds the focus; its events reach the run
-    // through the installed handlers.
     FillTargetQueues(game);
     s.countdown = kCountdownStart;
     game.SendSound("play midChime notify from 0");
@@ -186,7 +166,6 @@ void MeasureFrame(Game& game) {
 
 Screen PlayRun(Game& game) {
     game.run = RunLocals{};
-    RunKeyHandlers handlers(game);
     if (!StartRun(game)) return Screen::None;
 
     GameState& s = game.state;

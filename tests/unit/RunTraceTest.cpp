@@ -54,7 +54,7 @@ public:
 
     void Run() {
         options.observer = [this](const Game& game, const SimFrame& at) {
-            frames.push_back({at.frame, at.clock, game.screen, game.state, game.run, bool(game.keyDownHandler)});
+            frames.push_back({at.frame, at.clock, game.screen, game.state, game.run, game.RunTakesKeyEvents()});
             frames.back().state.stars = {};
             if (imageFrames_.count(at.frame)) images[at.frame] = game.PicMain.image;
             if (onFrame) onFrame(game);
