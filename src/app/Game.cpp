@@ -104,14 +104,18 @@ void Form_QueryUnload(Game& game) {
 
 void Form_Unload(Game& game) { game.state.quitRequested = 1; }
 
-void Form_Load(Game& game, Screen firstScreen) {
+void PlayGame(Game& game, Screen firstScreen) {
+    if (Form_Load(game)) RunScreens(game, firstScreen);
+}
+
+bool Form_Load(Game& game) {
     GameState& s = game.state;
     s.courseNotes = {};
     s.courseRecords = {};
     s.clearMark = {};
     if (game.platform.OtherInstanceRunning()) {
         Form_QueryUnload(game);
-        return;
+        return false;
     }
     SendCloseCommands(game);
     game.timerResolutionRequested_ = true;
@@ -126,7 +130,7 @@ void Form_Load(Game& game, Screen firstScreen) {
     s.openCourses = 2;
     LoadRecords(game);
     game.platform.ShowWindow();
-    RunScreens(game, firstScreen);
+    return true;
 }
 
 void SetUpSurfaces(Game& game) {

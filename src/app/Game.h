@@ -69,14 +69,22 @@ public:
 private:
     uint32_t ClockDiffSince(uint32_t earlier);
     bool timerResolutionRequested_ = false;
-    friend void Form_Load(Game& game, Screen firstScreen);
+    friend bool Form_Load(Game& game);
     friend void Form_QueryUnload(Game& game);
 };
 
-// Start-up, then the whole screen flow from `firstScreen` (the title normally; the
-// simulator may start elsewhere). Returns when the game is closing.
-void Form_Load(Game& game, Screen firstScreen = Screen::Title);
-// The close request: closes the sounds and sets quitRequested. Never refused.
+// The game's entry point: start-up, then the screens from `firstScreen` (the title
+// normally; the simulator may start elsewhere). Returns when the game is closing.
+void PlayGame(Game& game, Screen firstScreen = Screen::Title);
+
+// Start-up, named after the load event of the game's window: closes any sounds left
+// open, seeds the random generator, sets up the surfaces, the course notes and two open
+// courses, loads the records and shows the window. False for a second copy of the game,
+// which closes at once and shows nothing.
+bool Form_Load(Game& game);
+
+// The close request, named after the window's event: closes the sounds and sets
+// quitRequested. Never refused.
 void Form_QueryUnload(Game& game);
 void Form_Unload(Game& game);
 

@@ -36,7 +36,7 @@ TEST(StartUp, ASecondCopyClosesItsOwnSoundsAndNothingElse) {
     platform.recordFile = std::vector<uint8_t>(kRecordFileSize, 'x');
     Game game(platform);
 
-    Form_Load(game);
+    PlayGame(game);
 
     EXPECT_EQ(Commands(platform.sounds), kCloseCommands);
     EXPECT_EQ(platform.windowShows, 0);
@@ -58,7 +58,7 @@ TEST(StartUp, LoadsTheRecordsBeforeShowingTheWindowAndEntersTheTitle) {
     Game game(platform);
     game.state.openCourses = 7;  // start-up sets two before loading; the file then decides
 
-    Form_Load(game);
+    PlayGame(game);
 
     std::vector<std::string> expected = kCloseCommands;
     expected.insert(expected.end(), kCloseCommands.begin(), kCloseCommands.end());
@@ -81,7 +81,7 @@ TEST(StartUp, WithoutARecordFileTwoCoursesAreOpen) {
     game.state.clearMark[4] = ClearMark::ClearedOnHard;
     game.state.courseRecords[1].times[0] = 5000;
 
-    Form_Load(game);
+    PlayGame(game);
 
     EXPECT_EQ(platform.recordReads, 1);
     EXPECT_EQ(game.state.openCourses, 2);

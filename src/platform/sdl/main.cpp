@@ -29,7 +29,7 @@ int RunGame() {
     std::unique_ptr<kelo::SdlPlatform> platform = kelo::SdlPlatform::Create(*font, sound, error);
     if (!platform) return Fail("cannot open the window", error);
     kelo::Game game(*platform);
-    kelo::Form_Load(game);
+    kelo::PlayGame(game);
     return 0;
 }
 
