@@ -82,10 +82,7 @@ void Game::OnKeyUp(int vk) {
     if (RunTakesKeyEvents()) PicMain_KeyUp(*this, vk);
 }
 
-void Game::OnCloseRequest() {
-    Form_QueryUnload(*this);
-    Form_Unload(*this);
-}
+void Game::OnCloseRequest() { Form_QueryUnload(*this); }
 
 void SendOpenCommands(Game& game) {
     for (const SoundAlias& sound : kSoundAliases) game.SendSound(OpenCommand(sound));
@@ -97,12 +94,8 @@ void SendCloseCommands(Game& game) {
 
 void Form_QueryUnload(Game& game) {
     SendCloseCommands(game);
-    // The 1 ms timer resolution has no counterpart to release on this platform.
-    game.timerResolutionRequested_ = false;
     game.state.quitRequested = 1;
 }
-
-void Form_Unload(Game& game) { game.state.quitRequested = 1; }
 
 void PlayGame(Game& game, Screen firstScreen) {
     if (Form_Load(game)) RunScreens(game, firstScreen);
@@ -118,7 +111,6 @@ bool Form_Load(Game& game) {
         return false;
     }
     SendCloseCommands(game);
-    game.timerResolutionRequested_ = true;
     game.random.Seed(game.platform.RandomSeed());
 
     SetUpSurfaces(game);

@@ -68,9 +68,6 @@ public:
 
 private:
     uint32_t ClockDiffSince(uint32_t earlier);
-    bool timerResolutionRequested_ = false;
-    friend bool Form_Load(Game& game);
-    friend void Form_QueryUnload(Game& game);
 };
 
 // The game's entry point: start-up, then the screens from `firstScreen` (the title
@@ -86,7 +83,6 @@ bool Form_Load(Game& game);
 // The close request, named after the window's event: closes the sounds and sets
 // quitRequested. Never refused.
 void Form_QueryUnload(Game& game);
-void Form_Unload(Game& game);
 
 // Creates the six surfaces as start-up does: images of their sizes in the window's
 // background colour, the window's text colour in front, PicBMask filling in white.
