@@ -69,7 +69,6 @@ struct GameState {
     uint8_t quitRequested = 0;
     int32_t lastFrameTime = 0;
     int16_t loopIndex = 0;
-    int16_t loopIndex2 = 0;
 
     // Selection, progress and records
     uint8_t courseIndex = 0;

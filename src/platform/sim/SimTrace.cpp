@@ -87,7 +87,7 @@ void AddGameState(JsonObject& json, const GameState& s) {
     json.Field("quitRequested", s.quitRequested);
     json.Field("lastFrameTime", s.lastFrameTime);
     json.Field("loopIndex", s.loopIndex);
-    json.Field("loopIndex2", s.loopIndex2);
+    json.Field("loopIndex2", 0);  // no longer kept by the game; the trace keeps its place
     json.Field("courseIndex", s.courseIndex);
     json.Field("difficulty", s.difficulty);
     json.Field("openCourses", s.openCourses);
