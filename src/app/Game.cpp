@@ -1,5 +1,6 @@
 #include "app/Game.h"
 
+#include "draw/Helpers.h"
 #include "records/RecordFile.h"
 #include "run/PlayRun.h"
 #include "run/Typing.h"
@@ -81,6 +82,12 @@ void Game::OnKeyUp(int vk) {
     keyboard.Up(vk);
     if (RunTakesKeyEvents()) PicMain_KeyUp(*this, vk);
 }
+
+void PrintText(Game& game, std::string_view text, int16_t x, int16_t y, Colour colour, uint8_t size) {
+    PrintText(game.PicBack, game.Text(), text, x, y, colour, size);
+}
+
+void DrawWipe(Game& game, int16_t width) { DrawWipe(game.PicBack, width); }
 
 void Game::OnCloseRequest() { Form_QueryUnload(*this); }
 

@@ -84,6 +84,10 @@ bool Form_Load(Game& game);
 // quitRequested. Never refused.
 void Form_QueryUnload(Game& game);
 
+// PrintText and DrawWipe (draw/Helpers.h) on PicBack, the surface every screen draws on.
+void PrintText(Game& game, std::string_view text, int16_t x, int16_t y, Colour colour, uint8_t size);
+void DrawWipe(Game& game, int16_t width);
+
 // Creates the six surfaces as start-up does: images of their sizes in the window's
 // background colour, the window's text colour in front, PicBMask filling in white.
 void SetUpSurfaces(Game& game);
