@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "draw/StarField.h"
+
 namespace kelo {
 
 constexpr int kCourseCount = 9;
@@ -25,12 +27,6 @@ using PerHand = std::array<T, 2>;
 struct CourseRecord {
     std::array<int32_t, kPlaceCount> times{};   // run time in ms, place 1st..5th
     std::array<int32_t, kPlaceCount> speeds{};  // typing speed, hundredths of keys/min
-};
-
-struct Star {
-    float x = 0;    // lateral, positive to the right
-    float y = 0;    // vertical, positive downward
-    int32_t z = 0;  // depth ahead of the viewer; alive while 1 <= z <= 80000
 };
 
 // How far a course has been cleared. Other values can come from a damaged record file:
@@ -125,6 +121,9 @@ struct GameState {
     int16_t warpCharge = 0;
     int16_t warpLevel = 0;
 };
+
+// The course's colours as the stars take them.
+inline StarPalette StarPaletteOf(const GameState& state) { return {state.backColour, state.starTint}; }
 
 // Values that live for one call of PlayRun only. They sit beside the game state so
 // that the simulator's trace can show them; PlayRun zeroes them on entry.

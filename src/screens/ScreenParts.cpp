@@ -3,6 +3,7 @@
 #include "app/Numeric.h"
 #include "app/Timing.h"
 #include "draw/Helpers.h"
+#include "draw/StarField.h"
 
 namespace kelo {
 
@@ -15,6 +16,10 @@ Colour BasePlus(const GameState& state, int n) { return BasePlus(state, n, n, n)
 
 Colour BasePlus(const GameState& state, int red, int green, int blue) {
     return Rgb(state.backColour[0] + red, state.backColour[1] + green, state.backColour[2] + blue);
+}
+
+void DrawStarField(Game& game) {
+    DrawStarField(game.PicBack.image, game.state.stars, StarPaletteOf(game.state));
 }
 
 int16_t NarrowerWipe(int16_t width) {

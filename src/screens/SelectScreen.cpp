@@ -6,7 +6,6 @@
 #include "app/Numeric.h"
 #include "app/Timing.h"
 #include "draw/Helpers.h"
-#include "draw/StarField.h"
 #include "run/Course.h"
 #include "run/World.h"
 #include "screens/ScreenParts.h"

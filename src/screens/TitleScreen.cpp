@@ -5,7 +5,6 @@
 #include "app/Numeric.h"
 #include "app/Timing.h"
 #include "draw/Helpers.h"
-#include "draw/StarField.h"
 #include "records/RecordFile.h"
 #include "run/Course.h"
 #include "run/World.h"
