@@ -31,7 +31,7 @@ public:
     Keyboard keyboard;
     Random random;
 
-    // The six surfaces, named after the picture boxes of the game's first window. Every
+    // The six surfaces, which keep the names of the game's picture boxes. Every
     // screen composes its whole frame in PicBack and presents it on PicMain, so the player
     // never sees a half-drawn frame; the other four exist for the run's star field.
     Surface PicBack;      // 400 x 300: the back buffer; all drawing and text of a frame goes here

@@ -1,9 +1,10 @@
 #pragma once
 // The one record of game state shared by every screen and every frame.
 //
-// Widths follow the game's rules exactly: unsigned 8-bit counters, signed 16- and
-// 32-bit values, and single-precision floats where the rules say single. Counting
-// down an unsigned counter always stops at 0 (see Numeric.h for the helpers).
+// Every field keeps the width the game's arithmetic depends on: unsigned 8-bit counters,
+// signed 16- and 32-bit values, and single-precision floats for the values the game
+// computes in single precision. Counting down an unsigned counter always stops at 0
+// (see Numeric.h for the helpers).
 
 #include <array>
 #include <cstdint>

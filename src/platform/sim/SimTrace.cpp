@@ -68,7 +68,7 @@ private:
     std::string out_ = "{";
 };
 
-// The trace keeps the game's original layout: touches left, right, then misses left, right.
+// The trace's layout: touches left, right, then misses left, right.
 std::array<int16_t, 4> Flat(const KeyTally& t) { return {t.touches[0], t.touches[1], t.misses[0], t.misses[1]}; }
 
 // x of the left and the right column, then y of the left and the right column.
