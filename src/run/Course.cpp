@@ -52,6 +52,8 @@ constexpr RhythmRow RequestedPeriods(uint8_t left, uint8_t right) {
     return RhythmRow{{left, right}, {1, 1}, {0, 0}, 80, 50};
 }
 
+// One course a row, each row on two lines; clang-format would give every field a line.
+// clang-format off
 const std::array<CourseRow, kCourseCount> kCourses = {{
     {10000, 3, {{{300, 5, 2}, {5000, 17, 6}, {10000, 18, 7}, {}}}, {0, 20, 100}, kPlainTint,
      {80000, -40000}, {1, 1}, kBgm2, 1, 2, Alternating(false, 240, 120)},
@@ -72,6 +74,7 @@ const std::array<CourseRow, kCourseCount> kCourses = {{
     {43000, 4, {{{9000, 20, 0}, {23000, 25, 1}, {37000, 20, 1}, {43000, 5, 1}}}, {0, 20, 50}, kPlainTint,
      {80000, -40000}, kAllKeys, kBgm1, 8, 1, std::nullopt},
 }};
+// clang-format on
 
 void ResetHands(GameState& s) {
     for (int h = 0; h < 2; ++h) {
