@@ -50,7 +50,7 @@ struct ColumnJitter {
     uint8_t y = 0;
 };
 
-// The road sign the course raises ahead of a change of direction.
+// The road sign the course raises at the start and around its curves.
 enum class SignKind : uint8_t { StraightOn = 0, LeftCurve = 1, RightCurve = 2 };
 
 // The run's key latch, which makes a held key count once and keeps auto-repeat from
