@@ -63,7 +63,7 @@ struct HeavyRun {
         s.countdown = 0;
         s.extendTimer = 20;
         s.fpsSum = {300, 990};
-        s.signKind = 2;
+        s.signKind = SignKind::RightCurve;
         PlaceStarsNear();
         game.run.newRank = 1;
         game.run.ringSlot = 0;

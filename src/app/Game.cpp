@@ -1,11 +1,14 @@
 #include "app/Game.h"
 
+#include "draw/Helpers.h"
 #include "records/RecordFile.h"
 #include "run/Course.h"
 #include "run/PlayRun.h"
+#include "run/Typing.h"
 #include "run/World.h"
 #include "screens/SelectScreen.h"
 #include "screens/TitleScreen.h"
+#include "sound/SoundAliases.h"
 
 namespace kelo {
 
@@ -25,11 +28,6 @@ const char* const kCourseNotes[kCourseCount][2] = {
     {"左カーブ・右カーブ有", ""},
     {"直線のみ", ""},
     {"左急カーブ・右急カーブ有", ""},
-};
-
-const char* const kCloseCommands[] = {
-    "close wavTip",    "close wavSel",  "close wavDec",  "close wavExtend", "close wavGop",
-    "close wavGoal",   "close midBGM1", "close midBGM2", "close midChime",
 };
 
 Surface MakeSurface(int width, int height) { return Surface(width, height, kWindowBackground, kWindowText); }
@@ -79,31 +77,34 @@ void Game::PresentFrame() {
 
 void Game::OnKeyDown(int vk) {
     keyboard.Down(vk);
-    if (keyDownHandler) keyDownHandler(vk);
+    if (RunTakesKeyEvents()) PicMain_KeyDown(*this, vk);
 }
 
 void Game::OnKeyUp(int vk) {
     keyboard.Up(vk);
-    if (keyUpHandler) keyUpHandler(vk);
+    if (RunTakesKeyEvents()) PicMain_KeyUp(*this, vk);
 }
 
-void Game::OnCloseRequest() {
-    Form_QueryUnload(*this);
-    Form_Unload(*this);
+void PrintText(Game& game, std::string_view text, int16_t x, int16_t y, Colour colour, uint8_t size) {
+    PrintText(game.PicBack, game.Text(), text, x, y, colour, size);
+}
+
+void DrawWipe(Game& game, int16_t width) { DrawWipe(game.PicBack, width); }
+
+void Game::OnCloseRequest() { Form_QueryUnload(*this); }
+
+void SendOpenCommands(Game& game) {
+    for (const SoundAlias& sound : kSoundAliases) game.SendSound(OpenCommand(sound));
 }
 
 void SendCloseCommands(Game& game) {
-    for (const char* command : kCloseCommands) game.SendSound(command);
+    for (const SoundAlias& sound : kSoundAliases) game.SendSound(CloseCommand(sound));
 }
 
 void Form_QueryUnload(Game& game) {
     SendCloseCommands(game);
-    // The 1 ms timer resolution has no counterpart to release on this platform.
-    game.timerResolutionRequested_ = false;
     game.state.quitRequested = 1;
 }
-
-void Form_Unload(Game& game) { game.state.quitRequested = 1; }
 
 namespace {
 
@@ -116,17 +117,22 @@ void ArriveAsFromCourseSelect(Game& game) {
 
 }  // namespace
 
-void Form_Load(Game& game, Screen firstScreen) {
+void PlayGame(Game& game, Screen firstScreen) {
+    if (!Form_Load(game)) return;
+    if (firstScreen == Screen::Run) ArriveAsFromCourseSelect(game);
+    RunScreens(game, firstScreen);
+}
+
+bool Form_Load(Game& game) {
     GameState& s = game.state;
     s.courseNotes = {};
     s.courseRecords = {};
     s.clearMark = {};
     if (game.platform.OtherInstanceRunning()) {
         Form_QueryUnload(game);
-        return;
+        return false;
     }
     SendCloseCommands(game);
-    game.timerResolutionRequested_ = true;
     game.random.Seed(game.platform.RandomSeed());
 
     SetUpSurfaces(game);
@@ -138,8 +144,7 @@ void Form_Load(Game& game, Screen firstScreen) {
     s.openCourses = 2;
     LoadRecords(game);
     game.platform.ShowWindow();
-    if (firstScreen == Screen::Run) ArriveAsFromCourseSelect(game);
-    RunScreens(game, firstScreen);
+    return true;
 }
 
 void SetUpSurfaces(Game& game) {

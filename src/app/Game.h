@@ -5,7 +5,6 @@
 // sound commands and presenting a frame.
 
 #include <cstdint>
-#include <functional>
 #include <string_view>
 
 #include "app/GameState.h"
@@ -32,13 +31,15 @@ public:
     Keyboard keyboard;
     Random random;
 
-    // The six surfaces. Images are 400 x 300 (PicBack, PicMain), 300 x 300 (PicBBack,
-    // PicBMask) and 3000 x 300 (PicWarp, PicWarpMask: ten frames side by side).
-    Surface PicBack, PicWarp, PicWarpMask, PicBBack, PicBMask, PicMain;
-
-    // During a run these receive PicMain's key-down and key-up events.
-    std::function<void(int vk)> keyDownHandler;
-    std::function<void(int vk)> keyUpHandler;
+    // The six surfaces, which keep the names of the game's picture boxes. Every
+    // screen composes its whole frame in PicBack and presents it on PicMain, so the player
+    // never sees a half-drawn frame; the other four exist for the run's star field.
+    Surface PicBack;      // 400 x 300: the back buffer; all drawing and text of a frame goes here
+    Surface PicWarp;      // 3000 x 300: the star layers of the last ten run frames, side by side, for the streaks
+    Surface PicWarpMask;  // 3000 x 300: the masks of those ten layers
+    Surface PicBBack;     // 300 x 300: this run frame's star layer: the stars in their colours on white
+    Surface PicBMask;     // 300 x 300: its mask: white at the stars, the course's back colour elsewhere
+    Surface PicMain;      // 400 x 300: the shown frame, a copy of PicBack; the run's key events are its events
 
     // Waits until `ms` milliseconds have passed since the end of the previous wait
     // (32-bit wrap-around arithmetic), records the time and yields to window events once.
@@ -56,6 +57,9 @@ public:
     // Copies the 400 x 300 frame of PicBack to PicMain and shows it.
     void PresentFrame();
     bool Quitting() const { return state.quitRequested != 0; }
+    // Whether key events go to the run's typing (PicMain_KeyDown, PicMain_KeyUp): while
+    // the run is the active screen. The other screens only poll the keyboard.
+    bool RunTakesKeyEvents() const { return screen == Screen::Run; }
 
     // EventSink
     void OnKeyDown(int vk) override;
@@ -64,17 +68,25 @@ public:
 
 private:
     uint32_t ClockDiffSince(uint32_t earlier);
-    bool timerResolutionRequested_ = false;
-    friend void Form_Load(Game& game, Screen firstScreen);
-    friend void Form_QueryUnload(Game& game);
 };
 
-// Start-up, then the whole screen flow from `firstScreen` (the title normally; the
-// simulator may start elsewhere). Returns when the game is closing.
-void Form_Load(Game& game, Screen firstScreen = Screen::Title);
-// The close request: closes the sounds and sets quitRequested. Never refused.
+// The game's entry point: start-up, then the screens from `firstScreen` (the title
+// normally; the simulator may start elsewhere). Returns when the game is closing.
+void PlayGame(Game& game, Screen firstScreen = Screen::Title);
+
+// Start-up, named after the load event of the game's window: closes any sounds left
+// open, seeds the random generator, sets up the surfaces, the course notes and two open
+// courses, loads the records and shows the window. False for a second copy of the game,
+// which closes at once and shows nothing.
+bool Form_Load(Game& game);
+
+// The close request, named after the window's event: closes the sounds and sets
+// quitRequested. Never refused.
 void Form_QueryUnload(Game& game);
-void Form_Unload(Game& game);
+
+// PrintText and DrawWipe (draw/Helpers.h) on PicBack, the surface every screen draws on.
+void PrintText(Game& game, std::string_view text, int16_t x, int16_t y, Colour colour, uint8_t size);
+void DrawWipe(Game& game, int16_t width);
 
 // Creates the six surfaces as start-up does: images of their sizes in the window's
 // background colour, the window's text colour in front, PicBMask filling in white.
@@ -84,7 +96,9 @@ void SetUpSurfaces(Game& game);
 // so any number of runs in a row does not deepen the call stack.
 void RunScreens(Game& game, Screen first);
 
-// The nine sound aliases' close commands, in their order.
+// The open and the close commands of the nine sound aliases (sound/SoundAliases.h), in
+// their order.
+void SendOpenCommands(Game& game);
 void SendCloseCommands(Game& game);
 
 }  // namespace kelo

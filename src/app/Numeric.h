@@ -1,6 +1,7 @@
 #pragma once
-// The game's numeric rules, in one place. Every conversion the rules name goes
-// through these helpers so that rounding and widths never drift apart.
+// How the game rounds, divides and saturates, in one place. The conversions that the
+// game's results depend on go through these helpers, so that rounding and widths never
+// drift apart between the places that compute the same thing.
 //
 //  - A float converted to an integer rounds to the nearest, halves to even.
 //  - Int(v) is the floor of v.

@@ -4,13 +4,13 @@
 
 namespace kelo {
 
-void PrintText(Game& game, std::string_view text, int16_t x, int16_t y, Colour colour, uint8_t size) {
-    Surface& back = game.PicBack;
-    back.currentX = x;
-    back.currentY = y;
-    back.foreColour = colour;
-    back.fontSize = size;
-    Print(back, game.Text(), text);
+void PrintText(Surface& surface, TextRenderer& font, std::string_view text, int16_t x, int16_t y, Colour colour,
+               uint8_t size) {
+    surface.currentX = x;
+    surface.currentY = y;
+    surface.foreColour = colour;
+    surface.fontSize = size;
+    Print(surface, font, text);
 }
 
 namespace {
@@ -41,10 +41,10 @@ int16_t GlyphOffset(std::string_view letter) {
     return 0;
 }
 
-void DrawWipe(Game& game, int16_t width) {
+void DrawWipe(Surface& surface, int16_t width) {
     for (int i = 0; i <= 149; ++i) {
-        Line(game.PicBack, 0, 2 * i, width, 2 * i, kBlack);
-        Line(game.PicBack, 400 - width, 2 * i + 1, 400, 2 * i + 1, kBlack);
+        Line(surface, 0, 2 * i, width, 2 * i, kBlack);
+        Line(surface, 400 - width, 2 * i + 1, 400, 2 * i + 1, kBlack);
     }
 }
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "app/Numeric.h"
+#include "draw/Painter.h"
 
 namespace kelo {
 
@@ -22,23 +23,22 @@ int StarChannel(int brightness, float tint, uint8_t back) {
 
 }  // namespace
 
-ProjectedStar ProjectStar(const Star& star, const GameState& state) {
+ProjectedStar ProjectStar(const Star& star, const StarPalette& palette) {
     const int32_t depth = TruncDiv(std::max(star.z, 0), 160) + 1;
     ProjectedStar p;
     p.sx = std::min(TruncDiv(RoundHalfEven(star.x), depth) + kCentre, kFarLimit);
     p.sy = std::min(TruncDiv(RoundHalfEven(star.y), depth) + kCentre, kFarLimit);
     const int brightness = std::min(250 - TruncDiv(star.z, 320), 255);
-    p.colour = Rgb(StarChannel(brightness, state.starTint[0], state.backColour[0]),
-                   StarChannel(brightness, state.starTint[1], state.backColour[1]),
-                   StarChannel(brightness, state.starTint[2], state.backColour[2]));
+    p.colour = Rgb(StarChannel(brightness, palette.starTint[0], palette.backColour[0]),
+                   StarChannel(brightness, palette.starTint[1], palette.backColour[1]),
+                   StarChannel(brightness, palette.starTint[2], palette.backColour[2]));
     p.near = star.z <= kNearLimit;
     return p;
 }
 
-void DrawStarField(Game& game) {
-    Image& back = game.PicBack.image;
-    for (const Star& star : game.state.stars) {
-        const ProjectedStar p = ProjectStar(star, game.state);
+void DrawStarField(Image& back, std::span<const Star> stars, const StarPalette& palette) {
+    for (const Star& star : stars) {
+        const ProjectedStar p = ProjectStar(star, palette);
         if (std::abs(static_cast<int64_t>(p.sy) - kCentre) > kCentre) continue;
         SetPixelV(back, p.sx, p.sy, p.colour);
         if (p.near) {

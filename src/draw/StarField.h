@@ -1,10 +1,27 @@
 #pragma once
-// The star projection shared by the front-end screens' resting star field and the
-// run's moving one.
+// The stars and their projection, shared by the front-end screens' resting star field
+// and the run's moving one.
 
-#include "app/Game.h"
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "draw/Image.h"
 
 namespace kelo {
+
+struct Star {
+    float x = 0;    // lateral, positive to the right
+    float y = 0;    // vertical, positive downward
+    int32_t z = 0;  // depth ahead of the viewer; alive while 1 <= z <= 80000
+};
+
+// What the course lends its stars' colour: each channel is the star's brightness times
+// the tint, plus the back colour.
+struct StarPalette {
+    std::array<uint8_t, 3> backColour{};  // red, green, blue
+    std::array<float, 3> starTint{};
+};
 
 struct ProjectedStar {
     int sx = 0;
@@ -13,11 +30,11 @@ struct ProjectedStar {
     bool near = false;  // drawn as a 2 x 2 block (z <= 30000)
 };
 
-// Screen position around the centre (150, 150) and colour of one star, from its
-// position and the course's back colour and star tint. Visibility is the caller's test.
-ProjectedStar ProjectStar(const Star& star, const GameState& state);
+// Screen position around the centre (150, 150) and colour of one star. Visibility is
+// the caller's test.
+ProjectedStar ProjectStar(const Star& star, const StarPalette& palette);
 
-// Draws the 1000 resting stars into PicBack (title and course select).
-void DrawStarField(Game& game);
+// Draws resting stars into `back`: the title's and course select's star field.
+void DrawStarField(Image& back, std::span<const Star> stars, const StarPalette& palette);
 
 }  // namespace kelo

@@ -45,7 +45,8 @@ public:
     virtual void SendSound(std::string_view command) = 0;
     // True when another copy of the game already runs.
     virtual bool OtherInstanceRunning() = 0;
-    // Shows the window (start-up step 13); the headless platform has none.
+    // Shows the window, at the end of start-up once the records are loaded; the headless
+    // platform has none.
     virtual void ShowWindow() {}
     // Seed for the game's one random generator, read once at start-up.
     virtual uint32_t RandomSeed() = 0;

@@ -3,12 +3,12 @@
 #include <algorithm>
 
 #include "app/Numeric.h"
+#include "app/Timing.h"
 
 namespace kelo {
 
 namespace {
 
-constexpr double kMsPerGameSecond = 990.0;
 constexpr uint8_t kHighestOpenCourses = kCourseCount;
 
 // The first place a run of time `t` takes: an empty place, or the first whose time is
@@ -40,19 +40,19 @@ void InsertAt(CourseRecord& record, int place, int32_t time, int32_t speed) {
 }
 
 void MarkCourseCleared(GameState& s) {
-    uint8_t& mark = s.clearMark[s.courseIndex];
-    if (mark == 0) {
-        mark = 1;
+    ClearMark& mark = s.clearMark[s.courseIndex];
+    if (mark == ClearMark::NotCleared) {
+        mark = ClearMark::Cleared;
         s.openCourses = std::min<uint8_t>(s.openCourses + 1, kHighestOpenCourses);
-    } else if (mark == 1 && s.difficulty == 1) {
-        mark = 2;
+    } else if (mark == ClearMark::Cleared && s.difficulty == Difficulty::Hard) {
+        mark = ClearMark::ClearedOnHard;
     }
 }
 
 }  // namespace
 
 int32_t RunTypingSpeed(int32_t touches, int32_t elapsedTime) {
-    double perMinute = touches / (elapsedTime / kMsPerGameSecond) * 60.0;
+    double perMinute = touches / GameSeconds(elapsedTime) * 60.0;
     return RoundHalfEven(RoundTwoDecimals(perMinute) * 100.0);
 }
 
@@ -62,7 +62,7 @@ void InsertRunRecord(Game& game) {
     game.run.newRank = 0;
     int place = PlaceFor(record, s.elapsedTime);
     if (place < kPlaceCount) {
-        int32_t touches = int32_t{s.keyTally[0]} + int32_t{s.keyTally[1]};
+        int32_t touches = int32_t{s.keyTally.touches[0]} + int32_t{s.keyTally.touches[1]};
         InsertAt(record, place, s.elapsedTime, RunTypingSpeed(touches, s.elapsedTime));
         game.run.newRank = static_cast<uint8_t>(place + 1);
     }

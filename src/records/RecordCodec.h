@@ -60,7 +60,7 @@ int32_t DecodeScore(std::string_view text, uint8_t scheme);
 // The record part of the game state, as the file stores it.
 struct RecordTable {
     uint8_t openCourses = 2;
-    std::array<uint8_t, kCourseCount> clearMark{};
+    std::array<uint8_t, kCourseCount> clearMark{};  // a ClearMark as the file holds it
     std::array<CourseRecord, kCourseCount> courseRecords{};
 };
 

@@ -3,12 +3,14 @@
 namespace kelo {
 
 RecordTable RecordTableOf(const GameState& state) {
-    return RecordTable{state.openCourses, state.clearMark, state.courseRecords};
+    RecordTable table{state.openCourses, {}, state.courseRecords};
+    for (int c = 0; c < kCourseCount; ++c) table.clearMark[c] = static_cast<uint8_t>(state.clearMark[c]);
+    return table;
 }
 
 void ApplyRecordTable(const RecordTable& table, GameState& state) {
     state.openCourses = table.openCourses;
-    state.clearMark = table.clearMark;
+    for (int c = 0; c < kCourseCount; ++c) state.clearMark[c] = static_cast<ClearMark>(table.clearMark[c]);
     state.courseRecords = table.courseRecords;
 }
 

@@ -2,13 +2,13 @@
 
 #include <optional>
 
+#include "app/Timing.h"
+
 namespace kelo {
 
 namespace {
 
-constexpr int32_t kMsPerGameSecond = 990;
-
-// A stage ends at `checkpoint` and allows (seconds - hardCut * difficulty) game seconds.
+// A stage ends at `checkpoint` and allows `seconds` game seconds, `hardCut` fewer on Hard.
 struct StageRow {
     int32_t checkpoint;
     int32_t seconds;
@@ -52,6 +52,8 @@ constexpr RhythmRow RequestedPeriods(uint8_t left, uint8_t right) {
     return RhythmRow{{left, right}, {1, 1}, {0, 0}, 80, 50};
 }
 
+// One course a row, each row on two lines; clang-format would give every field a line.
+// clang-format off
 const std::array<CourseRow, kCourseCount> kCourses = {{
     {10000, 3, {{{300, 5, 2}, {5000, 17, 6}, {10000, 18, 7}, {}}}, {0, 20, 100}, kPlainTint,
      {80000, -40000}, {1, 1}, kBgm2, 1, 2, Alternating(false, 240, 120)},
@@ -72,6 +74,7 @@ const std::array<CourseRow, kCourseCount> kCourses = {{
     {43000, 4, {{{9000, 20, 0}, {23000, 25, 1}, {37000, 20, 1}, {43000, 5, 1}}}, {0, 20, 50}, kPlainTint,
      {80000, -40000}, kAllKeys, kBgm1, 8, 1, std::nullopt},
 }};
+// clang-format on
 
 void ResetHands(GameState& s) {
     for (int h = 0; h < 2; ++h) {
@@ -82,24 +85,24 @@ void ResetHands(GameState& s) {
         s.letterSpacing[h] = 50;
         s.queueScroll[h] = 0;
         s.targetQueue[h].clear();
-        s.keyTally[h] = 0;
-        s.keyTally[h + 2] = 0;
+        s.keyTally.touches[h] = 0;
+        s.keyTally.misses[h] = 0;
     }
 }
 
-void ApplyCourseRow(GameState& s, const CourseRow& row, int difficulty) {
+void ApplyCourseRow(GameState& s, const CourseRow& row, int hard) {
     s.starBand = row.starBand;
     s.courseLength = row.length;
     for (int k = 0; k < row.stageCount; ++k) {
         const StageRow& stage = row.stages[k];
         s.checkpointDistance[k] = stage.checkpoint;
-        s.stageTime[k] = (stage.seconds - stage.hardCut * difficulty) * kMsPerGameSecond;
+        s.stageTime[k] = (stage.seconds - stage.hardCut * hard) * kMsPerGameSecond;
     }
     s.backColour = row.backColour;
     s.starTint = row.starTint;
     s.keyPoolSize = row.keyPool;
     s.bgmIndex = row.bgmIndex;
-    s.difficultyRating = static_cast<uint8_t>(row.ratingBase + row.ratingHardStep * difficulty);
+    s.difficultyRating = static_cast<uint8_t>(row.ratingBase + row.ratingHardStep * hard);
 }
 
 void ApplyRhythmRow(GameState& s, const RhythmRow& rhythm) {
@@ -122,8 +125,8 @@ void ResetRun(GameState& s) {
     s.keyPoolSize = kAllKeys;
 
     const CourseRow& row = kCourses[s.courseIndex < kCourseCount ? s.courseIndex : 0];
-    const int difficulty = s.difficulty != 0 ? 1 : 0;
-    ApplyCourseRow(s, row, difficulty);
+    const int hard = s.difficulty != Difficulty::Normal ? 1 : 0;
+    ApplyCourseRow(s, row, hard);
     if (row.rhythm) ApplyRhythmRow(s, *row.rhythm);
 }
 

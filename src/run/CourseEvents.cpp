@@ -14,8 +14,10 @@ namespace {
 struct SignWindow {
     int from;
     int to;
-    uint8_t kind;  // 0 straight on, 1 left curve, 2 right curve
+    SignKind kind;
 };
+
+constexpr SignKind kStraight = SignKind::StraightOn, kLeft = SignKind::LeftCurve, kRight = SignKind::RightCurve;
 
 // offset + (d - origin) / divisor in double, stored as a single; divisor 0 means the
 // constant offset. A negative divisor gives the falling ramp "offset - (d - origin) / |divisor|"
@@ -85,7 +87,7 @@ void NoContinuousRule(GameState&) {}
 
 // ---- Course 0: straight, home row, the blue fades to black -------------------------
 
-constexpr SignWindow kSigns0[] = {{2, 20, 0}};
+constexpr SignWindow kSigns0[] = {{2, 20, kStraight}};
 
 void Continuous0(GameState& s) {
     const double d = s.distance;
@@ -104,7 +106,7 @@ const RangeRule kRanges0[] = {
 
 // ---- Course 1: a gentle right and a gentle left curve, the star band slides down ----
 
-constexpr SignWindow kSigns1[] = {{800, 830, 2}, {2200, 2230, 1}, {3500, 3530, 0}};
+constexpr SignWindow kSigns1[] = {{800, 830, kRight}, {2200, 2230, kLeft}, {3500, 3530, kStraight}};
 
 void Continuous1(GameState& s) {
     const double d = std::min<double>(s.distance, s.courseLength);
@@ -128,7 +130,7 @@ const RangeRule kRanges1[] = {
 
 // ---- Course 2: opening right curve, sharp left curve, steady left curve -------------
 
-constexpr SignWindow kSigns2[] = {{2, 20, 2}, {7800, 7830, 0}, {10200, 10230, 1}};
+constexpr SignWindow kSigns2[] = {{2, 20, kRight}, {7800, 7830, kStraight}, {10200, 10230, kLeft}};
 
 // The sharp left curve narrows the outside (right) hand to J and gives the inside hand
 // its home row.
@@ -140,7 +142,7 @@ const RangeRule kRanges2[] = {
 
 // ---- Course 3: straight, alternating hands, colour change around the middle ---------
 
-constexpr SignWindow kSigns3[] = {{2, 20, 0}};
+constexpr SignWindow kSigns3[] = {{2, 20, kStraight}};
 
 void Continuous3(GameState& s) {
     const double d = s.distance;
@@ -162,7 +164,7 @@ const RangeRule kRanges3[] = {
 
 // ---- Course 4: straight, all keys ----------------------------------------------------
 
-constexpr SignWindow kSigns4[] = {{2, 20, 0}};
+constexpr SignWindow kSigns4[] = {{2, 20, kStraight}};
 
 const RangeRule kRanges4[] = {
     {.from = 0, .to = 9999, .curve = Constant(0), .periodLeft = 1},
@@ -170,7 +172,7 @@ const RangeRule kRanges4[] = {
 
 // ---- Course 5: the mirror of course 2, with a colour change around 9000 --------------
 
-constexpr SignWindow kSigns5[] = {{2, 20, 1}, {7800, 7830, 0}, {10200, 10230, 2}};
+constexpr SignWindow kSigns5[] = {{2, 20, kLeft}, {7800, 7830, kStraight}, {10200, 10230, kRight}};
 
 void Continuous5(GameState& s) {
     const double d = s.distance;
@@ -197,7 +199,8 @@ const RangeRule kRanges5[] = {
 
 // ---- Course 6: long gentle curves with periods up to 3 --------------------------------
 
-constexpr SignWindow kSigns6[] = {{300, 330, 2}, {12100, 12130, 0}, {17800, 17830, 1}, {29600, 29630, 0}};
+constexpr SignWindow kSigns6[] = {
+    {300, 330, kRight}, {12100, 12130, kStraight}, {17800, 17830, kLeft}, {29600, 29630, kStraight}};
 
 const RangeRule kRanges6[] = {
     {.from = 0, .to = 499, .curve = Constant(0), .periodLeft = 1},
@@ -217,7 +220,7 @@ const RangeRule kRanges6[] = {
 
 // ---- Course 7: straight; warm stars below the horizon, then above, then everywhere ----
 
-constexpr SignWindow kSigns7[] = {{2, 20, 0}};
+constexpr SignWindow kSigns7[] = {{2, 20, kStraight}};
 
 void Continuous7(GameState& s) {
     const double d = s.distance;
@@ -247,7 +250,8 @@ const RangeRule kRanges7[] = {
 
 // ---- Course 8: a long left and a long right curve around a calm stretch on F and J ----
 
-constexpr SignWindow kSigns8[] = {{1000, 1030, 1}, {14500, 14530, 0}, {23000, 23030, 2}, {36700, 36730, 0}};
+constexpr SignWindow kSigns8[] = {
+    {1000, 1030, kLeft}, {14500, 14530, kStraight}, {23000, 23030, kRight}, {36700, 36730, kStraight}};
 
 void Continuous8(GameState& s) {
     const double d = s.distance;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/Numeric.h"
+#include "app/Timing.h"
 #include "draw/Helpers.h"
 #include "records/Ranking.h"
 #include "records/RecordFile.h"
@@ -17,8 +18,6 @@ namespace kelo {
 
 namespace {
 
-constexpr int32_t kFrameMs = 33;
-constexpr int32_t kMsPerGameSecond = 990;
 constexpr int32_t kLastGameSecond = 999;
 constexpr int16_t kEndTimerMax = 999;
 constexpr int16_t kSpaceLeavesFrom = 180;
@@ -29,34 +28,16 @@ constexpr uint8_t kCountdownWaiting = 20;
 constexpr uint8_t kCurtainUntil = 60;
 constexpr uint8_t kExtendFrames = 50;
 
-// PicMain's key events belong to the run while it lasts, however it ends.
-class RunKeyHandlers {
-public:
-    explicit RunKeyHandlers(Game& game) : game_(game) {
-        game_.keyDownHandler = [&game](int vk) { PicMain_KeyDown(game, vk); };
-        game_.keyUpHandler = [&game](int vk) { PicMain_KeyUp(game, vk); };
-    }
-    ~RunKeyHandlers() {
-        game_.keyDownHandler = nullptr;
-        game_.keyUpHandler = nullptr;
-    }
-    RunKeyHandlers(const RunKeyHandlers&) = delete;
-    RunKeyHandlers& operator=(const RunKeyHandlers&) = delete;
-
-private:
-    Game& game_;
-};
-
 // Returns false when the window was asked to close meanwhile.
 bool StartRun(Game& game) {
     GameState& s = game.state;
-    s.keyLatch = 1;
+    // Keys going down before the first frame are neither hits nor misses; that frame's
+    // release test frees the latch, since heldKey 0 never reads as pressed.
+    s.keyLatch = KeyLatch::CorrectKeyHeld;
     ResetRun(s);
     s.stageIndex = 0;
     s.distance = 1.0f;
     s.fpsSum[1] = 1;
-    // PicMain is the only shown surface and holds the focus; its events reach the run
-    // through the installed handlers.
     FillTargetQueues(game);
     s.countdown = kCountdownStart;
     game.SendSound("play midChime notify from 0");
@@ -131,7 +112,7 @@ Screen LeaveRun(Game& game) {
         DrawWipe(game, game.state.loopIndex);
         game.PresentFrame();
     }
-    game.WaitFrame(500);
+    game.WaitFrame(kHandOverPauseMs);
     return Screen::Select;
 }
 
@@ -185,7 +166,6 @@ void MeasureFrame(Game& game) {
 
 Screen PlayRun(Game& game) {
     game.run = RunLocals{};
-    RunKeyHandlers handlers(game);
     if (!StartRun(game)) return Screen::None;
 
     GameState& s = game.state;

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "app/Numeric.h"
+#include "app/Timing.h"
 #include "draw/Helpers.h"
 
 namespace kelo {
@@ -136,16 +137,16 @@ void AddTallies(PanelBuilder& panel, const GameState& s, int16_t endTimer) {
     if (endTimer > 80) {
         panel.AddBold("Left", 145, 12, 83, 88, 86, 85);
         panel.AddBold("Touches: ", 145, 12, 123, 128, 126, 125);
-        panel.AddCount(s.keyTally[0], 145);
+        panel.AddCount(s.keyTally.touches[0], 145);
         panel.AddBold("Right", 180, 12, 83, 88, 86, 85);
         panel.AddBold("Touches: ", 180, 12, 123, 128, 126, 125);
-        panel.AddCount(s.keyTally[1], 180);
+        panel.AddCount(s.keyTally.touches[1], 180);
     }
     if (endTimer > 120) {
         panel.AddBold("Misses: ", 163, 12, 123, 128, 126, 125);
-        panel.AddCount(s.keyTally[2], 163);
+        panel.AddCount(s.keyTally.misses[0], 163);
         panel.AddBold("Misses: ", 198, 12, 123, 128, 126, 125);
-        panel.AddCount(s.keyTally[3], 198);
+        panel.AddCount(s.keyTally.misses[1], 198);
     }
 }
 
@@ -157,7 +158,7 @@ void AddSpeedAndPrompt(PanelBuilder& panel, const GameState& s, int16_t endTimer
 void AddGoalPanel(PanelBuilder& panel, const GameState& s, const RunLocals& run) {
     panel.Add("GOAL!", 30, 48, {{53, kBlack}, {67, kBlack}, {60, kWhite}});
     if (run.endTimer > 30) {
-        panel.AddBold("Time " + FormatSeconds(s.elapsedTime / 990.0), 110, 16, 63, 68, 66, 65);
+        panel.AddBold("Time " + FormatSeconds(GameSeconds(s.elapsedTime)), 110, 16, 63, 68, 66, 65);
         if (run.newRank != 0) {
             panel.AddBold(RankText(run.newRank), 110, 16, 194, 197, 196, 195, RankColour(run.newRank));
         }
@@ -191,8 +192,7 @@ HitDisc HitDiscAt(uint8_t level, const GameState& state) {
 
 void DrawHitFlashes(Game& game, int hand) {
     Surface& back = game.PicBack;
-    for (int slot = 0; slot < 3; ++slot) {
-        const uint8_t level = game.state.hitFlash[2 * slot + hand];
+    for (const uint8_t level : game.state.hitFlash[hand]) {
         if (level == 0) continue;
         const HitDisc disc = HitDiscAt(level, game.state);
         back.fillColour = disc.fill;
@@ -203,12 +203,12 @@ void DrawHitFlashes(Game& game, int hand) {
 
 bool RoadSignShown(uint8_t signTimer) { return signTimer != 0 && !(signTimer >= 30 && signTimer % 2 == 1); }
 
-void DrawRoadSign(Game& game, uint8_t kind) {
+void DrawRoadSign(Game& game, SignKind kind) {
     Surface& back = game.PicBack;
     switch (kind) {
-        case 0: DrawStraightSign(back); break;
-        case 1: DrawCurveSign(back, 145, 0, -1); break;
-        case 2: DrawCurveSign(back, 155, kQuarterTurn, +1); break;
+        case SignKind::StraightOn: DrawStraightSign(back); break;
+        case SignKind::LeftCurve: DrawCurveSign(back, 145, 0, -1); break;
+        case SignKind::RightCurve: DrawCurveSign(back, 155, kQuarterTurn, +1); break;
         default: break;
     }
 }
@@ -226,10 +226,10 @@ void DrawRunOverlay(Game& game) {
 }
 
 std::string TypeSpeedLine(const GameState& state) {
-    const int touches = state.keyTally[0] + state.keyTally[1];
+    const int touches = state.keyTally.touches[0] + state.keyTally.touches[1];
     // A run only ends with its clock started; a clock of 0 shows a speed of 0, not a
     // division by zero.
-    const double speed = state.elapsedTime > 0 ? touches / (state.elapsedTime / 990.0) * 60 : 0.0;
+    const double speed = state.elapsedTime > 0 ? touches / GameSeconds(state.elapsedTime) * 60 : 0.0;
     return "TypeSpeed: " + FormatTwoDecimalsTrimmed(speed) + " keys/min.";
 }
 

@@ -26,8 +26,8 @@ HitDisc HitDiscAt(uint8_t level, const GameState& state);
 
 // The road sign blinks (drawn on even timer values) from 49 down to 30, then stays.
 bool RoadSignShown(uint8_t signTimer);
-// Draws sign kind 0 (straight on), 1 (left curve) or 2 (right curve) into PicBack.
-void DrawRoadSign(Game& game, uint8_t kind);
+// Draws the road sign into PicBack.
+void DrawRoadSign(Game& game, SignKind kind);
 
 // One printed copy of a result panel text.
 struct PanelText {

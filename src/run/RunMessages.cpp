@@ -3,16 +3,17 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <numbers>
 #include <string>
 
 #include "app/Numeric.h"
+#include "app/Timing.h"
 #include "draw/Helpers.h"
 
 namespace kelo {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr Colour kPanelGrey = Rgb(180, 180, 180);
 constexpr Colour kDialRed = Rgb(255, 40, 20);
 constexpr Colour kYellow = Rgb(255, 255, 0);
@@ -85,7 +86,7 @@ void PrintExtend(Game& game, Offset j) {
 
 // Painter's Arc takes radians and draws the radius of a negative angle (by its sign
 // bit, so -0 counts), so a pie sector from A to B degrees is Arc(-A, -B).
-double SectorEnd(double degrees) { return -(degrees * kPi / 180.0); }
+double SectorEnd(double degrees) { return -(degrees * std::numbers::pi / 180.0); }
 
 void DrawSector(Surface& s, double radius, Colour outline, double fromDegrees, double toDegrees) {
     Arc(s, kDialX, kDialY, radius, outline, SectorEnd(fromDegrees), SectorEnd(toDegrees));
@@ -112,7 +113,7 @@ void DrawSpeedDial(Game& game) {
     }
     back.fillStyle = FillStyle::Transparent;
     DrawSector(back, 30, kWhite, 315, 225);
-    Arc(back, kDialX, kDialY, 20, kWhite, 315 * kPi / 180, 225 * kPi / 180);
+    Arc(back, kDialX, kDialY, 20, kWhite, 315 * std::numbers::pi / 180, 225 * std::numbers::pi / 180);
     back.fillStyle = FillStyle::Solid;
     back.fillColour = kBlack;
     Circle(back, kDialX, kDialY, 19, kBlack);
@@ -120,13 +121,13 @@ void DrawSpeedDial(Game& game) {
 
 void DrawStageTime(Game& game) {
     const GameState& s = game.state;
-    const int32_t seconds = TruncDiv(s.stageTime[s.stageIndex], 990);
+    const int32_t seconds = TruncDiv(s.stageTime[s.stageIndex], kMsPerGameSecond);
     const int k = std::min<int32_t>(seconds, 5) * 50 + 5;
     PrintText(game, FormatMinDigits(seconds, 2), 315, 5, Rgb(255, k, k), 48);
 }
 
 void DrawRunClock(Game& game) {
-    const std::string clock = FormatSeconds(game.state.elapsedTime / 990.0);
+    const std::string clock = FormatSeconds(GameSeconds(game.state.elapsedTime));
     PrintText(game, clock, 325, 100, kWhite, 10);
     PrintText(game, clock, 326, 100, kWhite, 10);
 }

@@ -16,7 +16,6 @@ constexpr uint8_t kHitFlashStart = 50;
 constexpr int kHitFlashFade = 4;
 constexpr int16_t kWarpChargePerHit = 16;
 constexpr int16_t kWarpChargeMax = 120;
-constexpr uint8_t kLatchFree = 0, kLatchCorrect = 1, kLatchWrong = 2;
 constexpr uint8_t kCountdownAcceptsKeys = 20;
 
 bool Contains(std::string_view keys, int vk) {
@@ -32,8 +31,7 @@ uint8_t RhythmStep(uint8_t period, uint8_t wait) {
 void StartRunClock(Game& game) {
     GameState& s = game.state;
     s.elapsedTime = 1;
-    s.keyTally[2] = 0;
-    s.keyTally[3] = 0;
+    s.keyTally.misses = {0, 0};
     game.SendSound("play wavGop notify from 0");
     game.SendSound("play midBGM" + std::to_string(s.bgmIndex + 1) + " from 0");
 }
@@ -56,20 +54,22 @@ void AdvanceRhythm(GameState& s, int hand) {
 }
 
 void StartHitFlash(GameState& s, int hand) {
-    s.hitFlash[2 * s.hitFlashSlot[hand] + hand] = kHitFlashStart;
-    s.hitFlashSlot[hand] = static_cast<uint8_t>((s.hitFlashSlot[hand] + 1) % 3);
+    uint8_t& slot = s.hitFlashSlot[hand];
+    s.hitFlash[hand][slot] = kHitFlashStart;
+    slot = static_cast<uint8_t>((slot + 1) % kHitFlashSlots);
 }
 
 void ShakeColumn(Game& game, int hand) {
     GameState& s = game.state;
+    ColumnJitter& jitter = s.queueJitter[hand];
     if (s.missShake[hand] > 0) {
         --s.missShake[hand];
-        s.queueJitter[hand] = static_cast<uint8_t>(game.random.Index(5));
-        s.queueJitter[hand + 2] = static_cast<uint8_t>(game.random.Index(5));
+        jitter.x = static_cast<uint8_t>(game.random.Index(5));
+        jitter.y = static_cast<uint8_t>(game.random.Index(5));
     } else {
         s.missShake[hand] = 0;
-        s.queueJitter[hand] = kRestingJitter;
-        s.queueJitter[hand + 2] = kRestingJitter;
+        jitter.x = kRestingJitter;
+        jitter.y = kRestingJitter;
     }
 }
 
@@ -80,16 +80,13 @@ void AdoptRhythmPeriod(GameState& s, int hand) {
 }
 
 void FadeHitFlashes(GameState& s, int hand) {
-    for (int slot = 0; slot < 3; ++slot) {
-        uint8_t& flash = s.hitFlash[2 * slot + hand];
-        flash = CountDown(flash, kHitFlashFade);
-    }
+    for (uint8_t& flash : s.hitFlash[hand]) flash = CountDown(flash, kHitFlashFade);
 }
 
 // Swallows the keys that are not wrong keys: anything while a key is latched, and a
 // free hand's own target, which its poll scores.
 bool IgnoredKeyDown(const GameState& s, int vk) {
-    if (s.keyLatch != kLatchFree) return true;
+    if (s.keyLatch != KeyLatch::Free) return true;
     for (int h = 0; h < 2; ++h) {
         if (vk == s.targetKey[h] && s.handWait[h] == 0) return true;
     }
@@ -136,7 +133,7 @@ void FillTargetQueues(Game& game) {
 
 void ReleaseHeldKey(Game& game) {
     const bool held = game.KeyPressed(game.run.heldKey);
-    if (!held && game.state.keyLatch == kLatchCorrect) game.state.keyLatch = kLatchFree;
+    if (!held && game.state.keyLatch == KeyLatch::CorrectKeyHeld) game.state.keyLatch = KeyLatch::Free;
 }
 
 void HandStep(Game& game, int hand) {
@@ -147,7 +144,7 @@ void HandStep(Game& game, int hand) {
     // The target key is queried every frame, whatever else holds, so that a press made
     // while the hand could not score does not linger as pressed-since-last-query.
     const bool pressed = game.KeyPressed(s.targetKey[hand]);
-    if (pressed && s.distance < s.courseLength && s.handWait[hand] == 0 && s.keyLatch == kLatchFree &&
+    if (pressed && s.distance < s.courseLength && s.handWait[hand] == 0 && s.keyLatch == KeyLatch::Free &&
         s.countdown <= kCountdownAcceptsKeys) {
         ScoreHit(game, hand);
     }
@@ -157,11 +154,12 @@ void ScoreHit(Game& game, int hand) {
     GameState& s = game.state;
     if (s.elapsedTime == 0) StartRunClock(game);
     game.SendSound("play wavTip notify from 0");
-    s.keyLatch = kLatchCorrect;
+    s.keyLatch = KeyLatch::CorrectKeyHeld;
     game.run.heldKey = s.targetKey[hand];
     ConsumeTarget(game, hand);
     AdvanceRhythm(s, hand);
-    s.keyTally[hand] = static_cast<int16_t>(std::min<int>(s.keyTally[hand] + 1, 32767));
+    int16_t& touches = s.keyTally.touches[hand];
+    touches = static_cast<int16_t>(std::min<int>(touches + 1, 32767));
     StartHitFlash(s, hand);
     s.speed = SpeedAfterHit(s.speed);
     s.warpCharge = static_cast<int16_t>(std::min<int>(s.warpCharge + kWarpChargePerHit, kWarpChargeMax));
@@ -179,14 +177,15 @@ void PicMain_KeyDown(Game& game, int vk) {
     const int hand = MissedHand(vk);
     if (hand >= 0) {
         s.missShake[hand] = kMissShakeFrames;
-        s.keyTally[hand + 2] = static_cast<int16_t>(std::min<int>(s.keyTally[hand + 2] + 1, 32767));
+        int16_t& misses = s.keyTally.misses[hand];
+        misses = static_cast<int16_t>(std::min<int>(misses + 1, 32767));
     }
     s.speed = SpeedAfterMiss(s.speed);
-    s.keyLatch = kLatchWrong;
+    s.keyLatch = KeyLatch::WrongKeyHeld;
 }
 
 void PicMain_KeyUp(Game& game, int) {
-    if (game.state.keyLatch == kLatchWrong) game.state.keyLatch = kLatchFree;
+    if (game.state.keyLatch == KeyLatch::WrongKeyHeld) game.state.keyLatch = KeyLatch::Free;
 }
 
 float SpeedAfterMiss(float s) {
@@ -204,12 +203,12 @@ float SpeedAfterHit(float s) {
 
 void DrawLetterColumns(Game& game) {
     const GameState& s = game.state;
-    const int columnX[2] = {86 + s.queueJitter[0], 180 + s.queueJitter[1]};
+    const int columnX[2] = {86 + s.queueJitter[0].x, 180 + s.queueJitter[1].x};
     for (int i = 0; i < kQueueLength; ++i) {
         for (int h = 0; h < 2; ++h) {
             const std::string& queue = s.targetQueue[h];
             if (i >= static_cast<int>(queue.size())) continue;
-            const int y = 177 - s.letterSpacing[h] * i - s.queueScroll[h] + s.queueJitter[h + 2];
+            const int y = 177 - s.letterSpacing[h] * i - s.queueScroll[h] + s.queueJitter[h].y;
             PrintLetter(game, std::string(1, queue[i]), columnX[h], y);
         }
     }

@@ -38,8 +38,10 @@ void HandStep(Game& game, int hand);
 // speed and streak charge.
 void ScoreHit(Game& game, int hand);
 
-// PicMain's key events during a run. A key-down that is not swallowed by the latch or
-// left to a free hand's poll is a wrong key; any key-up frees a wrong-key latch.
+// The run's wrong-key input: the window's key events while the run is the active screen,
+// passed on by Game::OnKeyDown and Game::OnKeyUp (named after the events of the shown
+// surface, PicMain). A key-down that is not swallowed by the latch or left to a free
+// hand's poll is a wrong key; any key-up frees a wrong-key latch.
 void PicMain_KeyDown(Game& game, int vk);
 void PicMain_KeyUp(Game& game, int vk);
 

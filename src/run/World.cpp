@@ -83,6 +83,7 @@ void Plot(Game& game, const ProjectedStar& p) {
 void MoveAndDrawStars(Game& game) {
     GameState& s = game.state;
     const Turn turn = TurnOfFrame(s);
+    const StarPalette palette = StarPaletteOf(s);
     for (int i = FirstProcessedStar(game.run.loadLevel); i < kStarCount; ++i) {
         Star& star = s.stars[i];
         if (star.z < 1 || star.z > kFarDepth) {
@@ -90,7 +91,7 @@ void MoveAndDrawStars(Game& game) {
             continue;
         }
         Move(star, s.speed, turn);
-        const ProjectedStar p = ProjectStar(star, s);
+        const ProjectedStar p = ProjectStar(star, palette);
         if (Visible(p, star.z)) Plot(game, p);
     }
 }

@@ -11,6 +11,9 @@ Colour BasePlus(const GameState& state, int n);
 Colour BasePlus(const GameState& state, int red, int green, int blue);
 inline Colour Grey(int level) { return Rgb(level, level, level); }
 
+// The resting star field: the game's stars in the course's colours, into PicBack.
+void DrawStarField(Game& game);
+
 // One step of an opening wipe: 20 pixels narrower, never below 0.
 int16_t NarrowerWipe(int16_t width);
 

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "app/Numeric.h"
+#include "app/Timing.h"
 #include "draw/Helpers.h"
-#include "draw/StarField.h"
 #include "run/Course.h"
 #include "run/World.h"
 #include "screens/ScreenParts.h"
@@ -51,12 +51,12 @@ void UpdateSelection(Game& game, SelectLocals& l, const SelectKeys& keys) {
     l.wipeWidth = NarrowerWipe(l.wipeWidth);
     if (l.keyDelay == 0 && keys.left) PageCourse(game, l, -1);
     if (l.keyDelay == 0 && keys.right) PageCourse(game, l, +1);
-    if (l.keyDelay == 0 && (keys.up || keys.down) && s.clearMark[s.courseIndex] >= 1) {
-        s.difficulty = static_cast<uint8_t>((s.difficulty + 1) % 2);
+    if (l.keyDelay == 0 && (keys.up || keys.down) && s.clearMark[s.courseIndex] != ClearMark::NotCleared) {
+        s.difficulty = s.difficulty == Difficulty::Normal ? Difficulty::Hard : Difficulty::Normal;
         l.keyDelay = kArrowDelay;
         l.difficultyChanged = 1;
     }
-    if (s.clearMark[s.courseIndex] == 0) s.difficulty = 0;
+    if (s.clearMark[s.courseIndex] == ClearMark::NotCleared) s.difficulty = Difficulty::Normal;
     if (l.keyDelay == kArrowDelay) {
         ResetRun(s);
         if (l.difficultyChanged == 0) FillStarField(game);
@@ -89,7 +89,7 @@ void DrawRecordRow(Game& game, int r) {
     static const char* const kRankLabels[kPlaceCount] = {"1st", "2nd", "3rd", "4th", "5th"};
     PrintOutlined(game, kRankLabels[r], 25 * r + 70, 12, {46, 48, 45, 46}, {kBlack, kBlack, kWhite, kWhite});
     if (record.times[r] != 0) {
-        PrintOutlined(game, FormatSeconds(record.times[r] / 990.0), 25 * r + 68, 14, {98, 103, 100, 101},
+        PrintOutlined(game, FormatSeconds(GameSeconds(record.times[r])), 25 * r + 68, 14, {98, 103, 100, 101},
                       {kBlack, kBlack, kWhite, kWhite});
         PrintOutlined(game, FormatSeconds(record.speeds[r] / 100.0) + " keys/min.", 25 * r + 70, 12,
                       {198, 203, 200, 201}, {kBlack, kBlack, kWhite, kWhite});
@@ -107,7 +107,7 @@ std::string RatingMarks(int rating) {
 
 void DrawMode(Game& game) {
     const GameState& s = game.state;
-    if (s.difficulty == 0) {
+    if (s.difficulty == Difficulty::Normal) {
         PrintText(game, "Normal Mode", 286, 210, BasePlus(s, 120), 12);
         PrintText(game, "Normal Mode", 285, 210, BasePlus(s, 220), 12);
     } else {
@@ -130,14 +130,14 @@ void DrawRatingGauge(Game& game) {
 
 void DrawClearMarks(Game& game) {
     const GameState& s = game.state;
-    const uint8_t mark = s.clearMark[s.courseIndex];
-    if (mark != 0) {
+    const ClearMark mark = s.clearMark[s.courseIndex];
+    if (mark != ClearMark::NotCleared) {
         PrintText(game, "Normal: Cleared", 284, 255, BasePlus(s, 120), 10);
         PrintText(game, "Normal: Cleared", 285, 255, BasePlus(s, 220), 10);
         PrintText(game, "↑↓で難易度変更", 81, 285, Grey(120), 10);
         PrintText(game, "↑↓で難易度変更", 80, 285, Grey(220), 10);
     }
-    if (mark == 2) {
+    if (mark == ClearMark::ClearedOnHard) {
         PrintText(game, "Hard: Cleared", 300, 275, BasePlus(s, 120), 10);
         PrintText(game, "Hard: Cleared", 299, 275, BasePlus(s, 220), 10);
     }
@@ -187,7 +187,7 @@ void DrawSelectFrame(Game& game) {
 bool RunSelectFrames(Game& game) {
     SelectLocals l;
     for (;;) {
-        game.WaitFrame(33);
+        game.WaitFrame(kFrameMs);
         if (game.Quitting()) return false;
         game.YieldEvents();
         const SelectKeys keys = ReadKeys(game);
@@ -213,7 +213,7 @@ Screen SelectScreen(Game& game) {
     game.SendSound("play wavDec notify from 0");
     if (game.Quitting()) return Screen::None;
     if (!PlayClosingWipe(game)) return Screen::None;
-    game.WaitFrame(500);
+    game.WaitFrame(kHandOverPauseMs);
     return Screen::Run;
 }
 

@@ -3,8 +3,8 @@
 #include <cstdlib>
 
 #include "app/Numeric.h"
+#include "app/Timing.h"
 #include "draw/Helpers.h"
-#include "draw/StarField.h"
 #include "records/RecordFile.h"
 #include "run/Course.h"
 #include "run/World.h"
@@ -23,12 +23,6 @@ struct TitleLocals {
     int16_t wipeWidth = 400;
 };
 
-const char* const kOpenCommands[] = {
-    "open snd/tap.wav Alias wavTip",     "open snd/sel.wav Alias wavSel",   "open snd/dec.wav Alias wavDec",
-    "open snd/extend.wav Alias wavExtend", "open snd/start.wav Alias wavGop", "open snd/goal.wav Alias wavGoal",
-    "open snd/bgm.mid Alias midBGM1",    "open snd/bgm2.mid Alias midBGM2", "open snd/chime.mid Alias midChime",
-};
-
 void EnterTitle(Game& game) {
     GameState& s = game.state;
     uint8_t shown = static_cast<uint8_t>(FloorInt(game.Rnd() * s.openCourses));
@@ -39,7 +33,7 @@ void EnterTitle(Game& game) {
 
 // Opens the sounds and refreshes the record file; the previous frame stays shown.
 void LoadEverything(Game& game) {
-    for (const char* command : kOpenCommands) game.SendSound(command);
+    SendOpenCommands(game);
     LoadRecords(game);
     SaveRecords(game);
 }
@@ -81,7 +75,7 @@ void DrawTitleFrame(Game& game, uint8_t titlePhase) {
 bool RunTitleFrames(Game& game) {
     TitleLocals t;
     for (;;) {
-        game.WaitFrame(33);
+        game.WaitFrame(kFrameMs);
         if (game.Quitting()) return false;
         if (t.titlePhase == kLoading) LoadEverything(game);
         t.wipeWidth = NarrowerWipe(t.wipeWidth);
@@ -101,14 +95,14 @@ bool RunTitleFrames(Game& game) {
 
 Screen TitleScreen(Game& game) {
     EnterTitle(game);
-    game.WaitFrame(500);
+    game.WaitFrame(kHandOverPauseMs);
     if (!RunTitleFrames(game)) return Screen::None;
 
     game.SendSound("play wavDec notify from 0");
     if (!game.WaitForKey(vk::Space, true)) return Screen::None;
     game.state.courseIndex = 0;
     if (!PlayClosingWipe(game)) return Screen::None;
-    game.WaitFrame(500);
+    game.WaitFrame(kHandOverPauseMs);
     return Screen::Select;
 }
 

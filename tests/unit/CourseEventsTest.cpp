@@ -139,18 +139,18 @@ TEST(CourseEvents, SignWindowsOnlyOpenWhileNoSignIsShowing) {
     s.distance = 810;
     RunCourseEvents(s);
     EXPECT_EQ(s.signTimer, 50);
-    EXPECT_EQ(s.signKind, 2);
+    EXPECT_EQ(s.signKind, SignKind::RightCurve);
 
     s.signTimer = 1;
     s.distance = 2210;  // another window while a sign still shows
     RunCourseEvents(s);
-    EXPECT_EQ(s.signKind, 2);
+    EXPECT_EQ(s.signKind, SignKind::RightCurve);
     EXPECT_EQ(s.signTimer, 1);
 
     s.signTimer = 0;  // still inside the window after the sign ran out: raised again
     RunCourseEvents(s);
     EXPECT_EQ(s.signTimer, 50);
-    EXPECT_EQ(s.signKind, 1);
+    EXPECT_EQ(s.signKind, SignKind::LeftCurve);
 }
 
 // Flying every course from start to goal, the curve only jumps where the script swings

@@ -7,6 +7,7 @@
 #include "draw/Helpers.h"
 #include "draw/StarField.h"
 #include "platform/NullPlatform.h"
+#include "screens/ScreenParts.h"
 
 namespace kelo {
 namespace {
@@ -112,16 +113,16 @@ protected:
 
 TEST_F(StarFieldTest, ProjectionDividesByDepthTowardZero) {
     const GameState& s = game.state;
-    ProjectedStar p = ProjectStar(Star{1000, -1000, 30000}, s);  // depth 30000 \ 160 + 1 = 188
+    ProjectedStar p = ProjectStar(Star{1000, -1000, 30000}, StarPaletteOf(s));  // depth 30000 \ 160 + 1 = 188
     EXPECT_EQ(p.sx, 155);
     EXPECT_EQ(p.sy, 145);  // -5.3 truncates to -5
     EXPECT_TRUE(p.near);
-    EXPECT_FALSE(ProjectStar(Star{0, 0, 30001}, s).near);
-    EXPECT_TRUE(ProjectStar(Star{0, 0, -5}, s).near);
-    p = ProjectStar(Star{2.5f, -3.5f, -900}, s);  // depth 1; halves round to even
+    EXPECT_FALSE(ProjectStar(Star{0, 0, 30001}, StarPaletteOf(s)).near);
+    EXPECT_TRUE(ProjectStar(Star{0, 0, -5}, StarPaletteOf(s)).near);
+    p = ProjectStar(Star{2.5f, -3.5f, -900}, StarPaletteOf(s));  // depth 1; halves round to even
     EXPECT_EQ(p.sx, 152);
     EXPECT_EQ(p.sy, 146);
-    p = ProjectStar(Star{1e7f, 79851, 159}, s);
+    p = ProjectStar(Star{1e7f, 79851, 159}, StarPaletteOf(s));
     EXPECT_EQ(p.sx, 80000);
     EXPECT_EQ(p.sy, 80000);
 }
@@ -129,16 +130,16 @@ TEST_F(StarFieldTest, ProjectionDividesByDepthTowardZero) {
 TEST_F(StarFieldTest, ColourIsBrightnessTimesTintPlusBackCappedAtFull) {
     const GameState& s = game.state;
     // Brightness 250 - 30000 \ 320 = 157: red 297 -> 255, green 88.5 -> 88, blue 39.25 -> 39.
-    EXPECT_EQ(ProjectStar(Star{0, 0, 30000}, s).colour, Rgb(255, 88, 39));
+    EXPECT_EQ(ProjectStar(Star{0, 0, 30000}, StarPaletteOf(s)).colour, Rgb(255, 88, 39));
     // Brightness 250 - 79999 \ 320 = 1: green 10.5 -> 10, blue 0.25 -> 0.
-    EXPECT_EQ(ProjectStar(Star{0, 0, 79999}, s).colour, Rgb(141, 10, 0));
+    EXPECT_EQ(ProjectStar(Star{0, 0, 79999}, StarPaletteOf(s)).colour, Rgb(141, 10, 0));
     // Brightness 250 - 1119 \ 320 = 247: green 133.5 -> 134, blue 61.75 -> 62.
-    EXPECT_EQ(ProjectStar(Star{0, 0, 1119}, s).colour, Rgb(255, 134, 62));
+    EXPECT_EQ(ProjectStar(Star{0, 0, 1119}, StarPaletteOf(s)).colour, Rgb(255, 134, 62));
     // Behind the viewer the brightness rises and stops at 255.
     game.state.backColour = {0, 0, 0};
     game.state.starTint = {1.0f, 1.0f, 0.0f};
-    EXPECT_EQ(ProjectStar(Star{0, 0, -640}, s).colour, Rgb(252, 252, 0));
-    EXPECT_EQ(ProjectStar(Star{0, 0, -1000000}, s).colour, Rgb(255, 255, 0));
+    EXPECT_EQ(ProjectStar(Star{0, 0, -640}, StarPaletteOf(s)).colour, Rgb(252, 252, 0));
+    EXPECT_EQ(ProjectStar(Star{0, 0, -1000000}, StarPaletteOf(s)).colour, Rgb(255, 255, 0));
 }
 
 TEST_F(StarFieldTest, NearStarsAreTwoByTwoAndFarStarsSinglePixels) {
@@ -151,7 +152,7 @@ TEST_F(StarFieldTest, NearStarsAreTwoByTwoAndFarStarsSinglePixels) {
     EXPECT_EQ(At(0, 151), nearColour);
     EXPECT_EQ(At(1, 151), nearColour);
     EXPECT_EQ(At(2, 150), kPaper);
-    EXPECT_EQ(At(200, 150), ProjectStar(game.state.stars[1], game.state).colour);
+    EXPECT_EQ(At(200, 150), ProjectStar(game.state.stars[1], StarPaletteOf(game.state)).colour);
     EXPECT_EQ(At(201, 150), kPaper);
     EXPECT_EQ(At(200, 151), kPaper);
     int changed = 0;

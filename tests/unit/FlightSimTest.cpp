@@ -169,7 +169,7 @@ TEST(FlightSim, SlowFramesShedStreaksThenStars) {
         previous = s;
     };
     try {
-        Form_Load(game, Screen::Run);
+        PlayGame(game, Screen::Run);
     } catch (const SimStop&) {
     }
     EXPECT_GE(game.run.loadLevel, 110);

@@ -69,7 +69,7 @@ TEST_F(FrontEndFlowTest, PagingRefillsTheStarsButTogglingTheDifficultyKeepsThem)
     options.script = ParseScript("15 tap UP\n25 tap RIGHT\n");
     options.frames = 30;
     std::map<int64_t, std::array<Star, kStarCount>> stars;
-    std::map<int64_t, uint8_t> difficulty;
+    std::map<int64_t, Difficulty> difficulty;
     options.observer = [&](const Game& game, const SimFrame& frame) {
         stars[frame.frame] = game.state.stars;
         difficulty[frame.frame] = game.state.difficulty;
@@ -82,11 +82,11 @@ TEST_F(FrontEndFlowTest, PagingRefillsTheStarsButTogglingTheDifficultyKeepsThem)
         }
         return true;
     };
-    EXPECT_EQ(difficulty[14], 0);
-    EXPECT_EQ(difficulty[15], 1);
+    EXPECT_EQ(difficulty[14], Difficulty::Normal);
+    EXPECT_EQ(difficulty[15], Difficulty::Hard);
     EXPECT_TRUE(same(stars[14], stars[15]));
-    EXPECT_EQ(difficulty[24], 1);
-    EXPECT_EQ(difficulty[25], 0);  // course 1 is not cleared: back to Normal
+    EXPECT_EQ(difficulty[24], Difficulty::Hard);
+    EXPECT_EQ(difficulty[25], Difficulty::Normal);  // course 1 is not cleared: back to Normal
     EXPECT_FALSE(same(stars[24], stars[25]));
 }
 

@@ -33,7 +33,7 @@ protected:
 
     uint8_t Goal(int32_t time, int16_t left = 60, int16_t right = 60) {
         s.elapsedTime = time;
-        s.keyTally = {left, right, 0, 0};
+        s.keyTally = KeyTally{{left, right}, {0, 0}};
         game.run.newRank = 99;
         InsertRunRecord(game);
         return game.run.newRank;
@@ -46,7 +46,7 @@ TEST_F(RankingTest, FirstRunOfACourseTakesFirstPlaceAndClearsIt) {
     EXPECT_EQ(Goal(59400), 1);
     EXPECT_EQ(R().times, (std::array<int32_t, 5>{59400, 0, 0, 0, 0}));
     EXPECT_EQ(R().speeds[0], 12000);
-    EXPECT_EQ(s.clearMark[3], 1);
+    EXPECT_EQ(s.clearMark[3], ClearMark::Cleared);
     EXPECT_EQ(s.openCourses, 3);
     EXPECT_EQ(s.courseRecords[2].times[0], 0);
 }
@@ -63,7 +63,7 @@ TEST_F(RankingTest, SlowerThanAFullTableTakesNoPlaceButStillClears) {
     EXPECT_EQ(Goal(90000), 0);
     EXPECT_EQ(R().times, (std::array<int32_t, 5>{50000, 60000, 70000, 80000, 90000}));
     EXPECT_EQ(R().speeds, (std::array<int32_t, 5>{100, 101, 102, 103, 104}));
-    EXPECT_EQ(s.clearMark[3], 1);
+    EXPECT_EQ(s.clearMark[3], ClearMark::Cleared);
     EXPECT_EQ(s.openCourses, 3);
 }
 
@@ -86,18 +86,18 @@ TEST_F(RankingTest, ClearMarksAndOpenCourses) {
     s.openCourses = 9;
     Goal(50000);
     EXPECT_EQ(s.openCourses, 9);  // a first clear at nine stays nine
-    EXPECT_EQ(s.clearMark[3], 1);
+    EXPECT_EQ(s.clearMark[3], ClearMark::Cleared);
 
     Goal(50000);  // cleared again on Normal
-    EXPECT_EQ(s.clearMark[3], 1);
+    EXPECT_EQ(s.clearMark[3], ClearMark::Cleared);
 
-    s.difficulty = 1;
+    s.difficulty = Difficulty::Hard;
     Goal(50000);
-    EXPECT_EQ(s.clearMark[3], 2);
+    EXPECT_EQ(s.clearMark[3], ClearMark::ClearedOnHard);
 
-    s.difficulty = 0;
+    s.difficulty = Difficulty::Normal;
     Goal(50000);
-    EXPECT_EQ(s.clearMark[3], 2);
+    EXPECT_EQ(s.clearMark[3], ClearMark::ClearedOnHard);
     EXPECT_EQ(s.openCourses, 9);
 }
 

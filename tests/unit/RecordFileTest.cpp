@@ -232,9 +232,9 @@ TEST(RecordFileGame, LoadAndSaveGoThroughThePlatform) {
     test::RecordsFakePlatform platform;
     Game game(platform);
     game.state.openCourses = 2;
-    game.state.clearMark[4] = 1;
+    game.state.clearMark[4] = ClearMark::Cleared;
     LoadRecords(game);  // no file: nothing changes
-    EXPECT_EQ(game.state.clearMark[4], 1);
+    EXPECT_EQ(game.state.clearMark[4], ClearMark::Cleared);
 
     ApplyRecordTable(SampleTable(), game.state);
     SaveRecords(game);

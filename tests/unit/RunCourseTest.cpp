@@ -7,7 +7,7 @@ namespace {
 
 GameState Reset(int course, int difficulty, GameState s = {}) {
     s.courseIndex = static_cast<uint8_t>(course);
-    s.difficulty = static_cast<uint8_t>(difficulty);
+    s.difficulty = static_cast<Difficulty>(difficulty);
     ResetRun(s);
     return s;
 }
@@ -111,7 +111,7 @@ TEST(ResetRun, ClearsTheRunButNotTheWorld) {
     GameState s = Reset(3, 0);
     s.speed = 42;
     s.elapsedTime = 12345;
-    s.keyTally = {5, 6, 7, 8};
+    s.keyTally = KeyTally{{5, 6}, {7, 8}};
     s.targetQueue = {"FASDFASDFA", "JKLJKLJKLJ"};
     s.queueScroll = {30, 40};
     s.handWait = {3, 3};
@@ -121,7 +121,7 @@ TEST(ResetRun, ClearsTheRunButNotTheWorld) {
     s = Reset(4, 0, s);
     EXPECT_EQ(s.speed, 0);
     EXPECT_EQ(s.elapsedTime, 0);
-    EXPECT_EQ(s.keyTally, (std::array<int16_t, 4>{}));
+    EXPECT_EQ(s.keyTally, (KeyTally{}));
     EXPECT_TRUE(s.targetQueue[0].empty());
     EXPECT_TRUE(s.targetQueue[1].empty());
     EXPECT_EQ(s.queueScroll, (std::array<int16_t, 2>{}));

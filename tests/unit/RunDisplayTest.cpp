@@ -84,9 +84,9 @@ TEST(HitDiscs, SlotsAreDrawnInOrderAtTheFootOfTheHandsColumn) {
     FlightGame f;
     GameState& s = f.game.state;
     s.backColour = {0, 0, 0};
-    s.hitFlash[1] = 2;   // slot 0, right hand: the widest, dimmest disc
-    s.hitFlash[5] = 46;  // slot 2, right hand: small and bright, drawn last
-    s.hitFlash[0] = 0;
+    s.hitFlash[1][0] = 2;   // slot 0, right hand: the widest, dimmest disc
+    s.hitFlash[1][2] = 46;  // slot 2, right hand: small and bright, drawn last
+    s.hitFlash[0][0] = 0;
     DrawHitFlashes(f.game, 1);
     EXPECT_EQ(f.Back(197, 212), Rgb(255, 255, 255));
     EXPECT_EQ(f.Back(197 + 60, 212), Rgb(20, 20, 20));
@@ -130,7 +130,7 @@ TEST(RunOverlay, BandLanesAndBorders) {
 }
 
 TEST(RunOverlay, SignKindsAndFillStyle) {
-    auto overlay = [](uint8_t kind, uint8_t timer) {
+    auto overlay = [](SignKind kind, uint8_t timer) {
         auto f = std::make_unique<FlightGame>();
         f->game.state.signKind = kind;
         f->game.state.signTimer = timer;
@@ -138,34 +138,34 @@ TEST(RunOverlay, SignKindsAndFillStyle) {
         EXPECT_EQ(f->game.PicBack.fillStyle, FillStyle::Solid);
         return f;
     };
-    const auto none = overlay(0, 0);
-    const auto straight = overlay(0, 10);
+    const auto none = overlay(SignKind::StraightOn, 0);
+    const auto straight = overlay(SignKind::StraightOn, 10);
     EXPECT_EQ(straight->Back(140, 150), kWhite);
     EXPECT_EQ(straight->Back(150, 100), kWhite);
     EXPECT_EQ(straight->Back(150, 150), none->Back(150, 150)) << "the outline is not filled";
 
-    const auto left = overlay(1, 10);
+    const auto left = overlay(SignKind::LeftCurve, 10);
     EXPECT_EQ(left->Back(145, 115), kWhite);
     EXPECT_EQ(left->Back(145, 135), kBlack) << "the arrowhead is opened where the band enters";
     EXPECT_EQ(left->Back(195, 175), kWhite);
     EXPECT_EQ(left->Back(120, 135), kWhite);
     EXPECT_EQ(left->Back(155, 115), none->Back(155, 115));
 
-    const auto right = overlay(2, 10);
+    const auto right = overlay(SignKind::RightCurve, 10);
     EXPECT_EQ(right->Back(155, 115), kWhite);
     EXPECT_EQ(right->Back(155, 135), kBlack);
     EXPECT_EQ(right->Back(105, 175), kWhite);
     EXPECT_EQ(right->Back(180, 135), kWhite);
 
-    EXPECT_EQ(overlay(1, 31)->Back(145, 115), none->Back(145, 115)) << "odd timers of 30 and more blink off";
-    EXPECT_EQ(overlay(7, 10)->game.PicBack.image.Pixels(), none->game.PicBack.image.Pixels());
+    EXPECT_EQ(overlay(SignKind::LeftCurve, 31)->Back(145, 115), none->Back(145, 115)) << "odd timers of 30 and more blink off";
+    EXPECT_EQ(overlay(static_cast<SignKind>(7), 10)->game.PicBack.image.Pixels(), none->game.PicBack.image.Pixels());
 }
 
 // ---- Result panel ------------------------------------------------------------------------
 
 GameState FinishedRun(int touchesLeft, int32_t elapsedTime, int32_t stageTimeLeft) {
     GameState s;
-    s.keyTally = {static_cast<int16_t>(touchesLeft), 0, 0, 0};
+    s.keyTally = KeyTally{{static_cast<int16_t>(touchesLeft), 0}, {0, 0}};
     s.elapsedTime = elapsedTime;
     s.stageTime[1] = stageTimeLeft;
     s.stageIndex = 1;
@@ -206,7 +206,7 @@ TEST(ResultPanel, TimeAndTypingSpeedLines) {
 
 TEST(ResultPanel, CountsAreRightAlignedAtEightPixelsPerCharacter) {
     GameState s = FinishedRun(5, 10000, 990);
-    s.keyTally[1] = 123;
+    s.keyTally.touches[1] = 123;
     const auto texts = ResultPanelTexts(s, EndedFor(121));
     EXPECT_EQ(XsOf(texts, "5", 145), (std::vector<int>{215, 220, 218, 217}));
     EXPECT_EQ(XsOf(texts, "123", 180), (std::vector<int>{199, 204, 202, 201}));

@@ -54,7 +54,7 @@ public:
 
     void Run() {
         options.observer = [this](const Game& game, const SimFrame& at) {
-            frames.push_back({at.frame, at.clock, game.screen, game.state, game.run, bool(game.keyDownHandler)});
+            frames.push_back({at.frame, at.clock, game.screen, game.state, game.run, game.RunTakesKeyEvents()});
             frames.back().state.stars = {};
             if (imageFrames_.count(at.frame)) images[at.frame] = game.PicMain.image;
             if (onFrame) onFrame(game);
@@ -87,7 +87,10 @@ public:
         }
         return commands;
     }
-    int Touches(int64_t frame) const { return At(frame).state.keyTally[0] + At(frame).state.keyTally[1]; }
+    int Touches(int64_t frame) const {
+        const KeyTally& tally = At(frame).state.keyTally;
+        return tally.touches[0] + tally.touches[1];
+    }
 
     SimOptions options;
     std::function<void(const Game&)> onFrame;  // after each presented frame, for pixel checks
@@ -173,7 +176,7 @@ TEST(RunTrace, FirstKeyStartsTheClockWhichRunsOnAcrossTheClockWrap) {
     trace.Run();
 
     EXPECT_EQ(trace.Touches(69), 0);  // J typed during the countdown is not a hit
-    EXPECT_EQ(trace.At(69).state.keyTally[3], 0);
+    EXPECT_EQ(trace.At(69).state.keyTally.misses[1], 0);
     EXPECT_EQ(trace.At(70).state.elapsedTime, 1);
     EXPECT_EQ(trace.At(70).state.countdown, 20);
     EXPECT_EQ(trace.SoundsOfFrame(70),
@@ -199,18 +202,18 @@ TEST(RunTrace, HeldKeysScoreOnceAndWrongKeysBlockUntilAKeyGoesUp) {
     trace.options.frames = 115;
     trace.Run();
 
-    EXPECT_EQ(trace.At(75).state.keyTally[0], 1);
-    EXPECT_EQ(trace.At(94).state.keyTally, (std::array<int16_t, 4>{1, 1, 0, 0}));
-    EXPECT_EQ(trace.At(89).state.keyLatch, 1);
-    EXPECT_EQ(trace.At(95).state.keyTally[1], 2);
+    EXPECT_EQ(trace.At(75).state.keyTally.touches[0], 1);
+    EXPECT_EQ(trace.At(94).state.keyTally, (KeyTally{{1, 1}, {0, 0}}));
+    EXPECT_EQ(trace.At(89).state.keyLatch, KeyLatch::CorrectKeyHeld);
+    EXPECT_EQ(trace.At(95).state.keyTally.touches[1], 2);
 
     const float before = trace.At(99).state.speed;
     const RunFrame& miss = trace.At(100);
-    EXPECT_EQ(miss.state.keyTally[3], 1);
-    EXPECT_EQ(miss.state.keyLatch, 2);
+    EXPECT_EQ(miss.state.keyTally.misses[1], 1);
+    EXPECT_EQ(miss.state.keyLatch, KeyLatch::WrongKeyHeld);
     EXPECT_LT(miss.state.speed, before - 0.4f);
-    EXPECT_EQ(trace.At(109).state.keyTally[0], 1);  // F held down but blocked
-    EXPECT_EQ(trace.At(110).state.keyTally[0], 2);  // K goes up: F scores
+    EXPECT_EQ(trace.At(109).state.keyTally.touches[0], 1);  // F held down but blocked
+    EXPECT_EQ(trace.At(110).state.keyTally.touches[0], 2);  // K goes up: F scores
     EXPECT_EQ(trace.SoundFrames(kTip), (std::vector<int64_t>{70, 75, 95, 110}));
 }
 
@@ -226,11 +229,11 @@ TEST(RunTrace, HandsMustAlternateWithBothPeriodsTwo) {
 
     EXPECT_EQ(trace.At(70).state.handWait, (std::array<uint8_t, 2>{1, 0}));
     const RunFrame& leftAgain = trace.At(74);
-    EXPECT_EQ(leftAgain.state.keyTally, (std::array<int16_t, 4>{1, 0, 1, 0}));
+    EXPECT_EQ(leftAgain.state.keyTally, (KeyTally{{1, 0}, {1, 0}}));
     EXPECT_EQ(leftAgain.state.missShake[0], 9);  // set to 10 by the key, 9 after its hand step
-    EXPECT_EQ(trace.At(78).state.keyTally, (std::array<int16_t, 4>{1, 1, 1, 0}));
-    EXPECT_EQ(trace.At(82).state.keyTally, (std::array<int16_t, 4>{1, 1, 1, 1}));
-    EXPECT_EQ(trace.At(86).state.keyTally, (std::array<int16_t, 4>{2, 1, 1, 1}));
+    EXPECT_EQ(trace.At(78).state.keyTally, (KeyTally{{1, 1}, {1, 0}}));
+    EXPECT_EQ(trace.At(82).state.keyTally, (KeyTally{{1, 1}, {1, 1}}));
+    EXPECT_EQ(trace.At(86).state.keyTally, (KeyTally{{2, 1}, {1, 1}}));
     EXPECT_EQ(trace.At(86).state.handWait, (std::array<uint8_t, 2>{1, 0}));
 }
 

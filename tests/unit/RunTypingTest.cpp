@@ -22,7 +22,7 @@ protected:
         FillTargetQueues(game);
         s.distance = 1;
         s.countdown = 20;
-        s.keyLatch = 0;
+        s.keyLatch = KeyLatch::Free;
     }
     // A key that goes down and straight up again, as seen by the next poll.
     void Tap(int vk) {
@@ -51,7 +51,7 @@ TEST_F(Typing, QueuesStayInPoolWithoutRepeatsThroughRefills) {
             for (int hit = 0; hit < 30; ++hit) {
                 const int hand = hit % 2;
                 ScoreHit(game, hand);
-                s.keyLatch = 0;
+                s.keyLatch = KeyLatch::Free;
                 ExpectWellFormedQueue(hand);
             }
             ExpectWellFormedQueue(0);
@@ -120,19 +120,19 @@ TEST_F(Typing, WrongKeyShakesTalliesPenalisesAndLatches) {
     s.speed = 12;
     const int wrongLeft = s.targetKey[0] == 'B' ? 'V' : 'B';
     PicMain_KeyDown(game, wrongLeft);
-    EXPECT_EQ(s.keyTally[2], 1);
+    EXPECT_EQ(s.keyTally.misses[0], 1);
     EXPECT_EQ(s.missShake[0], 10);
     EXPECT_FLOAT_EQ(s.speed, 10.5f);
-    EXPECT_EQ(s.keyLatch, 2);
+    EXPECT_EQ(s.keyLatch, KeyLatch::WrongKeyHeld);
 
     PicMain_KeyDown(game, 'M');  // swallowed while a wrong key is held
-    EXPECT_EQ(s.keyTally[3], 0);
+    EXPECT_EQ(s.keyTally.misses[1], 0);
     EXPECT_FLOAT_EQ(s.speed, 10.5f);
 
     PicMain_KeyUp(game, vk::Shift);  // any key going up frees it
-    EXPECT_EQ(s.keyLatch, 0);
+    EXPECT_EQ(s.keyLatch, KeyLatch::Free);
     PicMain_KeyDown(game, vk::Space);
-    EXPECT_EQ(s.keyTally, (std::array<int16_t, 4>{0, 0, 1, 0}));
+    EXPECT_EQ(s.keyTally, (KeyTally{{0, 0}, {1, 0}}));
     EXPECT_FLOAT_EQ(s.speed, 9);
     EXPECT_EQ(s.missShake[1], 0);
 }
@@ -141,23 +141,23 @@ TEST_F(Typing, KeyDownLeavesAFreeTargetToThePoll) {
     StartCourse(3);  // both periods 2, left first: the right hand waits
     s.speed = 3;
     PicMain_KeyDown(game, s.targetKey[0]);
-    EXPECT_EQ(s.keyLatch, 0);
+    EXPECT_EQ(s.keyLatch, KeyLatch::Free);
     EXPECT_FLOAT_EQ(s.speed, 3);
 
     PicMain_KeyDown(game, s.targetKey[1]);  // a blocked hand's target is a miss
-    EXPECT_EQ(s.keyTally[3], 1);
+    EXPECT_EQ(s.keyTally.misses[1], 1);
     EXPECT_EQ(s.missShake[1], 10);
-    EXPECT_EQ(s.keyLatch, 2);
+    EXPECT_EQ(s.keyLatch, KeyLatch::WrongKeyHeld);
 }
 
 TEST_F(Typing, CorrectKeyLatchSwallowsOtherKeysUntilReleased) {
     StartCourse(4);
     s.speed = 3;
-    s.keyLatch = 1;
+    s.keyLatch = KeyLatch::CorrectKeyHeld;
     PicMain_KeyDown(game, 'Q');
     PicMain_KeyUp(game, 'Q');
-    EXPECT_EQ(s.keyLatch, 1);
-    EXPECT_EQ(s.keyTally[2], 0);
+    EXPECT_EQ(s.keyLatch, KeyLatch::CorrectKeyHeld);
+    EXPECT_EQ(s.keyTally.misses[0], 0);
     EXPECT_FLOAT_EQ(s.speed, 3);
 }
 
@@ -177,16 +177,16 @@ TEST_F(Typing, LongPeriodWaitsForTheOtherHand) {
 
 TEST_F(Typing, FirstHitStartsClockAndMusic) {
     StartCourse(5);  // midBGM1
-    s.keyTally = {0, 0, 4, 2};
+    s.keyTally = KeyTally{{0, 0}, {4, 2}};
     ScoreHit(game, 1);
     EXPECT_EQ(s.elapsedTime, 1);
-    EXPECT_EQ(s.keyTally, (std::array<int16_t, 4>{0, 1, 0, 0}));
+    EXPECT_EQ(s.keyTally, (KeyTally{{0, 1}, {0, 0}}));
     EXPECT_EQ(platform.sounds,
               (std::vector<std::string>{"play wavGop notify from 0", "play midBGM1 from 0", "play wavTip notify from 0"}));
     ScoreHit(game, 0);
     EXPECT_EQ(platform.sounds.back(), "play wavTip notify from 0");
     EXPECT_EQ(platform.sounds.size(), 4u);
-    EXPECT_EQ(s.keyTally[0], 1);
+    EXPECT_EQ(s.keyTally.touches[0], 1);
 
     StartCourse(0);
     platform.sounds.clear();
@@ -201,20 +201,20 @@ TEST_F(Typing, HitEffects) {
     s.speed = 5;
     const uint8_t key = s.targetKey[1];
     ScoreHit(game, 1);
-    EXPECT_EQ(s.keyLatch, 1);
+    EXPECT_EQ(s.keyLatch, KeyLatch::CorrectKeyHeld);
     EXPECT_EQ(game.run.heldKey, key);
     EXPECT_EQ(s.queueScroll[1], 64);
     EXPECT_EQ(s.warpCharge, 116);
     EXPECT_FLOAT_EQ(s.speed, 6);
-    EXPECT_EQ(s.hitFlash[1], 50);
+    EXPECT_EQ(s.hitFlash[1][0], 50);
     ScoreHit(game, 1);
     ScoreHit(game, 1);
     ScoreHit(game, 1);
     EXPECT_EQ(s.warpCharge, 120);
-    EXPECT_EQ(s.hitFlash[3], 50);
-    EXPECT_EQ(s.hitFlash[5], 50);
+    EXPECT_EQ(s.hitFlash[1][1], 50);
+    EXPECT_EQ(s.hitFlash[1][2], 50);
     EXPECT_EQ(s.hitFlashSlot[1], 1);  // the fourth hit reused slot 0
-    EXPECT_EQ(s.hitFlash[0], 0);
+    EXPECT_EQ(s.hitFlash[0][0], 0);
 }
 
 TEST_F(Typing, HandStepScoresOnlyWhenTheHandMayType) {
@@ -222,36 +222,38 @@ TEST_F(Typing, HandStepScoresOnlyWhenTheHandMayType) {
     s.countdown = 21;
     Tap(s.targetKey[0]);
     HandStep(game, 0);
-    EXPECT_EQ(s.keyTally[0], 0);
+    EXPECT_EQ(s.keyTally.touches[0], 0);
     s.countdown = 20;
     HandStep(game, 0);  // the early tap was used up by the earlier poll
-    EXPECT_EQ(s.keyTally[0], 0);
+    EXPECT_EQ(s.keyTally.touches[0], 0);
 
     Tap(s.targetKey[0]);
     HandStep(game, 0);
-    EXPECT_EQ(s.keyTally[0], 1);
+    EXPECT_EQ(s.keyTally.touches[0], 1);
 
-    s.keyLatch = 0;
+    s.keyLatch = KeyLatch::Free;
     s.distance = static_cast<float>(s.courseLength);
     Tap(s.targetKey[0]);
     HandStep(game, 0);
-    EXPECT_EQ(s.keyTally[0], 1);
+    EXPECT_EQ(s.keyTally.touches[0], 1);
 }
 
 TEST_F(Typing, ShakeAndFlashDecay) {
     StartCourse(4);
     s.missShake[1] = 2;
-    s.hitFlash = {50, 6, 3, 0, 4, 9};
+    s.hitFlash[0] = {50, 3, 4};
+    s.hitFlash[1] = {6, 0, 9};
     for (int frame = 0; frame < 2; ++frame) {
         HandStep(game, 1);
-        EXPECT_LE(s.queueJitter[1], 4);
-        EXPECT_LE(s.queueJitter[3], 4);
+        EXPECT_LE(s.queueJitter[1].x, 4);
+        EXPECT_LE(s.queueJitter[1].y, 4);
     }
     HandStep(game, 1);
     EXPECT_EQ(s.missShake[1], 0);
-    EXPECT_EQ(s.queueJitter[1], 2);
-    EXPECT_EQ(s.queueJitter[3], 2);
-    EXPECT_EQ(s.hitFlash, (std::array<uint8_t, 6>{50, 0, 3, 0, 4, 0}));  // right-hand slots only
+    EXPECT_EQ(s.queueJitter[1].x, 2);
+    EXPECT_EQ(s.queueJitter[1].y, 2);
+    EXPECT_EQ(s.hitFlash[0], (std::array<uint8_t, 3>{50, 3, 4}));  // the other hand's slots stay
+    EXPECT_EQ(s.hitFlash[1], (std::array<uint8_t, 3>{0, 0, 0}));
 }
 
 TEST_F(Typing, HandStepAdoptsRequestedPeriod) {
@@ -265,7 +267,7 @@ TEST_F(Typing, HandStepAdoptsRequestedPeriod) {
 TEST_F(Typing, LetterColumnsGrowUpwardFromTheTargets) {
     game.PicBack = Surface(400, 300, Rgb(9, 8, 7), kBlack);
     s.targetQueue = {"ASDFGASDFG", ",MJHKLJHKL"};
-    s.queueJitter = {1, 3, 0, 4};
+    s.queueJitter = {ColumnJitter{1, 0}, ColumnJitter{3, 4}};
     s.letterSpacing = {50, 80};
     s.queueScroll = {10, 0};
     DrawLetterColumns(game);

@@ -68,7 +68,7 @@ TEST_F(SelectScreenTest, ATapDuringTheRepeatDelayIsNotKeptForLater) {
 
 TEST_F(SelectScreenTest, HardOnlyOnClearedCourses) {
     game.state.openCourses = 3;
-    game.state.clearMark = {0, 1, 2};
+    game.state.clearMark = {ClearMark::NotCleared, ClearMark::Cleared, ClearMark::ClearedOnHard};
     platform.Hold(11, 12, vk::Up);     // course 0, not cleared: nothing
     platform.Hold(21, 22, vk::Right);  // course 1
     platform.Hold(31, 32, vk::Down);   // Hard
@@ -84,19 +84,19 @@ TEST_F(SelectScreenTest, HardOnlyOnClearedCourses) {
     EXPECT_FALSE(Shows(25, "Hard: Cleared"));
     EXPECT_TRUE(Shows(35, " Hard  Mode"));
     EXPECT_TRUE(Shows(45, "Normal Mode"));
-    EXPECT_EQ(game.state.difficulty, 0);
+    EXPECT_EQ(game.state.difficulty, Difficulty::Normal);
     EXPECT_EQ(WaitsOf("play wavSel notify from 0"), (std::vector<int>{21, 41}));  // toggling is silent
 }
 
 TEST_F(SelectScreenTest, DifficultyStaysWhenPagingBetweenClearedCourses) {
     game.state.openCourses = 3;
-    game.state.clearMark = {1, 2, 0};
+    game.state.clearMark = {ClearMark::Cleared, ClearMark::ClearedOnHard, ClearMark::NotCleared};
     platform.Hold(11, 12, vk::Up);
     platform.Hold(21, 22, vk::Right);
     RunUntil(30);
     EXPECT_TRUE(Shows(25, " Hard  Mode"));
     EXPECT_TRUE(Shows(25, "Hard: Cleared"));
-    EXPECT_EQ(game.state.difficulty, 1);
+    EXPECT_EQ(game.state.difficulty, Difficulty::Hard);
 }
 
 TEST_F(SelectScreenTest, RecordsShowTimeAndSpeedOrNoData) {

@@ -43,7 +43,9 @@ struct SimTrace : ::testing::Test {
 TEST_F(SimTrace, NamesEveryFieldAndAddsRunValuesOnlyDuringARun) {
     game.screen = Screen::Select;
     game.state.courseRecords[2].times[4] = 61875;
-    game.state.keyTally = {3, 4, -1, 2};
+    game.state.keyTally = KeyTally{{3, 4}, {-1, 2}};
+    game.state.queueJitter = {ColumnJitter{1, 2}, ColumnJitter{3, 4}};
+    game.state.hitFlash = {{{10, 11, 12}, {20, 21, 22}}};
     game.run.endTimer = 17;
     std::string line = TraceLine(game, 12, 4000000000u);
     EXPECT_EQ(line.front(), '{');
@@ -52,6 +54,8 @@ TEST_F(SimTrace, NamesEveryFieldAndAddsRunValuesOnlyDuringARun) {
     EXPECT_EQ(FieldText(line, "clock"), "4000000000");
     EXPECT_EQ(FieldText(line, "screen"), "\"select\"");
     EXPECT_EQ(FieldText(line, "keyTally"), "[3,4,-1,2]");
+    EXPECT_EQ(FieldText(line, "queueJitter"), "[1,3,2,4]");
+    EXPECT_EQ(FieldText(line, "hitFlash"), "[10,20,11,21,12,22]");
     EXPECT_EQ(FieldText(line, "courseRecords").substr(0, 80),
               std::string("[{\"times\":[0,0,0,0,0],\"speeds\":[0,0,0,0,0]},{\"times\":[0,0,0,0,0],\"speeds\":[0,0,0,0,0]},"
                           "{\"times\":[0,0,0,0,61875]")

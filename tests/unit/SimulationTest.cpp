@@ -61,7 +61,7 @@ TEST_F(SimulationTest, ObserverSeesStartScreenCourseAndClock) {
     options.observer = [&](const Game& game, const SimFrame& frame) {
         EXPECT_EQ(game.screen, Screen::Run);
         EXPECT_EQ(game.state.courseIndex, 4);
-        EXPECT_EQ(game.state.difficulty, 1);
+        EXPECT_EQ(game.state.difficulty, Difficulty::Hard);
         lastClock = frame.clock;
         ++runFrames;
     };
@@ -114,7 +114,7 @@ TEST_F(SimulationTest, BotTypesARunToTheGoalAtTheAllowedPaceAndLeavesIt) {
     EXPECT_EQ(result.end, SimEnd::RunLimit);
     EXPECT_EQ(result.runsCompleted, 1);
     EXPECT_EQ(SoundFrames(result, "play wavGoal notify from 0").size(), 1u);
-    EXPECT_EQ(lastRunState.keyTally[2] + lastRunState.keyTally[3], 0);
+    EXPECT_EQ(lastRunState.keyTally.misses[0] + lastRunState.keyTally.misses[1], 0);
     EXPECT_GT(lastRunState.courseRecords[3].times[0], 0);
     EXPECT_TRUE(fs::exists(dir_ / "kelodt.hsc"));
 
@@ -134,8 +134,8 @@ TEST_F(SimulationTest, BotMissesSometimesWhenAskedTo) {
     GameState last;
     options.observer = [&](const Game& game, const SimFrame&) { last = game.state; };
     RunSimulation(options);
-    const int hits = last.keyTally[0] + last.keyTally[1];
-    const int misses = last.keyTally[2] + last.keyTally[3];
+    const int hits = last.keyTally.touches[0] + last.keyTally.touches[1];
+    const int misses = last.keyTally.misses[0] + last.keyTally.misses[1];
     EXPECT_GT(misses, hits / 5);
     EXPECT_LT(misses, hits);
 }

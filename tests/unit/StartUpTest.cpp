@@ -36,7 +36,7 @@ TEST(StartUp, ASecondCopyClosesItsOwnSoundsAndNothingElse) {
     platform.recordFile = std::vector<uint8_t>(kRecordFileSize, 'x');
     Game game(platform);
 
-    Form_Load(game);
+    PlayGame(game);
 
     EXPECT_EQ(Commands(platform.sounds), kCloseCommands);
     EXPECT_EQ(platform.windowShows, 0);
@@ -58,7 +58,7 @@ TEST(StartUp, LoadsTheRecordsBeforeShowingTheWindowAndEntersTheTitle) {
     Game game(platform);
     game.state.openCourses = 7;  // start-up sets two before loading; the file then decides
 
-    Form_Load(game);
+    PlayGame(game);
 
     std::vector<std::string> expected = kCloseCommands;
     expected.insert(expected.end(), kCloseCommands.begin(), kCloseCommands.end());
@@ -69,7 +69,7 @@ TEST(StartUp, LoadsTheRecordsBeforeShowingTheWindowAndEntersTheTitle) {
     EXPECT_EQ(platform.recordWrites, 0);  // closed before the title's loading frame
     EXPECT_EQ(platform.frameWaits, 2);
     EXPECT_EQ(game.state.openCourses, 5);
-    EXPECT_EQ(game.state.clearMark[2], 1);
+    EXPECT_EQ(game.state.clearMark[2], ClearMark::Cleared);
     EXPECT_EQ(game.screen, Screen::Title);
 }
 
@@ -78,14 +78,14 @@ TEST(StartUp, WithoutARecordFileTwoCoursesAreOpen) {
     platform.CloseAt(1);
     Game game(platform);
     game.state.openCourses = 7;
-    game.state.clearMark[4] = 2;
+    game.state.clearMark[4] = ClearMark::ClearedOnHard;
     game.state.courseRecords[1].times[0] = 5000;
 
-    Form_Load(game);
+    PlayGame(game);
 
     EXPECT_EQ(platform.recordReads, 1);
     EXPECT_EQ(game.state.openCourses, 2);
-    EXPECT_EQ(game.state.clearMark[4], 0);
+    EXPECT_EQ(game.state.clearMark[4], ClearMark::NotCleared);
     EXPECT_EQ(game.state.courseRecords[1].times[0], 0);
 }
 

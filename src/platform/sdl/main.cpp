@@ -102,7 +102,7 @@ int RunGame(const kelo::CommandLine& commandLine) {
     if (!font) return Fail("no usable font", error);
     platform->SetText(*font);
     kelo::Game game(*platform);
-    kelo::Form_Load(game);
+    kelo::PlayGame(game);
     RememberDisplayChoice(*platform, commandLine);
     return 0;
 }

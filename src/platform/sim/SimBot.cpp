@@ -85,9 +85,10 @@ bool SimBot::HandMayScore(const Game& game, int hand, bool needFreeLatch) const 
     const GameState& s = game.state;
     if (s.handWait[hand] != 0 || s.countdown > 20 || s.distance >= static_cast<float>(s.courseLength)) return false;
     if (s.targetKey[hand] == 0) return false;
-    if (s.keyLatch == 0) return true;
+    if (s.keyLatch == KeyLatch::Free) return true;
     const int held = game.run.heldKey;
-    bool latchWillOpen = s.keyLatch == 1 && !game.keyboard.IsDown(held) && s.targetKey[hand] != held;
+    bool latchWillOpen =
+        s.keyLatch == KeyLatch::CorrectKeyHeld && !game.keyboard.IsDown(held) && s.targetKey[hand] != held;
     return latchWillOpen && !needFreeLatch;
 }
 

@@ -48,6 +48,12 @@ private:
     void Value(T v) {
         out_ += std::to_string(static_cast<long long>(v));
     }
+    // An enumeration is written as its number.
+    template <typename T>
+        requires std::is_enum_v<T>
+    void Value(T v) {
+        Value(static_cast<std::underlying_type_t<T>>(v));
+    }
     // JSON has no infinities or NaN; they would only appear through a fault in the game.
     void Real(double v, const char* format) {
         if (!std::isfinite(v)) {
@@ -62,11 +68,26 @@ private:
     std::string out_ = "{";
 };
 
+// The trace's layout: touches left, right, then misses left, right.
+std::array<int16_t, 4> Flat(const KeyTally& t) { return {t.touches[0], t.touches[1], t.misses[0], t.misses[1]}; }
+
+// x of the left and the right column, then y of the left and the right column.
+std::array<uint8_t, 4> Flat(const PerHand<ColumnJitter>& j) { return {j[0].x, j[1].x, j[0].y, j[1].y}; }
+
+// Slot by slot, the left hand's disc before the right hand's.
+std::array<uint8_t, 2 * kHitFlashSlots> Flat(const PerHand<std::array<uint8_t, kHitFlashSlots>>& flashes) {
+    std::array<uint8_t, 2 * kHitFlashSlots> flat{};
+    for (int slot = 0; slot < kHitFlashSlots; ++slot) {
+        for (int hand = 0; hand < 2; ++hand) flat[2 * slot + hand] = flashes[hand][slot];
+    }
+    return flat;
+}
+
 void AddGameState(JsonObject& json, const GameState& s) {
     json.Field("quitRequested", s.quitRequested);
     json.Field("lastFrameTime", s.lastFrameTime);
     json.Field("loopIndex", s.loopIndex);
-    json.Field("loopIndex2", s.loopIndex2);
+    json.Field("loopIndex2", 0);  // no longer kept by the game; the trace keeps its place
     json.Field("courseIndex", s.courseIndex);
     json.Field("difficulty", s.difficulty);
     json.Field("openCourses", s.openCourses);
@@ -101,10 +122,10 @@ void AddGameState(JsonObject& json, const GameState& s) {
     json.Field("keyLatch", s.keyLatch);
     json.Field("handPeriod", s.handPeriod);
     json.Field("handWait", s.handWait);
-    json.Field("keyTally", s.keyTally);
+    json.Field("keyTally", Flat(s.keyTally));
     json.Field("missShake", s.missShake);
-    json.Field("queueJitter", s.queueJitter);
-    json.Field("hitFlash", s.hitFlash);
+    json.Field("queueJitter", Flat(s.queueJitter));
+    json.Field("hitFlash", Flat(s.hitFlash));
     json.Field("hitFlashSlot", s.hitFlashSlot);
     json.Field("letterSpacing", s.letterSpacing);
     json.Field("letterSpacingTarget", s.letterSpacingTarget);

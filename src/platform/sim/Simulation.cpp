@@ -173,9 +173,9 @@ SimResult RunSimulation(const SimOptions& options) {
     };
 
     game->state.courseIndex = static_cast<uint8_t>(options.course);
-    game->state.difficulty = static_cast<uint8_t>(options.difficulty);
+    game->state.difficulty = static_cast<Difficulty>(options.difficulty);
     try {
-        Form_Load(*game, options.start);
+        PlayGame(*game, options.start);
     } catch (const SimStop& stop) {
         result.end = stop.reason;
         result.message = stop.message;
