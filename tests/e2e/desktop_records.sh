@@ -61,9 +61,9 @@ wait_for_still_picture() {
   "${probe[@]}" grab "Ke-Lo Typing" "$1"
   for _ in $(seq 30); do
     sleep 0.3
-    "${probe[@]}" grab "Ke-Lo Typing" "$work/still.raw"
-    [ "$("${probe[@]}" differs "$1" "$work/still.raw")" = "0.000" ] && return
-    mv "$work/still.raw" "$1"
+    "${probe[@]}" grab "Ke-Lo Typing" "$work/still.ppm"
+    [ "$("${probe[@]}" differs "$1" "$work/still.ppm")" = "0.000" ] && return
+    mv "$work/still.ppm" "$1"
   done
   fail "the picture never stood still"
 }
@@ -75,8 +75,8 @@ press_until_changed() {
     "${probe[@]}" press "Ke-Lo Typing" "$key"
     for _ in $(seq 4); do
       sleep 0.5
-      "${probe[@]}" grab "Ke-Lo Typing" "$work/now.raw"
-      changed="$("${probe[@]}" differs "$before" "$work/now.raw")"
+      "${probe[@]}" grab "Ke-Lo Typing" "$work/now.ppm"
+      changed="$("${probe[@]}" differs "$before" "$work/now.ppm")"
       /usr/bin/python3 -c 'import sys; sys.exit(0 if float(sys.argv[1]) > 0.2 else 1)' "$changed" && return
     done
   done
@@ -88,12 +88,12 @@ press_until_changed() {
 white_in_row() {
   /usr/bin/python3 - "$1" "$2" <<'PY'
 import sys
-data, row = open(sys.argv[1], "rb").read(), int(sys.argv[2])
-width = 400
-assert len(data) == width * 300 * 4, f"picture of {len(data)} bytes is not 400 x 300"
+magic, width, height, depth, data = open(sys.argv[1], "rb").read().split(maxsplit=4)
+row, width = int(sys.argv[2]), int(width)
+assert magic == b"P6" and (width, int(height)) == (400, 300), f"picture is not a 400 x 300 PPM"
 top = 25 * (row - 1) + 66
 print(sum(1 for y in range(top, top + 20) for x in range(95, 360)
-          if data[4 * (y * width + x):4 * (y * width + x) + 3] == b"\xff\xff\xff"))
+          if data[3 * (y * width + x):3 * (y * width + x) + 3] == b"\xff\xff\xff"))
 PY
 }
 
@@ -103,12 +103,12 @@ open_course_select() {
   "$game_dir/kelo-typing" &
   game_pid=$!
   "${probe[@]}" find "Ke-Lo Typing" 20 "$game_pid" >/dev/null || fail "no window"
-  wait_for_still_picture "$work/title.raw"
-  press_until_changed space "$work/title.raw"
-  wait_for_still_picture "$work/select.raw"
+  wait_for_still_picture "$work/title.ppm"
+  press_until_changed space "$work/title.ppm"
+  wait_for_still_picture "$work/select.ppm"
   local first second
-  first="$(white_in_row "$work/select.raw" 1)"
-  second="$(white_in_row "$work/select.raw" 2)"
+  first="$(white_in_row "$work/select.ppm" 1)"
+  second="$(white_in_row "$work/select.ppm" 2)"
   echo "white pixels: row 1 $first, row 2 $second"
   [ "$first" -gt $((second + 100)) ] || fail "course select does not show the recorded run in row 1"
 }
@@ -126,11 +126,11 @@ close_game() {
 
 echo "-- the desktop game shows it, a run is started and left"
 open_course_select
-press_until_changed space "$work/select.raw"
+press_until_changed space "$work/select.ppm"
 sleep 1
-"${probe[@]}" grab "Ke-Lo Typing" "$work/run.raw"
-press_until_changed Escape "$work/run.raw"
-wait_for_still_picture "$work/back.raw"
+"${probe[@]}" grab "Ke-Lo Typing" "$work/run.ppm"
+press_until_changed Escape "$work/run.ppm"
+wait_for_still_picture "$work/back.ppm"
 close_game
 [ "$(table "$record")" = "$recorded" ] || fail "the table changed: $(table "$record")"
 [ ! -e "$XDG_DATA_HOME/kelo-typing/kelodt.hsc" ] || fail "records went to the per-user folder"

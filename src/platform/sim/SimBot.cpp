@@ -52,7 +52,7 @@ int SimBot::MenuKey(const Game& game) const {
     const GameState& s = game.state;
     if (!aim_ || game.screen != Screen::Select) return vk::Space;
     if (aim_->course < s.openCourses && s.courseIndex != aim_->course) return vk::Right;
-    if (s.difficulty != aim_->difficulty && s.clearMark[s.courseIndex] >= 1) return vk::Up;
+    if (s.difficulty != aim_->difficulty && s.clearMark[s.courseIndex] != ClearMark::NotCleared) return vk::Up;
     return vk::Space;
 }
 

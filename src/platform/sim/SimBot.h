@@ -22,12 +22,12 @@ public:
 
     // On course select, pages to `course` and switches to `difficulty` before taking
     // Space, as far as the open courses and the clear marks allow.
-    void AimAt(int course, int difficulty) { aim_ = Aim{course, difficulty}; }
+    void AimAt(int course, Difficulty difficulty) { aim_ = Aim{course, difficulty}; }
 
 private:
     struct Aim {
         int course;
-        int difficulty;
+        Difficulty difficulty;
     };
     std::optional<int> ChooseMenuTap(const Game& game);
     int MenuKey(const Game& game) const;

@@ -155,7 +155,7 @@ SimResult RunSimulation(const SimOptions& options) {
     platform.Attach(*game);
     if (options.bot) {
         SimBot bot(options.bot->keysPerSecond, options.bot->missChance, options.seed);
-        bot.AimAt(options.course, options.difficulty);
+        bot.AimAt(options.course, static_cast<Difficulty>(options.difficulty));
         platform.SetBot(bot);
     }
 
