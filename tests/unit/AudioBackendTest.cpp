@@ -15,7 +15,10 @@
 #include <thread>
 #include <vector>
 
+#include <SDL.h>
+
 #include "platform/sdl/AudioBackend.h"
+#include "platform/sdl/AudioMidi.h"
 
 namespace kelo {
 namespace {
@@ -153,6 +156,166 @@ TEST_F(AudioBackendTest, StopSilencesOnlyItsAlias) {
     ASSERT_GT(output.size(), 4 * lastTenthOfASecond);
     EXPECT_GT(PeakOf(output, 0, output.size() - 2 * lastTenthOfASecond), kAudible);
     EXPECT_EQ(PeakOf(output, output.size() - lastTenthOfASecond), 0);
+}
+
+constexpr size_t kFrameRate = 44100;
+// No sample above this: near silence. The sounds played here never stay that quiet for
+// more than a few frames once they have begun, and bgm.mid opens with a longer moment.
+constexpr int kQuiet = 32;
+constexpr size_t kQuietFrames = 48;
+
+// The changes between neighbouring samples of one stereo side, over the frames [from, to).
+std::vector<int> Steps(const std::vector<int16_t>& samples, size_t from, size_t to) {
+    std::vector<int> steps;
+    for (size_t i = 2 * std::max<size_t>(from, 1); i < 2 * std::min(to, samples.size() / 2); ++i) {
+        steps.push_back(std::abs(samples[i] - samples[i - 2]));
+    }
+    return steps;
+}
+
+// The step that `fraction` of all steps do not exceed.
+int Percentile(std::vector<int> steps, double fraction) {
+    if (steps.empty()) return 0;
+    auto at = steps.begin() + static_cast<std::ptrdiff_t>(fraction * static_cast<double>(steps.size() - 1));
+    std::nth_element(steps.begin(), at, steps.end());
+    return *at;
+}
+
+bool QuietFrame(const std::vector<int16_t>& samples, size_t frame) {
+    return std::abs(samples[2 * frame]) <= kQuiet && std::abs(samples[2 * frame + 1]) <= kQuiet;
+}
+
+size_t FirstSound(const std::vector<int16_t>& samples) {
+    size_t frame = 0;
+    while (frame < samples.size() / 2 && QuietFrame(samples, frame)) ++frame;
+    return frame;
+}
+
+// A stretch of sound, from its first frame to the first frame of the near silence that
+// ended it.
+struct Sounding {
+    size_t from;
+    size_t end;
+};
+
+// The stretches that sounded at least `soundFrames` and were followed by at least
+// kQuietFrames of near silence: where a sound was stopped, or music began again.
+std::vector<Sounding> SoundingsOf(const std::vector<int16_t>& samples, size_t soundFrames) {
+    std::vector<Sounding> soundings;
+    size_t soundSince = SIZE_MAX;
+    size_t quietRun = 0;
+    for (size_t frame = 0; frame < samples.size() / 2; ++frame) {
+        if (!QuietFrame(samples, frame)) {
+            if (quietRun >= kQuietFrames || soundSince == SIZE_MAX) soundSince = frame;
+            quietRun = 0;
+            continue;
+        }
+        if (++quietRun == kQuietFrames && soundSince != SIZE_MAX) {
+            const size_t end = frame + 1 - kQuietFrames;
+            if (end >= soundSince + soundFrames) soundings.push_back({soundSince, end});
+        }
+    }
+    return soundings;
+}
+
+// In the last millisecond before the silence no step is larger than the music's ordinary
+// steps (their 99.9th percentile over the second before).
+void ExpectNoStepLargerThanTheMusics(const std::vector<int16_t>& output, size_t end) {
+    const int musicStep = Percentile(Steps(output, end - kFrameRate, end - kFrameRate / 50), 0.999);
+    const std::vector<int> stopSteps = Steps(output, end - kFrameRate / 1000, end + kQuietFrames);
+    EXPECT_LE(*std::max_element(stopSteps.begin(), stopSteps.end()), musicStep) << "at frame " << end;
+}
+
+// `sounding` is `reference` (interleaved stereo) played from its beginning: untouched
+// (but for SDL's rounding of a mono wave) until 10 ms before the silence, so the fade-out
+// lasts no longer, and in the last
+// millisecond at most half as loud as the sound itself. Cut mid-wave, it would be the
+// sound itself up to the silence.
+void ExpectFadedOutCopyOf(const std::vector<int16_t>& reference, const std::vector<int16_t>& output,
+                          Sounding sounding) {
+    const size_t offset = FirstSound(reference);
+    auto referenceAt = [&](size_t i) { return reference.at(i + 2 * offset - 2 * sounding.from); };
+    for (size_t i = 2 * (sounding.end - kFrameRate / 50); i < 2 * (sounding.end - kFrameRate / 100); ++i) {
+        ASSERT_NEAR(output[i], referenceAt(i), 1) << "at frame " << i / 2;
+    }
+    int louderThanHalf = 0;
+    for (size_t i = 2 * (sounding.end - kFrameRate / 1000); i < 2 * sounding.end; ++i) {
+        if (std::abs(output[i]) > std::abs(referenceAt(i)) / 2 + 2) ++louderThanHalf;
+    }
+    EXPECT_EQ(louderThanHalf, 0) << "in the millisecond before frame " << sounding.end;
+}
+
+// bgm.mid as the backend plays it from the beginning: the same synthesizer rendering in
+// the same steps gives the same samples.
+std::vector<int16_t> RenderedBgm(size_t frames) {
+    auto song = MidiSong::Load(std::string(KELO_SOURCE_DIR) + "/snd/bgm.mid", SoundFont::Load(*FindSoundFont()), 44100);
+    if (!song) return {};
+    song->Restart();
+    std::vector<int16_t> samples(2 * frames);
+    for (size_t done = 0; done < frames; done += 512) {
+        song->Render(samples.data() + 2 * done, static_cast<int>(std::min<size_t>(512, frames - done)));
+    }
+    return samples;
+}
+
+// goal.wav, 16-bit mono, as the device plays it: both sides alike.
+std::vector<int16_t> GoalWave() {
+    SDL_AudioSpec spec{};
+    Uint8* data = nullptr;
+    Uint32 bytes = 0;
+    if (!SDL_LoadWAV((std::string(KELO_SOURCE_DIR) + "/snd/goal.wav").c_str(), &spec, &data, &bytes)) return {};
+    std::vector<int16_t> samples;
+    for (Uint32 i = 0; i + 1 < bytes; i += 2) {
+        const int16_t sample = static_cast<int16_t>(data[i] | data[i + 1] << 8);
+        samples.insert(samples.end(), {sample, sample});
+    }
+    SDL_FreeWAV(data);
+    return samples;
+}
+
+// Stopped, and restarted while it sounds, the music ends without a click.
+TEST_F(AudioBackendTest, MusicStopsAndRestartsWithoutAClick) {
+    AudioBackend audio(SourceFolders());
+    ASSERT_TRUE(audio.Open());
+    OpenAll(audio);
+    audio.Command("play midBGM1 from 0");
+    Wait(1700);
+    audio.Command("stop midBGM1");
+    Wait(150);
+    audio.Command("play midBGM1 from 0");
+    Wait(1700);
+    audio.Command("stop midBGM1");
+    audio.Command("play midBGM1 from 0");
+    audio.TakePeak("midBGM1");
+    Wait(1700);
+    EXPECT_GT(audio.TakePeak("midBGM1"), kAudible);
+    audio.Command("stop midBGM1");
+    Wait(150);
+    audio.Close();
+    const std::vector<int16_t> output = Output();
+    const std::vector<Sounding> soundings = SoundingsOf(output, kFrameRate);
+    ASSERT_EQ(soundings.size(), 3u);
+    for (const Sounding& sounding : soundings) ExpectNoStepLargerThanTheMusics(output, sounding.end);
+    ExpectFadedOutCopyOf(RenderedBgm(3 * kFrameRate), output, soundings.front());
+}
+
+TEST_F(AudioBackendTest, EffectsStopAndCloseFadingOut) {
+    AudioBackend audio(SourceFolders());
+    ASSERT_TRUE(audio.Open());
+    OpenAll(audio);
+    audio.Command("play wavGoal notify from 0");
+    Wait(800);
+    audio.Command("stop wavGoal");
+    Wait(150);
+    audio.Command("play wavGoal notify from 0");
+    Wait(1150);
+    audio.Command("close wavGoal");
+    Wait(150);
+    audio.Close();
+    const std::vector<int16_t> output = Output();
+    const std::vector<Sounding> soundings = SoundingsOf(output, kFrameRate / 2);
+    ASSERT_EQ(soundings.size(), 2u);
+    for (const Sounding& sounding : soundings) ExpectFadedOutCopyOf(GoalWave(), output, sounding);
 }
 
 TEST_F(AudioBackendTest, ClosedAliasesFallSilentAndCanBeOpenedAgain) {

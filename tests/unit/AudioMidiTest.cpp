@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,9 +34,10 @@ protected:
     void SetUp() override {
         auto found = FindSoundFont();
         if (!found) GTEST_SKIP() << "no General MIDI soundfont installed";
-        soundFont_ = *found;
+        soundFont_ = SoundFont::Load(*found);
+        ASSERT_NE(soundFont_, nullptr);
     }
-    std::string soundFont_;
+    std::shared_ptr<SoundFont> soundFont_;
 };
 
 TEST(SoundFont, CandidatesFromTheVariableComeFirst) {
@@ -51,8 +53,9 @@ TEST(SoundFont, CandidatesFromTheVariableComeFirst) {
 TEST_F(MidiSongTest, RefusesWhatItCannotPlay) {
     EXPECT_EQ(MidiSong::Load(kSnd + "missing.mid", soundFont_, kRate), nullptr);
     EXPECT_EQ(MidiSong::Load(kSnd + "tap.wav", soundFont_, kRate), nullptr);
-    EXPECT_EQ(MidiSong::Load(kSnd + "chime.mid", kSnd + "tap.wav", kRate), nullptr);
-    EXPECT_EQ(MidiSong::Load(kSnd + "chime.mid", "/nonexistent/font.sf2", kRate), nullptr);
+    EXPECT_EQ(SoundFont::Load(kSnd + "tap.wav"), nullptr);
+    EXPECT_EQ(SoundFont::Load("/nonexistent/font.sf2"), nullptr);
+    EXPECT_EQ(MidiSong::Load(kSnd + "chime.mid", nullptr, kRate), nullptr);
 }
 
 TEST_F(MidiSongTest, SilentUntilStartedThenTheChimeRingsTwoToFourSeconds) {
@@ -70,6 +73,20 @@ TEST_F(MidiSongTest, SilentUntilStartedThenTheChimeRingsTwoToFourSeconds) {
     double seconds = AudibleSeconds(chime);
     EXPECT_GE(seconds, 2.0);
     EXPECT_LE(seconds, 4.0);
+}
+
+TEST_F(MidiSongTest, ASongPlaysOnAfterAnotherSharingItsFontIsGone) {
+    auto first = MidiSong::Load(kSnd + "chime.mid", soundFont_, kRate);
+    auto second = MidiSong::Load(kSnd + "chime.mid", soundFont_, kRate);
+    ASSERT_NE(first, nullptr);
+    ASSERT_NE(second, nullptr);
+    soundFont_.reset();
+    first->Restart();
+    second->Restart();
+    RenderFrames(*first, kRate / 2);
+    first.reset();
+    std::vector<int16_t> chime = RenderFrames(*second, kRate);
+    EXPECT_GT(*std::max_element(chime.begin(), chime.end()), 3000);
 }
 
 double Rms(const std::vector<int16_t>& samples) {

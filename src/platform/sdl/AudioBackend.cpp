@@ -1,15 +1,17 @@
 #include "platform/sdl/AudioBackend.h"
 
 #include <SDL.h>
-#include <SDL_mixer.h>
 
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/sdl/AudioMidi.h"
@@ -21,11 +23,14 @@ namespace {
 
 constexpr int kSampleRate = 44100;
 constexpr int kOutputChannels = 2;
-constexpr int kBytesPerFrame = 2 * kOutputChannels;
 // About 12 ms: a key's tap follows the key without a noticeable delay.
 constexpr int kBufferFrames = 512;
-// One mixer channel per alias; the game has nine.
-constexpr int kMixerChannels = 16;
+// 5 ms: short enough to be heard as a plain stop, long enough not to click.
+constexpr int kFadeFrames = kSampleRate / 200;
+// The game has nine aliases; a closed alias keeps its place while it fades out.
+constexpr int kSlots = 16;
+// How long Close waits for the fades before it closes the device regardless.
+constexpr auto kCloseWait = std::chrono::milliseconds(200);
 
 std::string ExecutableDirectory() {
     char* base = SDL_GetBasePath();
@@ -35,47 +40,155 @@ std::string ExecutableDirectory() {
     return directory;
 }
 
-void RaisePeak(std::atomic<int>& peak, const void* stream, int bytes) {
-    const auto* samples = static_cast<const int16_t*>(stream);
+// The wave file in the device's format, interleaved 16-bit stereo at kSampleRate; empty
+// when it cannot be read.
+std::vector<int16_t> LoadWave(const std::string& path) {
+    SDL_AudioSpec spec{};
+    Uint8* data = nullptr;
+    Uint32 length = 0;
+    if (!SDL_LoadWAV(path.c_str(), &spec, &data, &length)) return {};
+    std::vector<int16_t> samples;
+    SDL_AudioCVT cvt;
+    if (SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, AUDIO_S16SYS, kOutputChannels,
+                          kSampleRate) >= 0) {
+        std::vector<Uint8> buffer(static_cast<size_t>(length) * static_cast<size_t>(cvt.len_mult));
+        std::memcpy(buffer.data(), data, length);
+        cvt.buf = buffer.data();
+        cvt.len = static_cast<int>(length);
+        if (SDL_ConvertAudio(&cvt) == 0) {
+            const size_t frames = static_cast<size_t>(cvt.len_cvt) / (sizeof(int16_t) * kOutputChannels);
+            samples.resize(frames * kOutputChannels);
+            std::memcpy(samples.data(), buffer.data(), samples.size() * sizeof(int16_t));
+        }
+    }
+    SDL_FreeWAV(data);
+    return samples;
+}
+
+size_t MillisecondsToFrames(uint32_t ms) { return static_cast<size_t>(static_cast<uint64_t>(ms) * kSampleRate / 1000); }
+
+void RaisePeak(std::atomic<int>& peak, const int16_t* samples, int count) {
     int loudest = 0;
-    for (int i = 0; i < bytes / 2; ++i) loudest = std::max(loudest, std::abs(static_cast<int>(samples[i])));
+    for (int i = 0; i < count; ++i) loudest = std::max(loudest, std::abs(static_cast<int>(samples[i])));
     int seen = peak.load(std::memory_order_relaxed);
     while (loudest > seen && !peak.compare_exchange_weak(seen, loudest, std::memory_order_relaxed)) {
     }
 }
 
+// Holds the audio thread off the aliases' playback state.
+class DeviceLock {
+public:
+    explicit DeviceLock(SDL_AudioDeviceID device) : device_(device) { SDL_LockAudioDevice(device_); }
+    ~DeviceLock() { SDL_UnlockAudioDevice(device_); }
+    DeviceLock(const DeviceLock&) = delete;
+    DeviceLock& operator=(const DeviceLock&) = delete;
+
+private:
+    SDL_AudioDeviceID device_;
+};
+
+// What an alias plays once whatever it sounds now has faded out.
+struct Start {
+    std::optional<size_t> waveFrame;  // absent: on from where the wave stopped
+    bool restartSong = false;         // false: the song goes on from where it stopped
+};
+
 }  // namespace
 
-// One open alias on its own mixer channel (the slot's index). The audio thread touches a
-// slot only through the effect registered while its channel plays; every change to a slot
-// is made with the channel halted, which also removes that effect.
+// One alias: its sound and where its playback stands.
 struct AliasSlot {
-    std::string alias;  // empty: free
-    Mix_Chunk* wave = nullptr;
-    Mix_Chunk view{};  // the part of `wave` from the play position on
+    std::string alias;          // empty: free, or closed and still fading out
+    std::vector<int16_t> wave;  // interleaved stereo; empty for music
     std::unique_ptr<MidiSong> song;
     std::atomic<int> peak{0};
-    std::atomic<uint32_t> waveBytesPlayed{0};
+
+    // Playback. The audio thread owns these fields; the game changes them only with the
+    // device locked.
+    bool sounding = false;
+    std::optional<Start> next;
+    size_t waveFrame = 0;
+    int fadeOutLeft = 0;           // frames until silence; 0 while not fading out
+    int fadeInDone = kFadeFrames;  // below kFadeFrames while fading in
 
     bool InUse() const { return !alias.empty(); }
+    bool Busy() const { return sounding || next.has_value(); }
+    bool HoldsSound() const { return !wave.empty() || song != nullptr; }
+    size_t WaveFrames() const { return wave.size() / kOutputChannels; }
 };
 
 namespace {
 
-void MeterWave(int, void* stream, int bytes, void* slot) {
-    auto& s = *static_cast<AliasSlot*>(slot);
-    RaisePeak(s.peak, stream, bytes);
-    s.waveBytesPlayed.fetch_add(static_cast<uint32_t>(bytes), std::memory_order_relaxed);
+// Called with the device locked. A stop cancels whatever was about to start.
+void FadeOut(AliasSlot& slot) {
+    slot.next.reset();
+    if (slot.sounding && slot.fadeOutLeft == 0) slot.fadeOutLeft = kFadeFrames;
 }
 
-void RenderSong(int, void* stream, int bytes, void* slot) {
-    auto& s = *static_cast<AliasSlot*>(slot);
-    s.song->Render(static_cast<int16_t*>(stream), bytes / kBytesPerFrame);
-    RaisePeak(s.peak, stream, bytes);
+// A start anywhere but at the beginning of the sound fades in, as it would cut in mid-wave.
+void Begin(AliasSlot& slot) {
+    const Start start = *slot.next;
+    slot.next.reset();
+    slot.fadeInDone = kFadeFrames;
+    if (slot.song) {
+        if (start.restartSong) {
+            slot.song->Restart();
+        } else {
+            slot.fadeInDone = 0;
+        }
+        slot.sounding = !slot.song->Finished();
+        return;
+    }
+    if (start.waveFrame) slot.waveFrame = *start.waveFrame;
+    if (slot.waveFrame != 0) slot.fadeInDone = 0;
+    slot.sounding = slot.waveFrame < slot.WaveFrames();
 }
 
-uint32_t MillisecondsToBytes(uint32_t ms) {
-    return static_cast<uint32_t>(static_cast<uint64_t>(ms) * kSampleRate / 1000) * kBytesPerFrame;
+// Writes up to `frames` frames of the alias's own sound; fewer once a wave has ended.
+int RenderSource(AliasSlot& slot, int16_t* out, int frames) {
+    if (slot.song) {
+        slot.song->Render(out, frames);
+        if (slot.song->Finished()) slot.sounding = false;
+        return frames;
+    }
+    const size_t count = std::min(slot.WaveFrames() - slot.waveFrame, static_cast<size_t>(frames));
+    std::copy_n(slot.wave.data() + slot.waveFrame * kOutputChannels, count * kOutputChannels, out);
+    slot.waveFrame += count;
+    if (slot.waveFrame >= slot.WaveFrames()) slot.sounding = false;
+    return static_cast<int>(count);
+}
+
+// Scales every frame by the fades' gain, which moves by 1/kFadeFrames a frame.
+void ApplyFades(AliasSlot& slot, int16_t* out, int frames) {
+    if (slot.fadeOutLeft == 0 && slot.fadeInDone >= kFadeFrames) return;
+    for (int frame = 0; frame < frames; ++frame) {
+        int gain = kFadeFrames;
+        if (slot.fadeInDone < kFadeFrames) gain = ++slot.fadeInDone;
+        if (slot.fadeOutLeft > 0) gain = std::min(gain, --slot.fadeOutLeft);
+        for (int channel = 0; channel < kOutputChannels; ++channel) {
+            int16_t& sample = out[frame * kOutputChannels + channel];
+            sample = static_cast<int16_t>(sample * gain / kFadeFrames);
+        }
+    }
+}
+
+// Writes the alias's next `frames` frames into `out`, which holds silence. A fade-out
+// ends the sound; a start waiting for it then begins at once, within the same block.
+// The peak meter hears everything but the fade-out that a stop has begun.
+void RenderSlot(AliasSlot& slot, int16_t* out, int frames) {
+    int done = 0;
+    while (done < frames) {
+        if (slot.fadeOutLeft == 0 && slot.next) Begin(slot);
+        if (!slot.sounding) return;
+        const bool fadingOut = slot.fadeOutLeft > 0;
+        const int wanted = fadingOut ? std::min(frames - done, slot.fadeOutLeft) : frames - done;
+        int16_t* segment = out + done * kOutputChannels;
+        const int written = RenderSource(slot, segment, wanted);
+        ApplyFades(slot, segment, written);
+        if (!fadingOut) RaisePeak(slot.peak, segment, written * kOutputChannels);
+        done += written;
+        if (fadingOut && slot.fadeOutLeft == 0) slot.sounding = false;
+        if (!slot.sounding) slot.fadeOutLeft = 0;
+    }
 }
 
 }  // namespace
@@ -84,14 +197,31 @@ struct AudioBackend::Impl {
     explicit Impl(SoundFolders f) : folders(std::move(f)) {}
 
     SoundFolders folders;
-    bool open = false;
-    std::optional<std::string> soundFont;
-    // Played silently on a music channel; the song's effect writes the music over it.
-    std::vector<uint8_t> silence = std::vector<uint8_t>(kBufferFrames * kBytesPerFrame * 4, 0);
-    Mix_Chunk* silentLoop = nullptr;
-    std::array<AliasSlot, kMixerChannels> slots;
+    SDL_AudioDeviceID device = 0;
+    std::optional<std::string> soundFontPath;
+    std::shared_ptr<SoundFont> soundFont;  // read with the first MIDI alias
+    std::array<AliasSlot, kSlots> slots;
+    std::array<int16_t, kBufferFrames * kOutputChannels> block{};
 
-    int ChannelOf(const AliasSlot& slot) const { return static_cast<int>(&slot - slots.data()); }
+    static void SDLCALL Mix(void* impl, Uint8* stream, int bytes) {
+        static_cast<Impl*>(impl)->MixInto(reinterpret_cast<int16_t*>(stream), bytes / (2 * kOutputChannels));
+    }
+
+    // Runs on the audio thread, with the device locked. Silent aliases cost nothing.
+    void MixInto(int16_t* out, int frames) {
+        std::fill(out, out + frames * kOutputChannels, int16_t{0});
+        for (AliasSlot& slot : slots) {
+            for (int done = 0; done < frames && slot.Busy(); done += kBufferFrames) {
+                const int count = std::min(kBufferFrames, frames - done);
+                const int samples = count * kOutputChannels;
+                std::fill(block.begin(), block.begin() + samples, int16_t{0});
+                RenderSlot(slot, block.data(), count);
+                SDL_MixAudioFormat(reinterpret_cast<Uint8*>(out + done * kOutputChannels),
+                                   reinterpret_cast<const Uint8*>(block.data()), AUDIO_S16SYS,
+                                   static_cast<Uint32>(samples * sizeof(int16_t)), SDL_MIX_MAXVOLUME);
+            }
+        }
+    }
 
     AliasSlot* Find(std::string_view alias) {
         for (AliasSlot& slot : slots) {
@@ -102,22 +232,21 @@ struct AudioBackend::Impl {
 
     AliasSlot* FreeSlot() {
         for (AliasSlot& slot : slots) {
-            if (!slot.InUse()) return &slot;
+            if (!slot.InUse() && !slot.HoldsSound()) return &slot;
         }
         return nullptr;
     }
 
-    void Halt(AliasSlot& slot) {
-        Mix_HaltChannel(ChannelOf(slot));
-        Mix_UnregisterAllEffects(ChannelOf(slot));
-    }
-
     void Carry(const SoundCommand& command) {
+        ReleaseFadedOut();
         switch (command.verb) {
             case SoundVerb::Open: OpenAlias(command); break;
             case SoundVerb::Play: PlayAlias(command); break;
             case SoundVerb::Stop:
-                if (AliasSlot* slot = Find(command.alias)) Halt(*slot);
+                if (AliasSlot* slot = Find(command.alias)) {
+                    DeviceLock lock(device);
+                    FadeOut(*slot);
+                }
                 break;
             case SoundVerb::Close:
                 if (AliasSlot* slot = Find(command.alias)) CloseAlias(*slot);
@@ -126,64 +255,97 @@ struct AudioBackend::Impl {
         }
     }
 
+    bool LoadSoundFont() {
+        if (!soundFont && soundFontPath) {
+            soundFont = SoundFont::Load(*soundFontPath);
+            if (!soundFont) soundFontPath.reset();
+        }
+        return soundFont != nullptr;
+    }
+
     void OpenAlias(const SoundCommand& command) {
         if (Find(command.alias)) return;
         AliasSlot* slot = FreeSlot();
         if (!slot) return;
         std::string path = ResolveSoundPath(command.path, folders);
         switch (SoundFileKindOf(command.path)) {
-            case SoundFileKind::Wave: slot->wave = Mix_LoadWAV(path.c_str()); break;
+            case SoundFileKind::Wave: slot->wave = LoadWave(path); break;
             case SoundFileKind::Midi:
-                if (soundFont) slot->song = MidiSong::Load(path, *soundFont, kSampleRate);
+                if (LoadSoundFont()) {
+                    // Songs sharing the font must not load while another one plays.
+                    DeviceLock lock(device);
+                    slot->song = MidiSong::Load(path, soundFont, kSampleRate);
+                }
                 break;
             case SoundFileKind::Unknown: break;
         }
-        if (!slot->wave && !slot->song) return;
+        if (!slot->HoldsSound()) return;
         slot->alias = command.alias;
-        slot->waveBytesPlayed = 0;
+        slot->waveFrame = 0;
         slot->peak = 0;
     }
 
     void PlayAlias(const SoundCommand& command) {
         AliasSlot* slot = Find(command.alias);
         if (!slot) return;
-        Halt(*slot);
-        if (slot->wave) PlayWave(*slot, command.fromMs);
-        if (slot->song) PlaySong(*slot, command.fromMs);
+        DeviceLock lock(device);
+        FadeOut(*slot);
+        slot->next = StartOf(*slot, command.fromMs);
     }
 
-    // Without a start position a wave goes on from where it was stopped.
-    void PlayWave(AliasSlot& slot, std::optional<uint32_t> fromMs) {
-        uint32_t start = fromMs ? MillisecondsToBytes(*fromMs) : slot.waveBytesPlayed.load();
-        if (start >= slot.wave->alen) return;
-        slot.view = *slot.wave;
-        slot.view.allocated = 0;
-        slot.view.abuf += start;
-        slot.view.alen -= start;
-        slot.waveBytesPlayed = start;
-        const int channel = ChannelOf(slot);
-        Mix_RegisterEffect(channel, MeterWave, nullptr, &slot);
-        if (Mix_PlayChannel(channel, &slot.view, 0) < 0) Mix_UnregisterAllEffects(channel);
+    // Music starts from the beginning only. Without a start position a wave or a song goes
+    // on from where it was stopped.
+    static std::optional<Start> StartOf(const AliasSlot& slot, std::optional<uint32_t> fromMs) {
+        if (slot.song) {
+            if (fromMs && *fromMs != 0) return std::nullopt;
+            return Start{std::nullopt, fromMs.has_value() || !slot.song->Started()};
+        }
+        if (fromMs) return Start{MillisecondsToFrames(*fromMs), false};
+        return Start{};
     }
 
-    // Music starts from the beginning only; without a start position it goes on from
-    // where it was stopped.
-    void PlaySong(AliasSlot& slot, std::optional<uint32_t> fromMs) {
-        if (fromMs && *fromMs != 0) return;
-        if (fromMs || !slot.song->Started()) slot.song->Restart();
-        const int channel = ChannelOf(slot);
-        Mix_RegisterEffect(channel, RenderSong, nullptr, &slot);
-        if (Mix_PlayChannel(channel, silentLoop, -1) < 0) Mix_UnregisterAllEffects(channel);
-    }
-
+    // The alias is gone at once; its sound fades out and is released afterwards.
     void CloseAlias(AliasSlot& slot) {
-        Halt(slot);
-        if (slot.wave) Mix_FreeChunk(slot.wave);
-        slot.wave = nullptr;
-        slot.view = Mix_Chunk{};
-        slot.song.reset();
+        DeviceLock lock(device);
+        FadeOut(slot);
         slot.alias.clear();
         slot.peak = 0;
+    }
+
+    void ReleaseFadedOut() {
+        const bool anyClosed = std::any_of(slots.begin(), slots.end(),
+                                           [](const AliasSlot& s) { return !s.InUse() && s.HoldsSound(); });
+        if (!anyClosed) return;
+        // Songs sharing the font must not end while another one plays.
+        DeviceLock lock(device);
+        for (AliasSlot& slot : slots) {
+            if (!slot.InUse() && !slot.Busy()) Release(slot);
+        }
+    }
+
+    static void Release(AliasSlot& slot) {
+        slot.wave = std::vector<int16_t>();
+        slot.song.reset();
+    }
+
+    void FadeOutEverything() {
+        DeviceLock lock(device);
+        for (AliasSlot& slot : slots) {
+            FadeOut(slot);
+            slot.alias.clear();
+        }
+    }
+
+    bool AnyBusy() {
+        DeviceLock lock(device);
+        return std::any_of(slots.begin(), slots.end(), [](const AliasSlot& s) { return s.Busy(); });
+    }
+
+    void WaitForSilence() {
+        const auto deadline = std::chrono::steady_clock::now() + kCloseWait;
+        while (AnyBusy() && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
     }
 };
 
@@ -194,35 +356,46 @@ AudioBackend::AudioBackend(SoundFolders folders) : impl_(std::make_unique<Impl>(
 AudioBackend::~AudioBackend() { Close(); }
 
 bool AudioBackend::Open() {
-    if (impl_->open) return true;
+    if (impl_->device) return true;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
-    if (Mix_OpenAudioDevice(kSampleRate, AUDIO_S16SYS, kOutputChannels, kBufferFrames, nullptr, 0) != 0) {
+    SDL_AudioSpec wanted{};
+    wanted.freq = kSampleRate;
+    wanted.format = AUDIO_S16SYS;
+    wanted.channels = kOutputChannels;
+    wanted.samples = kBufferFrames;
+    wanted.callback = Impl::Mix;
+    wanted.userdata = impl_.get();
+    // No changes allowed: SDL converts to whatever the device takes.
+    impl_->device = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+    if (!impl_->device) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return false;
     }
-    Mix_AllocateChannels(kMixerChannels);
-    impl_->silentLoop = Mix_QuickLoad_RAW(impl_->silence.data(), static_cast<Uint32>(impl_->silence.size()));
-    impl_->soundFont = FindSoundFont();
-    impl_->open = true;
+    impl_->soundFontPath = FindSoundFont();
+    SDL_PauseAudioDevice(impl_->device, 0);
     return true;
 }
 
 void AudioBackend::Close() {
-    if (!impl_->open) return;
+    if (!impl_->device) return;
+    impl_->FadeOutEverything();
+    impl_->WaitForSilence();
+    SDL_CloseAudioDevice(impl_->device);
+    impl_->device = 0;
     for (AliasSlot& slot : impl_->slots) {
-        if (slot.InUse()) impl_->CloseAlias(slot);
+        AudioBackend::Impl::Release(slot);
+        slot.sounding = false;
+        slot.next.reset();
+        slot.peak = 0;
     }
-    Mix_FreeChunk(impl_->silentLoop);
-    impl_->silentLoop = nullptr;
-    Mix_CloseAudio();
+    impl_->soundFont.reset();
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    impl_->open = false;
 }
 
-bool AudioBackend::IsOpen() const { return impl_->open; }
+bool AudioBackend::IsOpen() const { return impl_->device != 0; }
 
 void AudioBackend::Command(std::string_view command) {
-    if (impl_->open) impl_->Carry(ParseSoundCommand(command));
+    if (impl_->device) impl_->Carry(ParseSoundCommand(command));
 }
 
 int AudioBackend::TakePeak(std::string_view alias) {

@@ -1,9 +1,13 @@
 #pragma once
 // The desktop's sound: carries out the game's media command strings ("open snd/tap.wav
-// Alias wavTip", "play wavTip notify from 0", "stop midBGM1", "close wavTip") with
-// SDL2_mixer. Every alias is its own mixer channel, so playing, stopping or closing one
-// never touches another, and several (the chime and the music, effects over the music)
-// sound together. MIDI files are played by FluidSynth with a General MIDI soundfont.
+// Alias wavTip", "play wavTip notify from 0", "stop midBGM1", "close wavTip") on an SDL
+// audio device. Every alias sounds on its own, so playing, stopping or closing one never
+// touches another, and several (the chime and the music, effects over the music) sound
+// together. MIDI files are played by FluidSynth with one General MIDI soundfont, loaded
+// once for all of them.
+//
+// Nothing is ever cut mid-wave: a stop, a close, or a play that restarts a sounding alias
+// first fades the alias to silence within a few milliseconds.
 //
 // A command that cannot be carried out (no device, missing file or soundfont, unknown
 // alias, malformed text) does nothing. All file loading happens in the open commands.
@@ -26,7 +30,7 @@ public:
 
     // Opens the audio device; false when there is none, and then every command is a no-op.
     bool Open();
-    // Closes every alias and the device.
+    // Fades out and closes every alias, then closes the device.
     void Close();
     bool IsOpen() const;
 

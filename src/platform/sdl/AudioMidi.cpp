@@ -1,5 +1,6 @@
 #include "platform/sdl/AudioMidi.h"
 
+#include <dlfcn.h>
 #include <fluidsynth.h>
 
 #include <algorithm>
@@ -18,6 +19,9 @@ constexpr int kTailSeconds = 3;
 // the effects on top.
 constexpr double kSynthGain = 0.5;
 constexpr int kFlushFrames = 512;
+// The busiest piece sounds 119 voices at once. Every voice a synthesizer may use is
+// allocated whether it sounds or not, about 12 KiB each.
+constexpr int kPolyphony = 128;
 
 const char* const kDebianSoundFonts[] = {
     "/usr/share/sounds/sf2/default-GM.sf2",
@@ -34,6 +38,14 @@ std::optional<std::vector<uint8_t>> ReadFile(const std::string& path) {
     std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     if (in.bad()) return std::nullopt;
     return bytes;
+}
+
+// FluidSynth built with OpenMP reads a soundfont's samples on a team of threads that
+// then stays, idle, for the life of the process. One thread reads a few megabytes just
+// as well. Without OpenMP in the process there is nothing to set.
+void ReadSoundFontsOnOneThread() {
+    using SetNumThreads = void (*)(int);
+    if (void* set = dlsym(RTLD_DEFAULT, "omp_set_num_threads")) reinterpret_cast<SetNumThreads>(set)(1);
 }
 
 bool IsReadableFile(const std::string& path) {
@@ -68,35 +80,63 @@ std::optional<std::string> FindSoundFont() {
     return std::nullopt;
 }
 
-std::unique_ptr<MidiSong> MidiSong::Load(const std::string& midiPath, const std::string& soundFontPath,
+std::shared_ptr<SoundFont> SoundFont::Load(const std::string& path) {
+    SilenceFluidSynthLog();
+    std::shared_ptr<SoundFont> font(new SoundFont());
+    font->settings_ = new_fluid_settings();
+    if (!font->settings_) return nullptr;
+    fluid_settings_setint(font->settings_, "synth.polyphony", 1);
+    fluid_settings_setint(font->settings_, "synth.reverb.active", 0);
+    fluid_settings_setint(font->settings_, "synth.chorus.active", 0);
+    font->owner_ = new_fluid_synth(font->settings_);
+    if (!font->owner_) return nullptr;
+    ReadSoundFontsOnOneThread();
+    const int id = fluid_synth_sfload(font->owner_, path.c_str(), 0);
+    if (id == FLUID_FAILED) return nullptr;
+    font->font_ = fluid_synth_get_sfont_by_id(font->owner_, id);
+    return font->font_ ? font : nullptr;
+}
+
+SoundFont::~SoundFont() {
+    if (owner_) delete_fluid_synth(owner_);
+    if (settings_) delete_fluid_settings(settings_);
+}
+
+std::unique_ptr<MidiSong> MidiSong::Load(const std::string& midiPath, std::shared_ptr<SoundFont> soundFont,
                                          int sampleRate) {
+    if (!soundFont) return nullptr;
     auto file = ReadFile(midiPath);
     if (!file || !LooksLikeMidi(*file)) return nullptr;
-    std::unique_ptr<MidiSong> song(new MidiSong(sampleRate, std::move(*file)));
-    if (!song->LoadSoundFont(soundFontPath)) return nullptr;
+    std::unique_ptr<MidiSong> song(new MidiSong(sampleRate, std::move(*file), std::move(soundFont)));
+    if (!song->synth_) return nullptr;
     return song;
 }
 
-MidiSong::MidiSong(int sampleRate, std::vector<uint8_t> file) : sampleRate_(sampleRate), file_(std::move(file)) {
+MidiSong::MidiSong(int sampleRate, std::vector<uint8_t> file, std::shared_ptr<SoundFont> soundFont)
+    : sampleRate_(sampleRate), file_(std::move(file)), soundFont_(std::move(soundFont)) {
     SilenceFluidSynthLog();
     settings_ = new_fluid_settings();
     if (!settings_) return;
     fluid_settings_setnum(settings_, "synth.sample-rate", sampleRate);
     fluid_settings_setnum(settings_, "synth.gain", kSynthGain);
-    fluid_settings_setint(settings_, "synth.polyphony", 256);
+    fluid_settings_setint(settings_, "synth.polyphony", kPolyphony);
     // The synthesizer is only ever driven from one thread at a time.
     fluid_settings_setint(settings_, "synth.threadsafe-api", 0);
     synth_ = new_fluid_synth(settings_);
+    if (synth_ && fluid_synth_add_sfont(synth_, soundFont_->font_) == FLUID_FAILED) {
+        delete_fluid_synth(synth_);
+        synth_ = nullptr;
+    }
 }
 
+// The borrowed font is handed back before the synthesizer goes, which would free it.
 MidiSong::~MidiSong() {
     if (player_) delete_fluid_player(player_);
-    if (synth_) delete_fluid_synth(synth_);
+    if (synth_) {
+        fluid_synth_remove_sfont(synth_, soundFont_->font_);
+        delete_fluid_synth(synth_);
+    }
     if (settings_) delete_fluid_settings(settings_);
-}
-
-bool MidiSong::LoadSoundFont(const std::string& path) {
-    return synth_ && fluid_synth_sfload(synth_, path.c_str(), 1) != FLUID_FAILED;
 }
 
 void MidiSong::Restart() {
@@ -109,6 +149,7 @@ void MidiSong::Restart() {
     fluid_synth_system_reset(synth_);
     Silence();
     finished_ = !StartPlayer();
+    totalTicks_ = 0;
     tailFramesLeft_ = sampleRate_ * kTailSeconds;
 }
 
@@ -133,10 +174,12 @@ bool MidiSong::StartPlayer() {
 }
 
 // The player reports the end of the file only a while after its last event, so the
-// position is checked as well.
+// position is checked as well. The player reads the file on its first rendered block and
+// counts the length by walking every event, so the length is taken once, afterwards.
 bool MidiSong::PieceOver() const {
-    return fluid_player_get_status(player_) != FLUID_PLAYER_PLAYING ||
-           fluid_player_get_current_tick(player_) >= fluid_player_get_total_ticks(player_);
+    if (fluid_player_get_status(player_) != FLUID_PLAYER_PLAYING) return true;
+    if (totalTicks_ <= 0) totalTicks_ = fluid_player_get_total_ticks(player_);
+    return fluid_player_get_current_tick(player_) >= totalTicks_;
 }
 
 void MidiSong::Render(int16_t* stereo, int frames) {

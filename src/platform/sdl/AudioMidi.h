@@ -1,7 +1,7 @@
 #pragma once
 // One piece of MIDI music played by its own FluidSynth synthesizer and file player, so
-// that several pieces can sound at once, each on its own mixer channel, and each can be
-// restarted or stopped without touching the others.
+// that several pieces can sound at once and each can be restarted or stopped without
+// touching the others. The pieces share one loaded soundfont.
 
 #include <cstdint>
 #include <memory>
@@ -12,6 +12,7 @@
 struct _fluid_hashtable_t;
 struct _fluid_synth_t;
 struct _fluid_player_t;
+struct _fluid_sfont_t;
 
 namespace kelo {
 
@@ -22,11 +23,33 @@ std::vector<std::string> SoundFontCandidates(const char* sdlSoundFontsVariable);
 // The first candidate that is a readable file, if any.
 std::optional<std::string> FindSoundFont();
 
+// A General MIDI soundfont read once and lent to every song that plays with it; it stays
+// loaded while any of them exists. The font keeps bookkeeping that its songs change while
+// they load, play, restart and end: songs sharing a font must never be used from two
+// threads at the same time.
+class SoundFont {
+public:
+    // Nothing when the file cannot be read as a soundfont.
+    static std::shared_ptr<SoundFont> Load(const std::string& path);
+    ~SoundFont();
+    SoundFont(const SoundFont&) = delete;
+    SoundFont& operator=(const SoundFont&) = delete;
+
+private:
+    friend class MidiSong;
+    SoundFont() = default;
+
+    // The font belongs to a synthesizer that never plays; the songs' synthesizers borrow it.
+    _fluid_hashtable_t* settings_ = nullptr;
+    _fluid_synth_t* owner_ = nullptr;
+    _fluid_sfont_t* font_ = nullptr;
+};
+
 class MidiSong {
 public:
-    // Reads the file and prepares a synthesizer with the soundfont; nothing when either
-    // cannot be used. All file reading happens here.
-    static std::unique_ptr<MidiSong> Load(const std::string& midiPath, const std::string& soundFontPath,
+    // Reads the file and prepares a synthesizer playing with the soundfont; nothing when
+    // the file is no MIDI file. All file reading happens here.
+    static std::unique_ptr<MidiSong> Load(const std::string& midiPath, std::shared_ptr<SoundFont> soundFont,
                                           int sampleRate);
     ~MidiSong();
     MidiSong(const MidiSong&) = delete;
@@ -43,17 +66,18 @@ public:
     bool Finished() const { return finished_; }
 
 private:
-    MidiSong(int sampleRate, std::vector<uint8_t> file);
-    bool LoadSoundFont(const std::string& path);
+    MidiSong(int sampleRate, std::vector<uint8_t> file, std::shared_ptr<SoundFont> soundFont);
     bool StartPlayer();
     bool PieceOver() const;
     void Silence();
 
     int sampleRate_;
     std::vector<uint8_t> file_;
+    std::shared_ptr<SoundFont> soundFont_;
     _fluid_hashtable_t* settings_ = nullptr;
     _fluid_synth_t* synth_ = nullptr;
     _fluid_player_t* player_ = nullptr;
+    mutable int totalTicks_ = 0;  // the piece's length, once the player has read the file
     int tailFramesLeft_ = 0;
     bool finished_ = true;
 };

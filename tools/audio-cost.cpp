@@ -1,0 +1,104 @@
+// kelo-audio-cost: what the desktop's sound costs the process, for comparing builds.
+//
+//   kelo-audio-cost idle|music|run [SECONDS]
+//
+// Opens the audio device and the game's nine sounds as the title screen does, then
+//   idle   plays nothing,
+//   music  plays midBGM1,
+//   run    plays a run's opening (the chime, then the start sound, midBGM1 and the
+//          first tap) and a tap five times a second,
+// and after one second of settling measures SECONDS (default 5) of process CPU time.
+// It prints one line of figures: CPU in percent of one core, threads, peak and current
+// resident memory. It never judges them; run it several times and compare medians.
+// Pick the device with SDL_AUDIODRIVER (e.g. disk with SDL_DISKAUDIOFILE=/dev/null).
+
+#include <time.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "platform/sdl/AudioBackend.h"
+
+namespace {
+
+const char* const kOpenCommands[] = {
+    "open snd/tap.wav Alias wavTip",   "open snd/sel.wav Alias wavSel",   "open snd/dec.wav Alias wavDec",
+    "open snd/extend.wav Alias wavExtend", "open snd/start.wav Alias wavGop", "open snd/goal.wav Alias wavGoal",
+    "open snd/bgm.mid Alias midBGM1",  "open snd/bgm2.mid Alias midBGM2", "open snd/chime.mid Alias midChime",
+};
+
+double ProcessCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// A "Name:   value kB" or "Name:   value" line of /proc/self/status; -1 when missing.
+long StatusField(std::string_view name) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.compare(0, name.size(), name) == 0 && line.size() > name.size() && line[name.size()] == ':') {
+            return std::strtol(line.c_str() + name.size() + 1, nullptr, 10);
+        }
+    }
+    return -1;
+}
+
+void Sleep(std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); }
+
+// Sends the scenario's commands at the game's own pace for `duration`.
+void Play(kelo::AudioBackend& audio, std::string_view scenario, std::chrono::milliseconds duration) {
+    using namespace std::chrono_literals;
+    const auto end = std::chrono::steady_clock::now() + duration;
+    while (std::chrono::steady_clock::now() < end) {
+        if (scenario == "run") audio.Command("play wavTip notify from 0");
+        Sleep(200ms);
+    }
+}
+
+void StartScenario(kelo::AudioBackend& audio, std::string_view scenario) {
+    if (scenario == "music") audio.Command("play midBGM1 from 0");
+    if (scenario == "run") {
+        audio.Command("play midChime notify from 0");
+        Sleep(std::chrono::milliseconds(500));
+        audio.Command("play wavGop notify from 0");
+        audio.Command("play midBGM1 from 0");
+        audio.Command("play wavTip notify from 0");
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string_view scenario = argc > 1 ? argv[1] : "";
+    const int seconds = argc > 2 ? std::atoi(argv[2]) : 5;
+    if ((scenario != "idle" && scenario != "music" && scenario != "run") || seconds <= 0) {
+        std::fprintf(stderr, "usage: kelo-audio-cost idle|music|run [SECONDS]\n");
+        return 2;
+    }
+    kelo::AudioBackend audio;
+    if (!audio.Open()) {
+        std::fprintf(stderr, "kelo-audio-cost: no audio device\n");
+        return 1;
+    }
+    for (const char* command : kOpenCommands) audio.Command(command);
+    StartScenario(audio, scenario);
+    Play(audio, scenario, std::chrono::seconds(1));
+
+    const auto wallStart = std::chrono::steady_clock::now();
+    const double cpuStart = ProcessCpuSeconds();
+    Play(audio, scenario, std::chrono::seconds(seconds));
+    const double cpu = ProcessCpuSeconds() - cpuStart;
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+
+    std::printf("%s cpu_percent=%.2f threads=%ld vmhwm_kib=%ld vmrss_kib=%ld\n", argv[1], 100.0 * cpu / wall,
+                StatusField("Threads"), StatusField("VmHWM"), StatusField("VmRSS"));
+    audio.Close();
+    return 0;
+}
