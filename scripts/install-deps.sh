@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(
   build-essential g++ cmake pkg-config
-  libsdl2-dev libsdl2-ttf-dev libsdl2-mixer-dev libsdl2-image-dev
+  libsdl2-dev libsdl2-ttf-dev libsdl2-image-dev
   libfontconfig-dev fontconfig fonts-ipafont-gothic
   libfluidsynth-dev timgm6mb-soundfont
   libxkbcommon-dev libxkbcommon-x11-dev xkb-data x11-xkb-utils

@@ -19,7 +19,7 @@ echo "-- $(basename "$deb"): $(field Package) $(field Version), section $(field 
 [ "$(field Section)" = games ] || fail "section $(field Section)"
 depends="$(field Depends)"
 echo "Depends: $depends"
-for needed in fonts-ipafont-gothic timgm6mb-soundfont libsdl2-2.0-0 libsdl2-mixer-2.0-0 libsdl2-ttf-2.0-0 \
+for needed in fonts-ipafont-gothic timgm6mb-soundfont libsdl2-2.0-0 libsdl2-ttf-2.0-0 \
               libfluidsynth3 libfontconfig1; do
   [[ ", $depends," == *", $needed"[\ ,]* ]] || fail "Depends lacks $needed"
 done
