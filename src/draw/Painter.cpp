@@ -358,6 +358,27 @@ Colour BlendChannelwise(Colour under, Colour over, int alpha) {
            (static_cast<Colour>(mix(BlueOf(under), BlueOf(over))) << 16);
 }
 
+// Blends one row of coverage into `row`. Most of a text cell is empty, so coverage is
+// read eight pixels at a time and empty stretches are passed over whole.
+void BlendPixel(Colour& pixel, int alpha, Colour colour) {
+    if (alpha == 255) {
+        pixel = colour;
+    } else if (alpha != 0) {
+        pixel = BlendChannelwise(pixel, colour, alpha);
+    }
+}
+
+void BlendCoverageRow(Colour* row, const uint8_t* coverage, int count, Colour colour) {
+    int x = 0;
+    for (; x + 8 <= count; x += 8) {
+        uint64_t eight;
+        std::memcpy(&eight, coverage + x, sizeof eight);
+        if (eight == 0) continue;
+        for (int k = x; k < x + 8; ++k) BlendPixel(row[k], coverage[k], colour);
+    }
+    for (; x < count; ++x) BlendPixel(row[x], coverage[x], colour);
+}
+
 }  // namespace
 
 void Print(Surface& s, TextRenderer& text, std::string_view utf8) {
@@ -367,17 +388,11 @@ void Print(Surface& s, TextRenderer& text, std::string_view utf8) {
     const int x0 = std::max(0, -left), y0 = std::max(0, -top);
     const int x1 = std::min(mask.width, s.image.Width() - left);
     const int y1 = std::min(mask.height, s.image.Height() - top);
+    if (x0 >= x1) return;
     for (int y = y0; y < y1; ++y) {
         const uint8_t* coverage = mask.alpha.data() + static_cast<size_t>(y) * mask.width;
         Colour* row = s.image.Row(top + y) + left;
-        for (int x = x0; x < x1; ++x) {
-            const int alpha = coverage[x];
-            if (alpha == 255) {
-                row[x] = s.foreColour;
-            } else if (alpha != 0) {
-                row[x] = BlendChannelwise(row[x], s.foreColour, alpha);
-            }
-        }
+        BlendCoverageRow(row + x0, coverage + x0, x1 - x0, s.foreColour);
     }
 }
 

@@ -377,5 +377,31 @@ TEST(PainterText, ClipsAtEveryEdge) {
     }
 }
 
+// Coverage wider than a word, with ink on both sides of every 8-pixel boundary and
+// empty stretches between, drawn whole and shifted partly off the left edge.
+TEST(PainterText, WideMasksBlendEveryCoveredPixelWhereverTheyStart) {
+    struct WideText : TextRenderer {
+        TextMask mask{21, 2, std::vector<uint8_t>(42, 0)};
+        const TextMask& Render(std::string_view, int) override { return mask; }
+    } text;
+    for (int x : {0, 7, 8, 15, 16, 20}) text.mask.alpha[x] = 255;
+    for (int x : {6, 9, 17}) text.mask.alpha[21 + x] = 128;
+    const Colour paper = Rgb(0, 0, 200), ink = Rgb(255, 255, 0), half = Rgb(128, 128, 100);
+    for (int left : {0, -3, -9}) {
+        Surface s(24, 3, paper, ink);
+        s.currentX = left;
+        s.currentY = 1;
+        Print(s, text, "wide");
+        for (int y = 0; y < 3; ++y) {
+            for (int x = 0; x < 24; ++x) {
+                const int mx = x - left, my = y - 1;
+                const int alpha = (my >= 0 && my < 2 && mx < 21) ? text.mask.alpha[my * 21 + mx] : 0;
+                const Colour want = alpha == 255 ? ink : alpha == 128 ? half : paper;
+                EXPECT_EQ(s.image.At(x, y), want) << "left " << left << " at " << x << "," << y;
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kelo
