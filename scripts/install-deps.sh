@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential g++ cmake pkg-config
   libsdl2-dev libsdl2-ttf-dev libsdl2-mixer-dev libsdl2-image-dev
-  libfontconfig-dev fontconfig fonts-ipafont-gothic
+  libfontconfig-dev fontconfig fonts-ipafont-gothic zlib1g-dev
   libfluidsynth-dev timgm6mb-soundfont
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils python3 python3-xlib sox
