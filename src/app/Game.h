@@ -11,6 +11,7 @@
 #include "app/GameState.h"
 #include "app/Keyboard.h"
 #include "app/Random.h"
+#include "draw/LayerSketch.h"
 #include "draw/Painter.h"
 #include "platform/Platform.h"
 
@@ -35,6 +36,8 @@ public:
     // The six surfaces. Images are 400 x 300 (PicBack, PicMain), 300 x 300 (PicBBack,
     // PicBMask) and 3000 x 300 (PicWarp, PicWarpMask: ten frames side by side).
     Surface PicBack, PicWarp, PicWarpMask, PicBBack, PicBMask, PicMain;
+    // What the world last drew into PicBBack/PicBMask and the history planes.
+    SketchedLayers starLayers;
 
     // During a run these receive PicMain's key-down and key-up events.
     std::function<void(int vk)> keyDownHandler;

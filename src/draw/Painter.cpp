@@ -62,7 +62,9 @@ void VerticalSpan(Image& image, int x, int y1, int y2, Colour colour) {
     if (x < 0 || x >= image.Width()) return;
     y1 = std::max(y1, 0);
     y2 = std::min(y2, image.Height() - 1);
-    for (int y = y1; y <= y2; ++y) image.At(x, y) = colour;
+    if (y1 > y2) return;
+    Colour* pixel = image.Row(y1) + x;
+    for (int y = y1; y <= y2; ++y, pixel += image.Width()) *pixel = colour;
 }
 
 // ceil(a / b) for b > 0.
@@ -351,11 +353,17 @@ void BitBlt(Image& dest, int dx, int dy, int w, int h, const Image& src, int sx,
 
 namespace {
 
+// (over * alpha + under * (255 - alpha) + 127) / 255 per channel, rounded down. Red and
+// blue share one word, 16 bits apart, so no sum spills into the other; the division
+// by 255 is (x + 1 + (x >> 8)) >> 8, exact for every x up to 65152.
 Colour BlendChannelwise(Colour under, Colour over, int alpha) {
-    auto mix = [alpha](int a, int b) { return (b * alpha + a * (255 - alpha) + 127) / 255; };
-    return static_cast<Colour>(mix(RedOf(under), RedOf(over))) |
-           (static_cast<Colour>(mix(GreenOf(under), GreenOf(over))) << 8) |
-           (static_cast<Colour>(mix(BlueOf(under), BlueOf(over))) << 16);
+    constexpr uint32_t kRedBlue = 0x00FF00FFu, kRound = 127u * 0x00010001u, kOnes = 0x00010001u;
+    const uint32_t a = static_cast<uint32_t>(alpha), rest = 255u - a;
+    const uint32_t redBlue = (over & kRedBlue) * a + (under & kRedBlue) * rest + kRound;
+    const uint32_t green = ((over >> 8) & 0xFFu) * a + ((under >> 8) & 0xFFu) * rest + 127u;
+    const uint32_t redBlueOut = ((redBlue + kOnes + ((redBlue >> 8) & kRedBlue)) >> 8) & kRedBlue;
+    const uint32_t greenOut = ((green + 1u + (green >> 8)) >> 8) & 0xFFu;
+    return redBlueOut | (greenOut << 8);
 }
 
 // Blends one row of coverage into `row`. Most of a text cell is empty, so coverage is
