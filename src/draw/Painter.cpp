@@ -396,12 +396,41 @@ void Print(Surface& s, TextRenderer& text, std::string_view utf8) {
     const int x0 = std::max(0, -left), y0 = std::max(0, -top);
     const int x1 = std::min(mask.width, s.image.Width() - left);
     const int y1 = std::min(mask.height, s.image.Height() - top);
-    if (x0 >= x1) return;
+    if (x0 >= x1 || y0 >= y1) return;
+    if (mask.spansFound) {
+        for (const TextMask::Span& span : mask.spans) {
+            if (span.y < y0 || span.y >= y1) continue;
+            const int from = std::max(span.x, x0), to = std::min(span.x + span.length, x1);
+            const uint8_t* coverage = mask.alpha.data() + static_cast<size_t>(span.y) * mask.width;
+            Colour* row = s.image.Row(top + span.y) + left;
+            for (int x = from; x < to; ++x) {
+                row[x] = coverage[x] == 255 ? s.foreColour : BlendChannelwise(row[x], s.foreColour, coverage[x]);
+            }
+        }
+        return;
+    }
     for (int y = y0; y < y1; ++y) {
         const uint8_t* coverage = mask.alpha.data() + static_cast<size_t>(y) * mask.width;
         Colour* row = s.image.Row(top + y) + left;
         BlendCoverageRow(row + x0, coverage + x0, x1 - x0, s.foreColour);
     }
+}
+
+void FindCoverageSpans(TextMask& mask) {
+    mask.spans.clear();
+    for (int y = 0; y < mask.height; ++y) {
+        const uint8_t* coverage = mask.alpha.data() + static_cast<size_t>(y) * mask.width;
+        for (int x = 0; x < mask.width;) {
+            if (coverage[x] == 0) {
+                ++x;
+                continue;
+            }
+            const int start = x;
+            while (x < mask.width && coverage[x] != 0) ++x;
+            mask.spans.push_back({y, start, x - start});
+        }
+    }
+    mask.spansFound = true;
 }
 
 }  // namespace kelo

@@ -403,6 +403,27 @@ TEST(PainterText, WideMasksBlendEveryCoveredPixelWhereverTheyStart) {
     }
 }
 
+// A mask with its spans found prints exactly as one without, clipped at every edge.
+TEST(PainterText, SpansPrintLikeTheWholeCell) {
+    struct Fixed : TextRenderer {
+        TextMask mask;
+        const TextMask& Render(std::string_view, int) override { return mask; }
+    } plain, indexed;
+    plain.mask.width = 13, plain.mask.height = 4;
+    for (int i = 0; i < 52; ++i) plain.mask.alpha.push_back(static_cast<uint8_t>(i % 5 == 0 ? 0 : (i * 37) % 256));
+    indexed.mask = plain.mask;
+    FindCoverageSpans(indexed.mask);
+    ASSERT_FALSE(indexed.mask.spans.empty());
+    for (auto [x, y] : {std::pair{0, 0}, std::pair{-5, -2}, std::pair{4, 3}, std::pair{9, -1}, std::pair{-20, 0}}) {
+        Surface a(16, 6, Rgb(20, 30, 40), Rgb(250, 10, 120)), b = a;
+        a.currentX = b.currentX = x;
+        a.currentY = b.currentY = y;
+        Print(a, plain, "t");
+        Print(b, indexed, "t");
+        EXPECT_EQ(a.image.Pixels(), b.image.Pixels()) << x << "," << y;
+    }
+}
+
 // Every coverage value over papers and inks that reach both ends of each channel: the
 // blend rounds (ink * alpha + paper * (255 - alpha) + 127) / 255 down, channel by channel.
 TEST(PainterText, BlendRoundsEveryCoverageExactly) {

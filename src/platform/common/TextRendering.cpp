@@ -129,6 +129,7 @@ private:
         if (rendered == nullptr) return mask;
         CopyAlpha(rendered, mask);
         SDL_FreeSurface(rendered);
+        FindCoverageSpans(mask);
         return mask;
     }
 
