@@ -68,7 +68,10 @@ struct HeavyRun {
         PlaceStarsNear();
         game.run.newRank = 1;
         game.run.ringSlot = 0;
-        for (int slot = 0; slot < 10; ++slot) DrawWorld(game);  // fill the streak history
+        for (int slot = 0; slot < 10; ++slot) {  // fill every slot of the streak history
+            game.run.ringSlot = static_cast<uint8_t>(slot);
+            DrawWorld(game);
+        }
     }
 
     // Rows of stars at depths 1000 to 29000, all inside the view.
