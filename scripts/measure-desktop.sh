@@ -106,6 +106,8 @@ class Session:
     def __init__(self, subject):
         self.subject = subject
         self.disp = display.Display()
+        # A window gone with its program is reported by the "ended by itself" line.
+        self.disp.set_error_handler(lambda *args: None)
         self.root = self.disp.screen().root
         self.root.change_attributes(event_mask=X.SubstructureNotifyMask)
         self.disp.sync()
@@ -143,6 +145,8 @@ class Session:
         return self.window
 
     def press(self, keysym_name, hold=0.05):
+        if self.process.poll() is not None:
+            return
         self.window = self.viewable_window()
         self.window.set_input_focus(X.RevertToParent, X.CurrentTime)
         keycode = self.disp.keysym_to_keycode(XK.string_to_keysym(keysym_name))
