@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
   build-essential g++ cmake pkg-config
   libsdl2-dev libsdl2-ttf-dev libsdl2-image-dev
-  libfontconfig-dev fontconfig fonts-ipafont-gothic
+  libfontconfig-dev fontconfig fonts-ipafont-gothic zlib1g-dev
   libfluidsynth-dev timgm6mb-soundfont
   libxkbcommon-dev libxkbcommon-x11-dev xkb-data x11-xkb-utils
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -10,6 +10,7 @@
 #include "app/GameState.h"
 #include "app/Keyboard.h"
 #include "app/Random.h"
+#include "draw/LayerSketch.h"
 #include "draw/Painter.h"
 #include "platform/Platform.h"
 
@@ -40,6 +41,8 @@ public:
     Surface PicBBack;     // 300 x 300: this run frame's star layer: the stars in their colours on white
     Surface PicBMask;     // 300 x 300: its mask: white at the stars, the course's back colour elsewhere
     Surface PicMain;      // 400 x 300: the shown frame, a copy of PicBack; the run's key events are its events
+    // What the run's world last drew into PicBBack, PicBMask and the history planes.
+    SketchedLayers starLayers;
 
     // Waits until `ms` milliseconds have passed since the end of the previous wait
     // (32-bit wrap-around arithmetic), records the time and yields to window events once.

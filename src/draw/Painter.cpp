@@ -62,7 +62,9 @@ void VerticalSpan(Image& image, int x, int y1, int y2, Colour colour) {
     if (x < 0 || x >= image.Width()) return;
     y1 = std::max(y1, 0);
     y2 = std::min(y2, image.Height() - 1);
-    for (int y = y1; y <= y2; ++y) image.At(x, y) = colour;
+    if (y1 > y2) return;
+    Colour* pixel = image.Row(y1) + x;
+    for (int y = y1; y <= y2; ++y, pixel += image.Width()) *pixel = colour;
 }
 
 // ceil(a / b) for b > 0.
@@ -351,11 +353,38 @@ void BitBlt(Image& dest, int dx, int dy, int w, int h, const Image& src, int sx,
 
 namespace {
 
+// (over * alpha + under * (255 - alpha) + 127) / 255 per channel, rounded down. Red and
+// blue share one word, 16 bits apart, so no sum spills into the other; the division
+// by 255 is (x + 1 + (x >> 8)) >> 8, exact for every x up to 65152.
 Colour BlendChannelwise(Colour under, Colour over, int alpha) {
-    auto mix = [alpha](int a, int b) { return (b * alpha + a * (255 - alpha) + 127) / 255; };
-    return static_cast<Colour>(mix(RedOf(under), RedOf(over))) |
-           (static_cast<Colour>(mix(GreenOf(under), GreenOf(over))) << 8) |
-           (static_cast<Colour>(mix(BlueOf(under), BlueOf(over))) << 16);
+    constexpr uint32_t kRedBlue = 0x00FF00FFu, kRound = 127u * 0x00010001u, kOnes = 0x00010001u;
+    const uint32_t a = static_cast<uint32_t>(alpha), rest = 255u - a;
+    const uint32_t redBlue = (over & kRedBlue) * a + (under & kRedBlue) * rest + kRound;
+    const uint32_t green = ((over >> 8) & 0xFFu) * a + ((under >> 8) & 0xFFu) * rest + 127u;
+    const uint32_t redBlueOut = ((redBlue + kOnes + ((redBlue >> 8) & kRedBlue)) >> 8) & kRedBlue;
+    const uint32_t greenOut = ((green + 1u + (green >> 8)) >> 8) & 0xFFu;
+    return redBlueOut | (greenOut << 8);
+}
+
+// Blends one row of coverage into `row`. Most of a text cell is empty, so coverage is
+// read eight pixels at a time and empty stretches are passed over whole.
+void BlendPixel(Colour& pixel, int alpha, Colour colour) {
+    if (alpha == 255) {
+        pixel = colour;
+    } else if (alpha != 0) {
+        pixel = BlendChannelwise(pixel, colour, alpha);
+    }
+}
+
+void BlendCoverageRow(Colour* row, const uint8_t* coverage, int count, Colour colour) {
+    int x = 0;
+    for (; x + 8 <= count; x += 8) {
+        uint64_t eight;
+        std::memcpy(&eight, coverage + x, sizeof eight);
+        if (eight == 0) continue;
+        for (int k = x; k < x + 8; ++k) BlendPixel(row[k], coverage[k], colour);
+    }
+    for (; x < count; ++x) BlendPixel(row[x], coverage[x], colour);
 }
 
 }  // namespace
@@ -367,18 +396,41 @@ void Print(Surface& s, TextRenderer& text, std::string_view utf8) {
     const int x0 = std::max(0, -left), y0 = std::max(0, -top);
     const int x1 = std::min(mask.width, s.image.Width() - left);
     const int y1 = std::min(mask.height, s.image.Height() - top);
+    if (x0 >= x1 || y0 >= y1) return;
+    if (mask.spansFound) {
+        for (const TextMask::Span& span : mask.spans) {
+            if (span.y < y0 || span.y >= y1) continue;
+            const int from = std::max(span.x, x0), to = std::min(span.x + span.length, x1);
+            const uint8_t* coverage = mask.alpha.data() + static_cast<size_t>(span.y) * mask.width;
+            Colour* row = s.image.Row(top + span.y) + left;
+            for (int x = from; x < to; ++x) {
+                row[x] = coverage[x] == 255 ? s.foreColour : BlendChannelwise(row[x], s.foreColour, coverage[x]);
+            }
+        }
+        return;
+    }
     for (int y = y0; y < y1; ++y) {
         const uint8_t* coverage = mask.alpha.data() + static_cast<size_t>(y) * mask.width;
         Colour* row = s.image.Row(top + y) + left;
-        for (int x = x0; x < x1; ++x) {
-            const int alpha = coverage[x];
-            if (alpha == 255) {
-                row[x] = s.foreColour;
-            } else if (alpha != 0) {
-                row[x] = BlendChannelwise(row[x], s.foreColour, alpha);
+        BlendCoverageRow(row + x0, coverage + x0, x1 - x0, s.foreColour);
+    }
+}
+
+void FindCoverageSpans(TextMask& mask) {
+    mask.spans.clear();
+    for (int y = 0; y < mask.height; ++y) {
+        const uint8_t* coverage = mask.alpha.data() + static_cast<size_t>(y) * mask.width;
+        for (int x = 0; x < mask.width;) {
+            if (coverage[x] == 0) {
+                ++x;
+                continue;
             }
+            const int start = x;
+            while (x < mask.width && coverage[x] != 0) ++x;
+            mask.spans.push_back({y, start, x - start});
         }
     }
+    mask.spansFound = true;
 }
 
 }  // namespace kelo

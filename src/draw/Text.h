@@ -12,7 +12,19 @@ struct TextMask {
     int width = 0;
     int height = 0;
     std::vector<uint8_t> alpha;
+
+    // Stretches of one row with coverage everywhere, found once by FindCoverageSpans so
+    // that printing a kept mask never looks at its empty pixels. Without them (spansFound
+    // false) printing reads the whole cell.
+    struct Span {
+        int y, x, length;
+    };
+    std::vector<Span> spans{};
+    bool spansFound = false;
 };
+
+// Fills in `mask.spans` from its coverage.
+void FindCoverageSpans(TextMask& mask);
 
 // Turns UTF-8 text into coverage. The platform provides the font; game code only
 // blends masks into surfaces. Sizes are points at 96 DPI (12 pt is a 16-pixel em).

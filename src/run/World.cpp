@@ -7,6 +7,7 @@
 #include <span>
 
 #include "app/Numeric.h"
+#include "draw/LayerSketch.h"
 #include "draw/StarField.h"
 
 namespace kelo {
@@ -41,8 +42,25 @@ void UpdateWarp(GameState& s) {
     s.warpLevel = static_cast<int16_t>(std::min(s.warpLevel + step, ceiling));
 }
 
+// Whether the star planes have the sizes start-up gives them, so that their sketches
+// (LayerSketch.h) can stand in for whole-plane clears, copies and composition.
+bool Sketchable(const Game& game) {
+    auto is = [](const Image& image, int width, int height) {
+        return image.Width() == width && image.Height() == height;
+    };
+    return is(game.PicBBack.image, kView, kView) && is(game.PicBMask.image, kView, kView) &&
+           is(game.PicWarp.image, kView * kHistoryFrames, kView) &&
+           is(game.PicWarpMask.image, kView * kHistoryFrames, kView) && game.PicBack.image.Width() >= kView &&
+           game.PicBack.image.Height() >= kView;
+}
+
 void ClearStarLayer(Game& game) {
     const auto& c = game.state.backColour;
+    if (Sketchable(game)) {
+        ClearLayer(game.starLayers.current, game.PicBBack.image, game.PicBMask.image, kWhite, Rgb(c[0], c[1], c[2]));
+        return;
+    }
+    game.starLayers.current.valid = false;
     FillRect(game.PicBBack.image, 0, 0, kView, kView, kWhite);
     FillRect(game.PicBMask.image, 0, 0, kView, kView, Rgb(c[0], c[1], c[2]));
 }
@@ -65,19 +83,16 @@ bool Visible(const ProjectedStar& p, int32_t z) {
     return std::abs(p.sx - 150) <= 150 && std::abs(p.sy - 150) <= 150 && z <= kFarDepth;
 }
 
-// Colour plane first, then the mask, pixel by pixel; both images clip at 300.
+// The star's colour in the colour plane and white in the mask; both images clip at 300.
 void Plot(Game& game, const ProjectedStar& p) {
-    Image& colour = game.PicBBack.image;
-    Image& mask = game.PicBMask.image;
-    SetPixelV(colour, p.sx, p.sy, p.colour);
-    SetPixelV(mask, p.sx, p.sy, kWhite);
+    auto set = [&](int x, int y) {
+        SetLayerPixel(game.starLayers.current, game.PicBBack.image, game.PicBMask.image, x, y, p.colour, kWhite);
+    };
+    set(p.sx, p.sy);
     if (!p.near) return;
-    SetPixelV(colour, p.sx + 1, p.sy, p.colour);
-    SetPixelV(colour, p.sx, p.sy + 1, p.colour);
-    SetPixelV(colour, p.sx + 1, p.sy + 1, p.colour);
-    SetPixelV(mask, p.sx + 1, p.sy, kWhite);
-    SetPixelV(mask, p.sx, p.sy + 1, kWhite);
-    SetPixelV(mask, p.sx + 1, p.sy + 1, kWhite);
+    set(p.sx + 1, p.sy);
+    set(p.sx, p.sy + 1);
+    set(p.sx + 1, p.sy + 1);
 }
 
 void MoveAndDrawStars(Game& game) {
@@ -94,9 +109,15 @@ void MoveAndDrawStars(Game& game) {
         const ProjectedStar p = ProjectStar(star, palette);
         if (Visible(p, star.z)) Plot(game, p);
     }
+    SealLayer(game.starLayers.current, game.PicBBack.image, game.PicBMask.image);
 }
 
 void StoreInHistory(Game& game) {
+    if (Sketchable(game) && game.run.ringSlot < kHistoryFrames) {
+        StoreLayer(game.starLayers.history, game.run.ringSlot, game.starLayers.current,
+                   game.PicBBack.image, game.PicBMask.image, game.PicWarp.image, game.PicWarpMask.image);
+        return;
+    }
     const int x = kView * game.run.ringSlot;
     BitBlt(game.PicWarp.image, x, 0, kView, kView, game.PicBBack.image, 0, 0, BlitMode::Copy);
     BitBlt(game.PicWarpMask.image, x, 0, kView, kView, game.PicBMask.image, 0, 0, BlitMode::Copy);
@@ -138,6 +159,13 @@ void ComposeView(Game& game) {
     std::array<Layer, kHistoryFrames + 1> layers;
     int used = 0;
     const int count = std::min(StreakFrameCount(game.state.warpLevel, game.run.loadLevel), kHistoryFrames - 1);
+    if (Sketchable(game)) {
+        std::array<int, kHistoryFrames> slots;
+        for (int k = 1; k <= count; ++k) slots[k - 1] = (game.run.ringSlot + k) % kHistoryFrames;
+        if (ComposeSketched(game.PicBack.image, game.starLayers, std::span(slots.data(), count), game.PicBBack.image,
+                            game.PicBMask.image, game.PicWarp.image, game.PicWarpMask.image))
+            return;
+    }
     for (int k = 1; k <= count; ++k) {
         const int sourceX = kView * ((game.run.ringSlot + k) % kHistoryFrames);
         if (HoldsFrame(game.PicWarp.image, sourceX) && HoldsFrame(game.PicWarpMask.image, sourceX)) {

@@ -377,5 +377,75 @@ TEST(PainterText, ClipsAtEveryEdge) {
     }
 }
 
+// Coverage wider than a word, with ink on both sides of every 8-pixel boundary and
+// empty stretches between, drawn whole and shifted partly off the left edge.
+TEST(PainterText, WideMasksBlendEveryCoveredPixelWhereverTheyStart) {
+    struct WideText : TextRenderer {
+        TextMask mask{21, 2, std::vector<uint8_t>(42, 0)};
+        const TextMask& Render(std::string_view, int) override { return mask; }
+    } text;
+    for (int x : {0, 7, 8, 15, 16, 20}) text.mask.alpha[x] = 255;
+    for (int x : {6, 9, 17}) text.mask.alpha[21 + x] = 128;
+    const Colour paper = Rgb(0, 0, 200), ink = Rgb(255, 255, 0), half = Rgb(128, 128, 100);
+    for (int left : {0, -3, -9}) {
+        Surface s(24, 3, paper, ink);
+        s.currentX = left;
+        s.currentY = 1;
+        Print(s, text, "wide");
+        for (int y = 0; y < 3; ++y) {
+            for (int x = 0; x < 24; ++x) {
+                const int mx = x - left, my = y - 1;
+                const int alpha = (my >= 0 && my < 2 && mx < 21) ? text.mask.alpha[my * 21 + mx] : 0;
+                const Colour want = alpha == 255 ? ink : alpha == 128 ? half : paper;
+                EXPECT_EQ(s.image.At(x, y), want) << "left " << left << " at " << x << "," << y;
+            }
+        }
+    }
+}
+
+// A mask with its spans found prints exactly as one without, clipped at every edge.
+TEST(PainterText, SpansPrintLikeTheWholeCell) {
+    struct Fixed : TextRenderer {
+        TextMask mask;
+        const TextMask& Render(std::string_view, int) override { return mask; }
+    } plain, indexed;
+    plain.mask.width = 13, plain.mask.height = 4;
+    for (int i = 0; i < 52; ++i) plain.mask.alpha.push_back(static_cast<uint8_t>(i % 5 == 0 ? 0 : (i * 37) % 256));
+    indexed.mask = plain.mask;
+    FindCoverageSpans(indexed.mask);
+    ASSERT_FALSE(indexed.mask.spans.empty());
+    for (auto [x, y] : {std::pair{0, 0}, std::pair{-5, -2}, std::pair{4, 3}, std::pair{9, -1}, std::pair{-20, 0}}) {
+        Surface a(16, 6, Rgb(20, 30, 40), Rgb(250, 10, 120)), b = a;
+        a.currentX = b.currentX = x;
+        a.currentY = b.currentY = y;
+        Print(a, plain, "t");
+        Print(b, indexed, "t");
+        EXPECT_EQ(a.image.Pixels(), b.image.Pixels()) << x << "," << y;
+    }
+}
+
+// Every coverage value over papers and inks that reach both ends of each channel: the
+// blend rounds (ink * alpha + paper * (255 - alpha) + 127) / 255 down, channel by channel.
+TEST(PainterText, BlendRoundsEveryCoverageExactly) {
+    struct Ramp : TextRenderer {
+        TextMask mask{256, 1, std::vector<uint8_t>(256)};
+        const TextMask& Render(std::string_view, int) override { return mask; }
+    } text;
+    for (int alpha = 0; alpha < 256; ++alpha) text.mask.alpha[alpha] = static_cast<uint8_t>(alpha);
+    const Colour colours[] = {Rgb(0, 0, 0), Rgb(255, 255, 255), Rgb(255, 0, 128), Rgb(1, 254, 77), Rgb(90, 200, 3)};
+    for (Colour paper : colours) {
+        for (Colour ink : colours) {
+            Surface s(256, 1, paper, ink);
+            Print(s, text, "ramp");
+            for (int alpha = 0; alpha < 256; ++alpha) {
+                auto mix = [alpha](int under, int over) { return (over * alpha + under * (255 - alpha) + 127) / 255; };
+                const Colour want = Rgb(mix(RedOf(paper), RedOf(ink)), mix(GreenOf(paper), GreenOf(ink)),
+                                        mix(BlueOf(paper), BlueOf(ink)));
+                ASSERT_EQ(s.image.At(alpha, 0), want) << "alpha " << alpha << " paper " << paper << " ink " << ink;
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace kelo

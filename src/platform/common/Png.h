@@ -1,10 +1,15 @@
 #pragma once
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "draw/Image.h"
 
 namespace kelo {
+
+// The bytes of an 8-bit RGB PNG file of `image` (empty for an empty image). Lossless,
+// compressed for speed rather than size.
+std::vector<uint8_t> EncodePng(const Image& image);
 
 // Writes `image` as an 8-bit RGB PNG file; false when the file could not be written.
 bool SavePng(const Image& image, const std::string& path);

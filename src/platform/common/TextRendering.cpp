@@ -94,8 +94,9 @@ public:
     bool Usable() { return FontAt(12) != nullptr; }
 
     const TextMask& Render(std::string_view utf8, int pointSize) override {
-        std::string key = std::to_string(pointSize);
-        key += '\n';
+        // The key is built in a buffer kept between calls, so a hit allocates nothing.
+        std::string& key = keyBuffer_;
+        key.assign(reinterpret_cast<const char*>(&pointSize), sizeof pointSize);
         key += utf8;
         if (auto hit = index_.find(key); hit != index_.end()) {
             recent_.splice(recent_.begin(), recent_, hit->second);
@@ -106,7 +107,7 @@ public:
             recent_.pop_back();
         }
         recent_.emplace_front(key, RenderMask(utf8, pointSize));
-        index_.emplace(std::move(key), recent_.begin());
+        index_.emplace(key, recent_.begin());
         return recent_.front().second;
     }
 
@@ -128,6 +129,7 @@ private:
         if (rendered == nullptr) return mask;
         CopyAlpha(rendered, mask);
         SDL_FreeSurface(rendered);
+        FindCoverageSpans(mask);
         return mask;
     }
 
@@ -149,6 +151,7 @@ private:
     using Entry = std::pair<std::string, TextMask>;
 
     std::string path_;
+    std::string keyBuffer_;
     std::map<int, TTF_Font*> fonts_;
     std::list<Entry> recent_;
     std::unordered_map<std::string, std::list<Entry>::iterator> index_;

@@ -1,0 +1,289 @@
+#!/usr/bin/env bash
+# Measures the desktop game the way a player meets it and prints one table of figures.
+# It passes or fails nothing and CI never runs it; the figures vary with the machine.
+#
+# Usage: scripts/measure-desktop.sh [BUILD_DIR]      (default: build)
+#   KELO_MEASURE_ROUNDS   launches per program (default 5; the table shows medians)
+#   KELO_MEASURE_SECONDS  length of each idle and run measurement (default 4)
+#
+# It starts a private Xvfb (1024 x 768), runs a copy of BUILD_DIR/kelo-typing with its
+# sounds in a scratch folder (private HOME and XDG folders, SDL's dummy audio driver),
+# and in each round: launch -> window mapped, then CPU on the title, on course select
+# (Space) and during a run (Space, then a letter every 0.2 s), with peak RSS, the most
+# threads seen, context switches per second (all threads, on the idle title) and the
+# frame intervals of the run from KELO_FRAME_LOG ("-" when the game writes none).
+# Where Tux Typing (/usr/games/tuxtype) is installed it is measured in the same rounds,
+# interleaved (title = its main menu, select = a game's level menu, run = that game's
+# first wave with letters typed), and the ratios ours / Tux Typing are printed.
+# Needs: Xvfb, python3 with python3-xlib.
+set -euo pipefail
+build="$(cd "${1:-build}" && pwd)"
+[ -x "$build/kelo-typing" ] || { echo "no $build/kelo-typing" >&2; exit 2; }
+[ -d "$build/snd" ] || { echo "no $build/snd" >&2; exit 2; }
+
+work="$(mktemp -d)"
+xvfb_pid=""
+cleanup() {
+  if [ -n "$xvfb_pid" ] && kill -0 "$xvfb_pid" 2>/dev/null; then kill "$xvfb_pid"; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+display_number=90
+while [ -e "/tmp/.X11-unix/X$display_number" ] || [ -e "/tmp/.X$display_number-lock" ]; do
+  display_number=$((display_number + 1))
+done
+Xvfb ":$display_number" -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 100); do
+  [ -e "/tmp/.X11-unix/X$display_number" ] && break
+  sleep 0.05
+done
+
+mkdir -m 700 "$work/runtime" "$work/home" "$work/config" "$work/data" "$work/game"
+cp "$build/kelo-typing" "$work/game/"
+cp -r "$build/snd" "$work/game/"
+export DISPLAY=":$display_number" XDG_RUNTIME_DIR="$work/runtime" HOME="$work/home"
+export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" SDL_AUDIODRIVER=dummy
+
+/usr/bin/python3 - "$work" <<'PY'
+import os
+import statistics
+import subprocess
+import sys
+import time
+
+from Xlib import X, XK, display, protocol
+from Xlib.ext import xtest
+
+WORK = sys.argv[1]
+ROUNDS = int(os.environ.get("KELO_MEASURE_ROUNDS", "5"))
+SECONDS = float(os.environ.get("KELO_MEASURE_SECONDS", "4"))
+TICKS = os.sysconf("SC_CLK_TCK")
+TUXTYPE = "/usr/games/tuxtype"
+
+
+def cpu_ticks(pid):
+    with open(f"/proc/{pid}/stat") as stat:
+        fields = stat.read().rsplit(")", 1)[1].split()
+    return int(fields[11]) + int(fields[12])  # utime + stime
+
+
+def status_value(path, key):
+    with open(path) as status:
+        for line in status:
+            if line.startswith(key + ":"):
+                return int(line.split()[1])
+    return 0
+
+
+def context_switches(pid):
+    total = 0
+    for task in os.listdir(f"/proc/{pid}/task"):
+        path = f"/proc/{pid}/task/{task}/status"
+        try:
+            total += status_value(path, "voluntary_ctxt_switches")
+            total += status_value(path, "nonvoluntary_ctxt_switches")
+        except FileNotFoundError:
+            pass
+    return total
+
+
+class Subject:
+    def __init__(self, name, command, env, settle, select_keys, run_keys):
+        self.name, self.command, self.env, self.settle = name, command, env, settle
+        self.select_keys, self.run_keys = select_keys, run_keys
+        self.figures = {}
+
+    def add(self, key, value):
+        if value is not None:
+            self.figures.setdefault(key, []).append(value)
+
+
+class Session:
+    """One launch of a program on the private X server."""
+
+    def __init__(self, subject):
+        self.subject = subject
+        self.disp = display.Display()
+        # A window gone with its program is reported by the "ended by itself" line.
+        self.disp.set_error_handler(lambda *args: None)
+        self.root = self.disp.screen().root
+        self.root.change_attributes(event_mask=X.SubstructureNotifyMask)
+        self.disp.sync()
+        self.threads = 0
+        started = time.monotonic()
+        self.process = subprocess.Popen(subject.command, env={**os.environ, **subject.env},
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                        cwd=os.path.dirname(subject.command[0]))
+        self.window = self.wait_for_map(started + 20)
+        self.mapped_ms = (time.monotonic() - started) * 1000 if self.window else None
+
+    def wait_for_map(self, deadline):
+        while time.monotonic() < deadline and self.process.poll() is None:
+            while self.disp.pending_events():
+                event = self.disp.next_event()
+                if event.type == X.MapNotify and event.event == self.root:
+                    return event.window
+            time.sleep(0.001)
+        return None
+
+    def note_threads(self):
+        try:
+            self.threads = max(self.threads, status_value(f"/proc/{self.process.pid}/status", "Threads"))
+        except FileNotFoundError:
+            pass
+
+    def viewable_window(self):
+        """The program's window now: some programs replace the one they mapped first."""
+        for child in reversed(self.root.query_tree().children):
+            try:
+                if child.get_attributes().map_state == X.IsViewable:
+                    return child
+            except Exception:
+                continue
+        return self.window
+
+    def press(self, keysym_name, hold=0.05):
+        if self.process.poll() is not None:
+            return
+        self.window = self.viewable_window()
+        self.window.set_input_focus(X.RevertToParent, X.CurrentTime)
+        keycode = self.disp.keysym_to_keycode(XK.string_to_keysym(keysym_name))
+        xtest.fake_input(self.disp, X.KeyPress, keycode)
+        self.disp.sync()
+        time.sleep(hold)
+        xtest.fake_input(self.disp, X.KeyRelease, keycode)
+        self.disp.sync()
+
+    def measure(self, seconds, typing=False):
+        """CPU % of one core and context switches per second over `seconds`."""
+        pid = self.process.pid
+        ticks, switches, began = cpu_ticks(pid), context_switches(pid), time.monotonic()
+        letters, next_key = "FJDKSLAGHRUEIWOTY", began
+        while time.monotonic() - began < seconds:
+            self.note_threads()
+            if typing and time.monotonic() >= next_key:
+                self.press(letters[int(next_key * 5) % len(letters)])
+                next_key += 0.2
+            time.sleep(0.05)
+        elapsed = time.monotonic() - began
+        return ((cpu_ticks(pid) - ticks) / TICKS / elapsed * 100,
+                (context_switches(pid) - switches) / elapsed, began, began + elapsed)
+
+    def close(self):
+        if self.process.poll() is not None:
+            print(f"{self.subject.name} ended by itself (status {self.process.returncode})", file=sys.stderr)
+        elif self.window is not None and self.process.poll() is None:
+            protocols = self.disp.intern_atom("WM_PROTOCOLS")
+            delete = self.disp.intern_atom("WM_DELETE_WINDOW")
+            event = protocol.event.ClientMessage(window=self.window, client_type=protocols,
+                                                 data=(32, [delete, X.CurrentTime, 0, 0, 0]))
+            self.window.send_event(event, event_mask=0)
+            self.disp.flush()
+        for signal_after, send in ((3, self.process.terminate), (3, self.process.kill)):
+            try:
+                self.process.wait(signal_after)
+                break
+            except subprocess.TimeoutExpired:
+                send()
+        self.process.wait()
+        self.disp.close()
+
+
+def frame_intervals(path, begin, end):
+    """Intervals in ms between frames presented inside [begin, end] (monotonic seconds)."""
+    try:
+        with open(path) as log:
+            stamps = [int(line) / 1e6 for line in log if line.strip().isdigit()]
+    except FileNotFoundError:
+        return []
+    stamps = [t for t in stamps if begin <= t <= end]
+    return [(b - a) * 1000 for a, b in zip(stamps, stamps[1:])]
+
+
+def p99(values):
+    ordered = sorted(values)
+    return ordered[min(len(ordered) - 1, int(round(0.99 * (len(ordered) - 1))))]
+
+
+def one_round(subject, round_index):
+    frame_log = os.path.join(WORK, f"frames-{subject.name}-{round_index}.log")
+    subject.env["KELO_FRAME_LOG"] = frame_log
+    session = Session(subject)
+    try:
+        if session.window is None:
+            print(f"{subject.name}: no window within 20 s", file=sys.stderr)
+            return
+        subject.add("mapped", session.mapped_ms)
+        time.sleep(subject.settle)  # start-up and the first frames
+        # The pointer off every menu, so only keys choose.
+        xtest.fake_input(session.disp, X.MotionNotify, x=1020, y=4)
+        session.disp.sync()
+        cpu, switches, _, _ = session.measure(SECONDS)
+        subject.add("title", cpu)
+        subject.add("switches", switches)
+        for key in subject.select_keys:
+            session.press(key)
+            time.sleep(0.5)
+        time.sleep(1.0)
+        subject.add("select", session.measure(SECONDS)[0])
+        for key in subject.run_keys:
+            session.press(key)
+            time.sleep(0.5)
+        time.sleep(1.0)
+        cpu, _, begin, end = session.measure(SECONDS, typing=True)
+        subject.add("run", cpu)
+        intervals = frame_intervals(frame_log, begin, end)
+        if len(intervals) >= 2:
+            subject.add("frame_median", statistics.median(intervals))
+            subject.add("frame_p99", p99(intervals))
+            subject.add("frame_max", max(intervals))
+        subject.add("rss", status_value(f"/proc/{session.process.pid}/status", "VmHWM") / 1024)
+        session.note_threads()
+        subject.add("threads", session.threads)
+    finally:
+        session.close()
+
+
+COLUMNS = [("mapped", "launch->mapped ms", "{:.0f}"), ("title", "title CPU %", "{:.1f}"),
+           ("select", "select CPU %", "{:.1f}"), ("run", "run CPU %", "{:.1f}"),
+           ("rss", "peak RSS MiB", "{:.1f}"), ("threads", "threads", "{:.0f}"),
+           ("switches", "ctx switches/s", "{:.0f}"), ("frame_median", "frame median ms", "{:.2f}"),
+           ("frame_p99", "frame p99 ms", "{:.2f}"), ("frame_max", "frame max ms", "{:.2f}")]
+
+
+def median_of(subject, key):
+    values = subject.figures.get(key)
+    return statistics.median(values) if values else None
+
+
+def print_table(subjects):
+    width = max(len(label) for _, label, _ in COLUMNS) + 2
+    print(f"medians of {ROUNDS} launches, {SECONDS:g} s per measurement")
+    print("".ljust(width) + "".join(s.name.rjust(14) for s in subjects)
+          + ("ratio".rjust(10) if len(subjects) == 2 else ""))
+    for key, label, form in COLUMNS:
+        cells, values = [], []
+        for subject in subjects:
+            value = median_of(subject, key)
+            values.append(value)
+            cells.append((form.format(value) if value is not None else "-").rjust(14))
+        ratio = ""
+        if len(subjects) == 2:
+            ours, theirs = values
+            ratio = (f"{ours / theirs:.2f}" if ours is not None and theirs else "-").rjust(10)
+        print(label.ljust(width) + "".join(cells) + ratio)
+
+
+subjects = [Subject("kelo-typing", [os.path.join(WORK, "game", "kelo-typing")], {}, 1.5,
+                    ["space"], ["space"])]
+if os.access(TUXTYPE, os.X_OK):
+    # Its menu takes seconds to appear; Up four times leads away from Quit to a game,
+    # whose level menu (select) and first wave (run) follow.
+    subjects.append(Subject("tuxtype", [TUXTYPE], {}, 7, ["Up"] * 4 + ["Return"], ["Return", "Return"]))
+for round_index in range(ROUNDS):
+    for subject in subjects:
+        one_round(subject, round_index)
+print_table(subjects)
+PY

@@ -1,0 +1,153 @@
+#include "draw/LayerSketch.h"
+
+#include <algorithm>
+
+#include "draw/Painter.h"
+
+namespace kelo {
+
+namespace {
+
+bool SameSize(const Image& a, const Image& b) { return a.Width() == b.Width() && a.Height() == b.Height(); }
+
+// Per bit, x -> (x | mask) & colour is one of: always 0, always 1, x itself. Kept in
+// that normal form (set bits always 1 within keep, bits outside keep always 0), such
+// functions compose into one of the same kind.
+struct BitFunction {
+    Colour set = 0;
+    Colour keep = ~Colour{0};
+
+    static BitFunction Layer(Colour mask, Colour colour) { return {mask & colour, colour}; }
+    Colour operator()(Colour x) const { return (x | set) & keep; }
+    // This function applied after `first`.
+    BitFunction After(const BitFunction& first) const {
+        const Colour passes = keep & ~set;
+        return {set | (first.set & passes), (keep & ~passes) | (first.keep & passes)};
+    }
+};
+
+bool IsConstant(Colour mask, Colour colour) { return (mask | ~colour) == ~Colour{0}; }
+
+// One layer of a composition: its planes, where the layer starts in them, its sketch.
+struct SketchedLayer {
+    const Image* colour;
+    const Image* mask;
+    int x0;
+    const LayerSketch* sketch;
+};
+
+}  // namespace
+
+void ClearLayer(LayerSketch& sketch, Image& colour, Image& mask, Colour colourFill, Colour maskFill) {
+    const bool onlyPixels = sketch.Matches(colour, mask) && sketch.colourFill == colourFill &&
+                            sketch.maskFill == maskFill;
+    if (onlyPixels && !sketch.pixels.empty()) {
+        Colour* colourPixels = colour.Row(0);
+        Colour* maskPixels = mask.Row(0);
+        for (int index : sketch.pixels) {
+            colourPixels[index] = colourFill;
+            maskPixels[index] = maskFill;
+        }
+    } else if (!onlyPixels) {
+        FillRect(colour, 0, 0, colour.Width(), colour.Height(), colourFill);
+        FillRect(mask, 0, 0, mask.Width(), mask.Height(), maskFill);
+    }
+    sketch.valid = SameSize(colour, mask);
+    sketch.colourFill = colourFill;
+    sketch.maskFill = maskFill;
+    sketch.pixels.clear();
+}
+
+void SetLayerPixel(LayerSketch& sketch, Image& colour, Image& mask, int x, int y, Colour colourValue,
+                   Colour maskValue) {
+    SetPixelV(colour, x, y, colourValue);
+    SetPixelV(mask, x, y, maskValue);
+    if (sketch.valid && colour.Contains(x, y)) sketch.pixels.push_back(y * colour.Width() + x);
+}
+
+void SealLayer(LayerSketch& sketch, const Image& colour, const Image& mask) {
+    sketch.colourStamp = colour.Stamp();
+    sketch.maskStamp = mask.Stamp();
+}
+
+void StoreLayer(SketchedHistory& history, int slot, const LayerSketch& sketch, const Image& colour,
+                const Image& mask, Image& historyColour, Image& historyMask) {
+    const int width = colour.Width(), height = colour.Height();
+    const int x0 = slot * width;
+    if (historyColour.Stamp() != history.colourStamp || historyMask.Stamp() != history.maskStamp) {
+        for (LayerSketch& stored : history.slots) stored.valid = false;
+    }
+    LayerSketch& stored = history.slots[slot];
+    const bool fits = SameSize(historyColour, historyMask) && historyColour.Height() == height &&
+                      historyColour.Width() >= x0 + width;
+    const bool onlyPixels = fits && stored.valid && sketch.Matches(colour, mask) &&
+                            stored.colourFill == sketch.colourFill && stored.maskFill == sketch.maskFill;
+    if (onlyPixels) {
+        const int stride = historyColour.Width();
+        Colour* colourOut = historyColour.Row(0) + x0;
+        Colour* maskOut = historyMask.Row(0) + x0;
+        for (int index : stored.pixels) {
+            const int at = (index / width) * stride + index % width;
+            colourOut[at] = stored.colourFill;
+            maskOut[at] = stored.maskFill;
+        }
+        for (int index : sketch.pixels) {
+            const int at = (index / width) * stride + index % width;
+            colourOut[at] = colour.Pixels()[index];
+            maskOut[at] = mask.Pixels()[index];
+        }
+    } else {
+        BitBlt(historyColour, x0, 0, width, height, colour, 0, 0, BlitMode::Copy);
+        BitBlt(historyMask, x0, 0, width, height, mask, 0, 0, BlitMode::Copy);
+    }
+    stored.valid = fits && sketch.Matches(colour, mask);
+    stored.colourFill = sketch.colourFill;
+    stored.maskFill = sketch.maskFill;
+    stored.pixels.assign(sketch.pixels.begin(), sketch.pixels.end());
+    history.colourStamp = historyColour.Stamp();
+    history.maskStamp = historyMask.Stamp();
+}
+
+bool ComposeSketched(Image& view, const SketchedLayers& layers, std::span<const int> order, const Image& colour,
+                     const Image& mask, const Image& historyColour, const Image& historyMask) {
+    const int width = colour.Width(), height = colour.Height();
+    if (!layers.current.Matches(colour, mask) || view.Width() < width || view.Height() < height) return false;
+    if (historyColour.Stamp() != layers.history.colourStamp || historyMask.Stamp() != layers.history.maskStamp)
+        return false;
+    std::vector<SketchedLayer> stack;
+    stack.reserve(order.size() + 1);
+    for (int slot : order) {
+        if (!layers.history.slots[slot].valid) return false;
+        stack.push_back({&historyColour, &historyMask, slot * width, &layers.history.slots[slot]});
+    }
+    stack.push_back({&colour, &mask, 0, &layers.current});
+
+    // after[j]: what the fills of the layers above layer j do to a pixel.
+    std::vector<BitFunction> after(stack.size());
+    for (size_t j = stack.size() - 1; j > 0; --j) {
+        after[j - 1] = after[j].After(BitFunction::Layer(stack[j].sketch->maskFill, stack[j].sketch->colourFill));
+    }
+    const Colour background = after[0].After(
+        BitFunction::Layer(stack[0].sketch->maskFill, stack[0].sketch->colourFill))(kBlack);
+    FillRect(view, 0, 0, width, height, background);
+
+    // A sketched pixel sets colour and mask so that the layer's result there is the same
+    // whatever lies below; the layers above then apply only their fills.
+    Colour* out = view.Row(0);
+    const int viewStride = view.Width();
+    for (size_t j = 0; j < stack.size(); ++j) {
+        const SketchedLayer& layer = stack[j];
+        const int stride = layer.colour->Width();
+        const Colour* colourIn = layer.colour->Pixels().data() + layer.x0;
+        const Colour* maskIn = layer.mask->Pixels().data() + layer.x0;
+        for (int index : layer.sketch->pixels) {
+            const int y = index / width, x = index % width;
+            const Colour m = maskIn[y * stride + x], c = colourIn[y * stride + x];
+            if (!IsConstant(m, c)) return false;
+            out[y * viewStride + x] = after[j](m & c);
+        }
+    }
+    return true;
+}
+
+}  // namespace kelo
