@@ -61,7 +61,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     random.Seed(SeedFrom(data, size));
     const std::vector<uint8_t> encoded = kelo::EncodeRecordFile(decoded, random);
     Require(encoded.size() == static_cast<size_t>(kelo::kRecordFileSize), "1362 bytes out");
-    for (uint8_t byte : encoded) Require(byte >= kelo::kLowestFieldByte && byte <= kelo::kHighestFieldByte, "bytes 32..121 out");
+    for (uint8_t byte : encoded)
+        Require(byte >= kelo::kLowestFieldByte && byte <= kelo::kHighestFieldByte, "bytes 32..121 out");
     Require(SameTable(kelo::DecodeRecordFile(encoded), decoded), "decode(encode(decode(x))) = decode(x)");
     return 0;
 }

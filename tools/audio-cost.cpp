@@ -27,9 +27,9 @@
 namespace {
 
 const char* const kOpenCommands[] = {
-    "open snd/tap.wav Alias wavTip",   "open snd/sel.wav Alias wavSel",   "open snd/dec.wav Alias wavDec",
+    "open snd/tap.wav Alias wavTip",       "open snd/sel.wav Alias wavSel",   "open snd/dec.wav Alias wavDec",
     "open snd/extend.wav Alias wavExtend", "open snd/start.wav Alias wavGop", "open snd/goal.wav Alias wavGoal",
-    "open snd/bgm.mid Alias midBGM1",  "open snd/bgm2.mid Alias midBGM2", "open snd/chime.mid Alias midChime",
+    "open snd/bgm.mid Alias midBGM1",      "open snd/bgm2.mid Alias midBGM2", "open snd/chime.mid Alias midChime",
 };
 
 double ProcessCpuSeconds() {

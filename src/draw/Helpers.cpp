@@ -21,6 +21,7 @@ struct OffsetRow {
 };
 
 // First matching row wins; the comparison is exact and case-sensitive.
+// clang-format off
 constexpr OffsetRow kGlyphOffsets[] = {
     {{"I", ",", "."}, 10},
     {{"W"}, -5},
@@ -28,6 +29,7 @@ constexpr OffsetRow kGlyphOffsets[] = {
     {{"C", "N", "R", "A", "G", "H"}, -3},
     {{"S", "Y", "V", "D", "T"}, -2},
 };
+// clang-format on
 
 }  // namespace
 

@@ -25,8 +25,7 @@ public:
     Image(int width, int height, Colour fill = kBlack)
         : width_(width), height_(height), pixels_(static_cast<size_t>(width) * height, fill) {}
     Image(const Image& other) : width_(other.width_), height_(other.height_), pixels_(other.pixels_) {}
-    Image(Image&& other) noexcept
-        : width_(other.width_), height_(other.height_), pixels_(std::move(other.pixels_)) {
+    Image(Image&& other) noexcept : width_(other.width_), height_(other.height_), pixels_(std::move(other.pixels_)) {
         other.Renew();
     }
     Image& operator=(const Image& other) {

@@ -39,8 +39,8 @@ struct SketchedLayer {
 }  // namespace
 
 void ClearLayer(LayerSketch& sketch, Image& colour, Image& mask, Colour colourFill, Colour maskFill) {
-    const bool onlyPixels = sketch.Matches(colour, mask) && sketch.colourFill == colourFill &&
-                            sketch.maskFill == maskFill;
+    const bool onlyPixels =
+        sketch.Matches(colour, mask) && sketch.colourFill == colourFill && sketch.maskFill == maskFill;
     if (onlyPixels && !sketch.pixels.empty()) {
         Colour* colourPixels = colour.Row(0);
         Colour* maskPixels = mask.Row(0);
@@ -70,16 +70,16 @@ void SealLayer(LayerSketch& sketch, const Image& colour, const Image& mask) {
     sketch.maskStamp = mask.Stamp();
 }
 
-void StoreLayer(SketchedHistory& history, int slot, const LayerSketch& sketch, const Image& colour,
-                const Image& mask, Image& historyColour, Image& historyMask) {
+void StoreLayer(SketchedHistory& history, int slot, const LayerSketch& sketch, const Image& colour, const Image& mask,
+                Image& historyColour, Image& historyMask) {
     const int width = colour.Width(), height = colour.Height();
     const int x0 = slot * width;
     if (historyColour.Stamp() != history.colourStamp || historyMask.Stamp() != history.maskStamp) {
         for (LayerSketch& stored : history.slots) stored.valid = false;
     }
     LayerSketch& stored = history.slots[slot];
-    const bool fits = SameSize(historyColour, historyMask) && historyColour.Height() == height &&
-                      historyColour.Width() >= x0 + width;
+    const bool fits =
+        SameSize(historyColour, historyMask) && historyColour.Height() == height && historyColour.Width() >= x0 + width;
     const bool onlyPixels = fits && stored.valid && sketch.Matches(colour, mask) &&
                             stored.colourFill == sketch.colourFill && stored.maskFill == sketch.maskFill;
     if (onlyPixels) {
@@ -127,8 +127,8 @@ bool ComposeSketched(Image& view, const SketchedLayers& layers, std::span<const 
     for (size_t j = stack.size() - 1; j > 0; --j) {
         after[j - 1] = after[j].After(BitFunction::Layer(stack[j].sketch->maskFill, stack[j].sketch->colourFill));
     }
-    const Colour background = after[0].After(
-        BitFunction::Layer(stack[0].sketch->maskFill, stack[0].sketch->colourFill))(kBlack);
+    const Colour background =
+        after[0].After(BitFunction::Layer(stack[0].sketch->maskFill, stack[0].sketch->colourFill))(kBlack);
     FillRect(view, 0, 0, width, height, background);
 
     // A sketched pixel sets colour and mask so that the layer's result there is the same

@@ -47,16 +47,15 @@ struct SketchedLayers {
 void ClearLayer(LayerSketch& sketch, Image& colour, Image& mask, Colour colourFill, Colour maskFill);
 
 // Sets one pixel of both planes (nothing outside them) and notes it in the sketch.
-void SetLayerPixel(LayerSketch& sketch, Image& colour, Image& mask, int x, int y, Colour colourValue,
-                   Colour maskValue);
+void SetLayerPixel(LayerSketch& sketch, Image& colour, Image& mask, int x, int y, Colour colourValue, Colour maskValue);
 
 // Records that the planes are drawn: the sketch holds until something else writes them.
 void SealLayer(LayerSketch& sketch, const Image& colour, const Image& mask);
 
 // Copies the layer (planes as wide as a slot, as high as the history) into `slot` of
 // the history planes, at x = slot * layer width.
-void StoreLayer(SketchedHistory& history, int slot, const LayerSketch& sketch, const Image& colour,
-                const Image& mask, Image& historyColour, Image& historyMask);
+void StoreLayer(SketchedHistory& history, int slot, const LayerSketch& sketch, const Image& colour, const Image& mask,
+                Image& historyColour, Image& historyMask);
 
 // Lays the history slots `order` (oldest first), then the current layer, over black in
 // the top-left layer-sized square of `view`: per pixel, each layer's mask OR'ed in and

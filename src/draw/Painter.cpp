@@ -132,8 +132,8 @@ void RasterLine(Image& image, int x1, int y1, int x2, int y2, Colour colour, boo
     }
 }
 
-void NormalisedCorners(Surface& s, double x1, double y1, double x2, double y2, int& left, int& top,
-                       int& right, int& bottom) {
+void NormalisedCorners(Surface& s, double x1, double y1, double x2, double y2, int& left, int& top, int& right,
+                       int& bottom) {
     const int ax = ToPixel(x1), ay = ToPixel(y1), bx = ToPixel(x2), by = ToPixel(y2);
     left = std::min(ax, bx);
     right = std::max(ax, bx);

@@ -125,7 +125,8 @@ RecordTable DecodeRecordFile(const std::vector<uint8_t>& bytes) {
     for (int c = 0; c < kCourseCount; ++c) {
         for (int p = 0; p < kPlaceCount; ++p) {
             const Copies& copies = places[c][p];
-            if (!CopiesAgree(copies.time, copies.mirrorTime) || !CopiesAgree(copies.speed, copies.mirrorSpeed)) continue;
+            if (!CopiesAgree(copies.time, copies.mirrorTime) || !CopiesAgree(copies.speed, copies.mirrorSpeed))
+                continue;
             table.courseRecords[c].times[p] = *copies.time;
             table.courseRecords[c].speeds[p] = *copies.speed;
         }

@@ -284,11 +284,9 @@ const RangeRule kRanges8[] = {
 };
 
 const CourseScript kScripts[kCourseCount] = {
-    {kSigns0, Continuous0, kRanges0},       {kSigns1, Continuous1, kRanges1},
-    {kSigns2, NoContinuousRule, kRanges2},  {kSigns3, Continuous3, kRanges3},
-    {kSigns4, NoContinuousRule, kRanges4},  {kSigns5, Continuous5, kRanges5},
-    {kSigns6, NoContinuousRule, kRanges6},  {kSigns7, Continuous7, kRanges7},
-    {kSigns8, Continuous8, kRanges8},
+    {kSigns0, Continuous0, kRanges0},      {kSigns1, Continuous1, kRanges1},      {kSigns2, NoContinuousRule, kRanges2},
+    {kSigns3, Continuous3, kRanges3},      {kSigns4, NoContinuousRule, kRanges4}, {kSigns5, Continuous5, kRanges5},
+    {kSigns6, NoContinuousRule, kRanges6}, {kSigns7, Continuous7, kRanges7},      {kSigns8, Continuous8, kRanges8},
 };
 
 }  // namespace

@@ -144,8 +144,8 @@ void MeasureFrame(Game& game) {
     GameState& s = game.state;
     RunLocals& run = game.run;
     s.frameEndTime = static_cast<int32_t>(game.platform.Now());
-    const auto frameMs = static_cast<int32_t>(
-        ClockDiff(static_cast<uint32_t>(s.frameEndTime), static_cast<uint32_t>(s.frameStartTime)));
+    const auto frameMs =
+        static_cast<int32_t>(ClockDiff(static_cast<uint32_t>(s.frameEndTime), static_cast<uint32_t>(s.frameStartTime)));
     s.fpsSum[0] = SaturatingAdd16(s.fpsSum[0], frameMs);
     run.frameTime = frameMs;
 

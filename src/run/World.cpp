@@ -14,7 +14,7 @@ namespace kelo {
 
 namespace {
 
-constexpr int kView = 300;             // the view and each history frame are 300 x 300
+constexpr int kView = 300;  // the view and each history frame are 300 x 300
 constexpr int kHistoryFrames = 10;
 constexpr int32_t kFarDepth = 80000;
 constexpr double kRadiansPerDegree = 0.017453292519943278;
@@ -114,8 +114,8 @@ void MoveAndDrawStars(Game& game) {
 
 void StoreInHistory(Game& game) {
     if (Sketchable(game) && game.run.ringSlot < kHistoryFrames) {
-        StoreLayer(game.starLayers.history, game.run.ringSlot, game.starLayers.current,
-                   game.PicBBack.image, game.PicBMask.image, game.PicWarp.image, game.PicWarpMask.image);
+        StoreLayer(game.starLayers.history, game.run.ringSlot, game.starLayers.current, game.PicBBack.image,
+                   game.PicBMask.image, game.PicWarp.image, game.PicWarpMask.image);
         return;
     }
     const int x = kView * game.run.ringSlot;
@@ -134,9 +134,7 @@ void LayRow(Colour* __restrict out, const Colour* __restrict mask, const Colour*
     for (int x = 0; x < kView; ++x) out[x] = (out[x] | mask[x]) & colour[x];
 }
 
-bool HoldsFrame(const Image& image, int sourceX) {
-    return image.Width() >= sourceX + kView && image.Height() >= kView;
-}
+bool HoldsFrame(const Image& image, int sourceX) { return image.Width() >= sourceX + kView && image.Height() >= kView; }
 
 // Lays the layers over black in order. Per pixel this is exactly an OR block copy of
 // each mask followed by an AND block copy of its colour plane; composing a row at a time

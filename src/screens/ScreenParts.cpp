@@ -18,13 +18,9 @@ Colour BasePlus(const GameState& state, int red, int green, int blue) {
     return Rgb(state.backColour[0] + red, state.backColour[1] + green, state.backColour[2] + blue);
 }
 
-void DrawStarField(Game& game) {
-    DrawStarField(game.PicBack.image, game.state.stars, StarPaletteOf(game.state));
-}
+void DrawStarField(Game& game) { DrawStarField(game.PicBack.image, game.state.stars, StarPaletteOf(game.state)); }
 
-int16_t NarrowerWipe(int16_t width) {
-    return RoundToInt16(MaxSingle(static_cast<float>(width - kWipeStep), 0.0f));
-}
+int16_t NarrowerWipe(int16_t width) { return RoundToInt16(MaxSingle(static_cast<float>(width - kWipeStep), 0.0f)); }
 
 bool PlayClosingWipe(Game& game) {
     for (game.state.loopIndex = 0; game.state.loopIndex <= kFullWipe; game.state.loopIndex += kWipeStep) {

@@ -75,8 +75,11 @@ void DrawBands(Game& game) {
     Box(back, -1, 201, 401, 201, Grey(230));
 }
 
-void PrintOutlined(Game& game, const std::string& text, int y, int size, const int (&xs)[4], const Colour (&colours)[4]) {
-    for (int i = 0; i < 4; ++i) PrintText(game, text, static_cast<int16_t>(xs[i]), static_cast<int16_t>(y), colours[i], static_cast<uint8_t>(size));
+void PrintOutlined(Game& game, const std::string& text, int y, int size, const int (&xs)[4],
+                   const Colour (&colours)[4]) {
+    for (int i = 0; i < 4; ++i)
+        PrintText(game, text, static_cast<int16_t>(xs[i]), static_cast<int16_t>(y), colours[i],
+                  static_cast<uint8_t>(size));
 }
 
 void DrawRecordRow(Game& game, int r) {

@@ -50,7 +50,8 @@ void DrawTitleBand(Game& game) {
 
 void DrawStatusLine(Game& game, uint8_t titlePhase) {
     if (titlePhase != kReady) {
-        for (int i = 0; i <= 6; ++i) PrintText(game, "Plase Wait...", static_cast<int16_t>(125 + i), 220, Grey(i * 40), 18);
+        for (int i = 0; i <= 6; ++i)
+            PrintText(game, "Plase Wait...", static_cast<int16_t>(125 + i), 220, Grey(i * 40), 18);
         return;
     }
     const Colour shadow = BasePlus(game.state, 20);

@@ -19,9 +19,9 @@ enum class SoundFileKind { Unknown, Wave, Midi };
 struct SoundCommand {
     SoundVerb verb = SoundVerb::None;  // None: malformed, nothing to do
     std::string alias;
-    std::string path;                   // open only
-    bool notify = false;                // play only; a completion notice nobody receives
-    std::optional<uint32_t> fromMs;     // play only; absent means "resume where it stopped"
+    std::string path;                // open only
+    bool notify = false;             // play only; a completion notice nobody receives
+    std::optional<uint32_t> fromMs;  // play only; absent means "resume where it stopped"
 
     bool IsNothing() const { return verb == SoundVerb::None; }
 };

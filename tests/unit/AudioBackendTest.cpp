@@ -28,14 +28,12 @@ namespace fs = std::filesystem;
 constexpr int kAudible = 300;  // of 32767: well above dither and rounding
 
 const char* const kOpenCommands[] = {
-    "open snd/tap.wav Alias wavTip",       "open snd/sel.wav Alias wavSel",
-    "open snd/dec.wav Alias wavDec",       "open snd/extend.wav Alias wavExtend",
-    "open snd/start.wav Alias wavGop",     "open snd/goal.wav Alias wavGoal",
-    "open snd/bgm.mid Alias midBGM1",      "open snd/bgm2.mid Alias midBGM2",
-    "open snd/chime.mid Alias midChime",
+    "open snd/tap.wav Alias wavTip",       "open snd/sel.wav Alias wavSel",   "open snd/dec.wav Alias wavDec",
+    "open snd/extend.wav Alias wavExtend", "open snd/start.wav Alias wavGop", "open snd/goal.wav Alias wavGoal",
+    "open snd/bgm.mid Alias midBGM1",      "open snd/bgm2.mid Alias midBGM2", "open snd/chime.mid Alias midChime",
 };
 
-const char* const kAliases[] = {"wavTip", "wavSel", "wavDec", "wavExtend", "wavGop",
+const char* const kAliases[] = {"wavTip",  "wavSel",  "wavDec",  "wavExtend", "wavGop",
                                 "wavGoal", "midBGM1", "midBGM2", "midChime"};
 
 void Wait(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }

@@ -161,9 +161,9 @@ TEST(CourseEvents, CurvesAreContinuousExceptAtTheSharpCurves) {
         int length;
         std::vector<int> jumps;
     };
-    const Flight flights[] = {{0, 10000, {}},           {1, 6000, {}},   {2, 20000, {0, 8000, 10400}},
-                              {3, 20000, {}},           {4, 10000, {}},  {5, 20000, {0, 8000, 10400}},
-                              {6, 36000, {}},           {7, 40000, {}},  {8, 43000, {}}};
+    const Flight flights[] = {{0, 10000, {}}, {1, 6000, {}},  {2, 20000, {0, 8000, 10400}},
+                              {3, 20000, {}}, {4, 10000, {}}, {5, 20000, {0, 8000, 10400}},
+                              {6, 36000, {}}, {7, 40000, {}}, {8, 43000, {}}};
     for (const Flight& f : flights) {
         GameState s = AtCourse(f.course, 0);
         float previous = 0;

@@ -57,8 +57,7 @@ std::multimap<std::string, int> VirtualKeys(const char* layout, const char* vari
         if (scancode == SDL_SCANCODE_UNKNOWN) continue;
         const SDL_Keycode key = SdlKeycodeOf(compiled->keymap, keycode, scancode);
         const int vk = VirtualKeyFor(key, scancode, punctuation);
-        const std::string name =
-            key < 0x80 ? std::string(1, static_cast<char>(key)) : "U+" + std::to_string(key);
+        const std::string name = key < 0x80 ? std::string(1, static_cast<char>(key)) : "U+" + std::to_string(key);
         keys.emplace(name, vk);
     }
     return keys;

@@ -41,7 +41,7 @@ TEST(DesktopCommandLine, HelpAndVersionWinButNotOverABadArgument) {
 
 TEST(DesktopCommandLine, BadArgumentsGiveOneLineNamingThem) {
     const std::vector<std::vector<std::string_view>> bad = {
-        {"--bogus"}, {"-x"}, {"game.hsc"}, {"--scale"}, {"--scale", "0"}, {"--scale", "17"},
+        {"--bogus"},       {"-x"},       {"game.hsc"},      {"--scale"},        {"--scale", "0"}, {"--scale", "17"},
         {"--scale", "2x"}, {"--scale="}, {"--scale", "-1"}, {"--fullscreen=1"},
     };
     for (const auto& args : bad) {
@@ -65,8 +65,8 @@ TEST(DesktopSettings, ParsesWhatItFormats) {
 }
 
 TEST(DesktopSettings, DamagedTextIsRejectedWithTheLineNamed) {
-    for (const char* text : {"scale=0\n", "scale=17\n", "scale=two\n", "fullscreen=yes\n", "zoom=2\n",
-                             "scale 2\n", "scale=2\ngarbage\n", "\x89PNG\r\n"}) {
+    for (const char* text : {"scale=0\n", "scale=17\n", "scale=two\n", "fullscreen=yes\n", "zoom=2\n", "scale 2\n",
+                             "scale=2\ngarbage\n", "\x89PNG\r\n"}) {
         std::string error;
         EXPECT_FALSE(ParseDisplaySettings(text, error)) << text;
         EXPECT_NE(error.find("line "), std::string::npos) << text;

@@ -76,9 +76,7 @@ TEST_F(DesktopPlatform, WindowIsCaptionedResizableAndShownOnlyOnRequest) {
 
 // The game's clock counts from system start, not from SDL's start, so the first frame
 // wait after start-up (lastFrameTime 0) returns at once, even the title's 500 ms pause.
-TEST_F(DesktopPlatform, ClockIsFarFromZeroRightAfterStartUp) {
-    EXPECT_GE(platform_->Now(), 500u);
-}
+TEST_F(DesktopPlatform, ClockIsFarFromZeroRightAfterStartUp) { EXPECT_GE(platform_->Now(), 500u); }
 
 TEST_F(DesktopPlatform, YieldDeliversKeysRepeatsAndCloseInOrder) {
     PushKey(SDL_KEYDOWN, SDLK_f, SDL_SCANCODE_F);

@@ -28,7 +28,8 @@ protected:
 
 TEST_F(DesktopRaise, SocketSitsBesideTheLock) {
     EXPECT_EQ(path_, folder_ + "/kelo-typing.sock");
-    EXPECT_EQ(RaiseSocketPath("/home/u/.cache/kelo-typing/instance.lock"), "/home/u/.cache/kelo-typing/kelo-typing.sock");
+    EXPECT_EQ(RaiseSocketPath("/home/u/.cache/kelo-typing/instance.lock"),
+              "/home/u/.cache/kelo-typing/kelo-typing.sock");
     EXPECT_EQ(RaiseSocketPath(""), "");
 }
 

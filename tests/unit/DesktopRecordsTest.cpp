@@ -29,7 +29,8 @@ private:
 TEST(DesktopRecords, AFailedSaveIsSaidOnceAndShownInTheTitleUntilASaveSucceeds) {
     // The test binary's folder holds no snd/, so the records go to the per-user folder,
     // whose place a plain file takes here: no save can succeed, even as root.
-    const fs::path data = fs::temp_directory_path() / ("kelo-desktop-records-" + std::to_string(std::random_device{}()));
+    const fs::path data =
+        fs::temp_directory_path() / ("kelo-desktop-records-" + std::to_string(std::random_device{}()));
     fs::create_directories(data);
     std::ofstream(data / "kelo-typing") << "in the way";
     SDL_setenv("XDG_DATA_HOME", data.c_str(), 1);
@@ -46,7 +47,8 @@ TEST(DesktopRecords, AFailedSaveIsSaidOnceAndShownInTheTitleUntilASaveSucceeds) 
     const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
     EXPECT_NE(said.find((data / "kelo-typing" / "kelodt.hsc").string()), std::string::npos) << said;
-    EXPECT_NE(std::string(SDL_GetWindowTitle(platform->Window())).find("records could not be saved"), std::string::npos);
+    EXPECT_NE(std::string(SDL_GetWindowTitle(platform->Window())).find("records could not be saved"),
+              std::string::npos);
 
     fs::remove(data / "kelo-typing");
     EXPECT_TRUE(platform->WriteRecordFile(bytes));

@@ -92,9 +92,9 @@ TEST(FlightSim, EveryCourseFliesItsCurvesAndKeySetsToTheGoal) {
         int longestPeriod;
     };
     const Expected expected[kCourseCount] = {
-        {0, 0, {5, 4}, 2},           {-0.05f, 0.05f, {5, 4}, 2}, {-0.41f, 0.12f, {5, 1}, 4},
-        {0, 0, {15, 13}, 2},         {0, 0, {15, 13}, 1},        {-0.12f, 0.41f, {1, 4}, 4},
-        {-0.1f, 0.1f, {15, 13}, 3},  {0, 0, {15, 13}, 2},        {-0.12f, 0.12f, {1, 1}, 4},
+        {0, 0, {5, 4}, 2},          {-0.05f, 0.05f, {5, 4}, 2}, {-0.41f, 0.12f, {5, 1}, 4},
+        {0, 0, {15, 13}, 2},        {0, 0, {15, 13}, 1},        {-0.12f, 0.41f, {1, 4}, 4},
+        {-0.1f, 0.1f, {15, 13}, 3}, {0, 0, {15, 13}, 2},        {-0.12f, 0.12f, {1, 1}, 4},
     };
     TempDir records;
     for (int course = 0; course < kCourseCount; ++course) {

@@ -26,7 +26,8 @@ struct Layers {
         const int count = static_cast<int>(random() % 6);
         for (int i = 0; i < count; ++i) {
             // Some pixels fall outside; some land twice.
-            const int x = static_cast<int>(random() % (kWidth + 2)) - 1, y = static_cast<int>(random() % (kHeight + 2)) - 1;
+            const int x = static_cast<int>(random() % (kWidth + 2)) - 1,
+                      y = static_cast<int>(random() % (kHeight + 2)) - 1;
             const Colour star = random() & 0xFFFFFF;
             SetLayerPixel(sketches.current, colour, mask, x, y, star, kWhite);
             SetPixelV(refColour, x, y, star);
@@ -71,8 +72,8 @@ TEST(LayerSketch, ClearingStoringAndComposingMatchWholePlaneWork) {
         const int streaks = std::min(frame, static_cast<int>(random() % kSketchedSlots));
         for (int k = streaks; k >= 1; --k) order.push_back((slot + kSketchedSlots - k) % kSketchedSlots);
         Image view(kWidth + 3, kHeight + 1, Rgb(1, 2, 3));
-        const bool sketched = ComposeSketched(view, layers.sketches, order, layers.colour, layers.mask,
-                                              layers.history, layers.historyMask);
+        const bool sketched = ComposeSketched(view, layers.sketches, order, layers.colour, layers.mask, layers.history,
+                                              layers.historyMask);
         if (frame >= kSketchedSlots) {
             ASSERT_TRUE(sketched) << frame;
         }
@@ -90,24 +91,24 @@ TEST(LayerSketch, WritesElsewhereAreNoticed) {
     for (int slot = 0; slot < kSketchedSlots; ++slot) layers.Draw(random, kBlack, slot);
     const std::vector<int> order = {8, 9};
     Image view(kWidth + 3, kHeight + 1, Rgb(1, 2, 3));
-    ASSERT_TRUE(ComposeSketched(view, layers.sketches, order, layers.colour, layers.mask, layers.history,
-                                layers.historyMask));
+    ASSERT_TRUE(
+        ComposeSketched(view, layers.sketches, order, layers.colour, layers.mask, layers.history, layers.historyMask));
 
     SetPixelV(layers.history, 9 * kWidth + 2, 2, Rgb(5, 5, 5));
     SetPixelV(layers.refHistory, 9 * kWidth + 2, 2, Rgb(5, 5, 5));
-    EXPECT_FALSE(ComposeSketched(view, layers.sketches, order, layers.colour, layers.mask, layers.history,
-                                 layers.historyMask));
+    EXPECT_FALSE(
+        ComposeSketched(view, layers.sketches, order, layers.colour, layers.mask, layers.history, layers.historyMask));
     for (int slot = 0; slot < kSketchedSlots; ++slot) {
         layers.Draw(random, kBlack, slot);
         ASSERT_EQ(layers.history.Pixels(), layers.refHistory.Pixels()) << slot;
     }
-    ASSERT_TRUE(ComposeSketched(view, layers.sketches, order, layers.colour, layers.mask, layers.history,
-                                layers.historyMask));
+    ASSERT_TRUE(
+        ComposeSketched(view, layers.sketches, order, layers.colour, layers.mask, layers.history, layers.historyMask));
     EXPECT_EQ(view.Pixels(), layers.Reference(order).Pixels());
 
     layers.mask.Fill(Rgb(9, 9, 9));
-    EXPECT_FALSE(ComposeSketched(view, layers.sketches, order, layers.colour, layers.mask, layers.history,
-                                 layers.historyMask));
+    EXPECT_FALSE(
+        ComposeSketched(view, layers.sketches, order, layers.colour, layers.mask, layers.history, layers.historyMask));
     layers.refMask.Fill(Rgb(9, 9, 9));
     layers.Draw(random, kBlack, 0);
     EXPECT_EQ(layers.mask.Pixels(), layers.refMask.Pixels());

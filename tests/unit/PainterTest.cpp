@@ -97,9 +97,9 @@ TEST(PainterLines, ClippingMatchesTheUnclippedLine) {
     const int kMargin = 200;
     const int kSize = 20;
     const int ends[][4] = {
-        {-1, 5, 401, 5},      {-150, -100, 170, 119}, {25, -190, -10, 170}, {-3, 30, 30, -3},
-        {19, 19, -180, -37},  {-200, 7, 210, 12},     {7, -200, 12, 210},   {-100, 119, 119, -100},
-        {5, 5, 5, -199},      {0, 19, 19, 0},         {-60, -61, 80, 79},   {150, 3, -150, 17},
+        {-1, 5, 401, 5},     {-150, -100, 170, 119}, {25, -190, -10, 170}, {-3, 30, 30, -3},
+        {19, 19, -180, -37}, {-200, 7, 210, 12},     {7, -200, 12, 210},   {-100, 119, 119, -100},
+        {5, 5, 5, -199},     {0, 19, 19, 0},         {-60, -61, 80, 79},   {150, 3, -150, 17},
     };
     for (const auto& e : ends) {
         Surface small = Blank(kSize, kSize);
@@ -290,9 +290,9 @@ TEST(PainterBlocks, CopyOrAndCombinePackedValues) {
     Image src(2, 1), dest(2, 1);
     src.At(0, 0) = 0x00F0F0;
     src.At(1, 0) = 0x0F0F00;
-    for (auto [mode, first, second] : {std::tuple{BlitMode::Copy, 0x00F0F0u, 0x0F0F00u},
-                                       std::tuple{BlitMode::Or, 0x33F3F3u, 0x3F3F33u},
-                                       std::tuple{BlitMode::And, 0x003030u, 0x030300u}}) {
+    for (auto [mode, first, second] :
+         {std::tuple{BlitMode::Copy, 0x00F0F0u, 0x0F0F00u}, std::tuple{BlitMode::Or, 0x33F3F3u, 0x3F3F33u},
+          std::tuple{BlitMode::And, 0x003030u, 0x030300u}}) {
         dest.At(0, 0) = 0x333333;
         dest.At(1, 0) = 0x333333;
         BitBlt(dest, 0, 0, 2, 1, src, 0, 0, mode);
@@ -358,7 +358,7 @@ TEST(PainterText, BlendsCoverageInForegroundColourAtCurrentPosition) {
     EXPECT_EQ(text.lastSize, 16);
     EXPECT_EQ(s.image.At(1, 1), Rgb(255, 255, 0));
     EXPECT_EQ(s.image.At(2, 1), Rgb(128, 128, 100));  // half over (0, 0, 200)
-    EXPECT_EQ(s.image.At(3, 1), Rgb(0, 0, 200));       // no coverage: untouched
+    EXPECT_EQ(s.image.At(3, 1), Rgb(0, 0, 200));      // no coverage: untouched
     EXPECT_EQ(s.image.At(1, 2), Rgb(0, 0, 200));
     EXPECT_EQ(s.image.At(2, 2), Rgb(255, 255, 0));
     EXPECT_EQ(s.image.At(0, 0), Rgb(0, 0, 200));

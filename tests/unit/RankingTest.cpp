@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "records/Ranking.h"
 #include "RecordsFakePlatform.h"
+#include "records/Ranking.h"
 
 namespace kelo {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <set>
 
-#include "records/RecordFile.h"
 #include "RecordsFakePlatform.h"
+#include "records/RecordFile.h"
 
 namespace kelo {
 namespace {
@@ -60,7 +60,10 @@ TEST(RecordCodec, OversizedAndNegativeValuesStayWithinSixDigits) {
 
 TEST(RecordCodec, FieldsWithForeignBytesOrWrongLengthAreUnreadable) {
     EXPECT_EQ(DecodeScore("00000z", kSchemeMod10), -1);  // 'z' is 122
-    EXPECT_EQ(DecodeScore(std::string("0000\x1f" "0"), kSchemeDiv9), -1);
+    EXPECT_EQ(DecodeScore(std::string("0000\x1f"
+                                      "0"),
+                          kSchemeDiv9),
+              -1);
     EXPECT_EQ(DecodeScore("00000", kSchemeMod10), -1);
     EXPECT_FALSE(DecodeField(std::string("\x80\x80\x80\x80\x80\x80"), kSchemeMod10).has_value());
 }

@@ -119,7 +119,6 @@ TEST_F(RecordStoreTest, AFailedAtomicWriteKeepsTheOldFile) {
     EXPECT_FALSE(ReadWholeFile(folderInTheWay).has_value());
 }
 
-
 // Saves that fail, and the places where they used to fail without a word.
 class RecordSaveFailureTest : public RecordStoreTest {
 protected:
@@ -197,7 +196,8 @@ TEST_F(RecordSaveFailureTest, AFullFilesystemFailsTheSaveAndKeepsTheOldFileWhole
 
 TEST_F(RecordStoreTest, LeftoverTemporaryFilesNeverBlockASave) {
     // Names an earlier process might have left, including the old pid-based ones.
-    for (int i = 0; i < 4; ++i) Put(exeDir / ("kelodt.hsc.tmp-" + std::to_string(::getpid()) + "-" + std::to_string(i)), "x");
+    for (int i = 0; i < 4; ++i)
+        Put(exeDir / ("kelodt.hsc.tmp-" + std::to_string(::getpid()) + "-" + std::to_string(i)), "x");
     EXPECT_TRUE(WriteFileAtomically(exeDir / "kelodt.hsc", Bytes("one")));
     EXPECT_TRUE(WriteFileAtomically(exeDir / "kelodt.hsc", Bytes("two")));
     EXPECT_EQ(ReadWholeFile(exeDir / "kelodt.hsc"), Bytes("two"));

@@ -157,7 +157,8 @@ TEST(RunOverlay, SignKindsAndFillStyle) {
     EXPECT_EQ(right->Back(105, 175), kWhite);
     EXPECT_EQ(right->Back(180, 135), kWhite);
 
-    EXPECT_EQ(overlay(SignKind::LeftCurve, 31)->Back(145, 115), none->Back(145, 115)) << "odd timers of 30 and more blink off";
+    EXPECT_EQ(overlay(SignKind::LeftCurve, 31)->Back(145, 115), none->Back(145, 115))
+        << "odd timers of 30 and more blink off";
     EXPECT_EQ(overlay(static_cast<SignKind>(7), 10)->game.PicBack.image.Pixels(), none->game.PicBack.image.Pixels());
 }
 
@@ -217,10 +218,10 @@ TEST(ResultPanel, GoalPanelBuildsUpByTheEndTimer) {
     const GameState s = FinishedRun(5, 10000, 990);
     EXPECT_EQ(DistinctTexts(ResultPanelTexts(s, EndedFor(30, 2))), (std::vector<std::string>{"GOAL!"}));
     EXPECT_EQ(DistinctTexts(ResultPanelTexts(s, EndedFor(31))), (std::vector<std::string>{"GOAL!", "Time 010.10"}));
-    EXPECT_EQ(DistinctTexts(ResultPanelTexts(s, EndedFor(181, 2))),
-              (std::vector<std::string>{"GOAL!", "Time 010.10", "2位", "Left", "Touches: ", "5", "Right", "Touches: ",
-                                        "0", "Misses: ", "0", "Misses: ", "0", "TypeSpeed: 29.7 keys/min.",
-                                        "Press Space Key"}));
+    EXPECT_EQ(
+        DistinctTexts(ResultPanelTexts(s, EndedFor(181, 2))),
+        (std::vector<std::string>{"GOAL!", "Time 010.10", "2位", "Left", "Touches: ", "5", "Right", "Touches: ", "0",
+                                  "Misses: ", "0", "Misses: ", "0", "TypeSpeed: 29.7 keys/min.", "Press Space Key"}));
 
     const auto texts = ResultPanelTexts(s, EndedFor(181, 2));
     const auto rank = std::find_if(texts.begin(), texts.end(), [](const PanelText& t) { return t.text == "2位"; });

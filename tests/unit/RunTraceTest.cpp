@@ -365,10 +365,11 @@ TEST(RunTrace, CheckpointMessageAndPanelOnScreen) {
     EXPECT_EQ(trace.At(extend[0]).state.stageIndex, 1);
     EXPECT_EQ(extendFrames, 29);
     EXPECT_EQ(yellowFrames, 29);
-    const int barExpected = static_cast<int>(std::count_if(trace.frames.begin(), trace.frames.end(), [](const RunFrame& f) {
-        return f.screen == Screen::Run && f.state.countdown == 0 && f.state.loopIndex == 0 &&
-               f.state.distance - (f.state.stageIndex ? f.state.checkpointDistance[0] : 0) >= 4;
-    }));
+    const int barExpected =
+        static_cast<int>(std::count_if(trace.frames.begin(), trace.frames.end(), [](const RunFrame& f) {
+            return f.screen == Screen::Run && f.state.countdown == 0 && f.state.loopIndex == 0 &&
+                   f.state.distance - (f.state.stageIndex ? f.state.checkpointDistance[0] : 0) >= 4;
+        }));
     EXPECT_GT(barExpected, 100);
     EXPECT_GE(barFrames, barExpected);
     EXPECT_EQ(panelFrames, runFrames);

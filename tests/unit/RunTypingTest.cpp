@@ -112,7 +112,8 @@ TEST(TypingMiss, TalliedHandByMembership) {
     EXPECT_EQ(MissedHand(190), 1);
     EXPECT_EQ(MissedHand(44), 1);  // the character "," itself
     EXPECT_EQ(MissedHand(46), 1);
-    for (int vk : std::initializer_list<int>{0, 8, 16, 27, 32, 'a', 'f', 'j', 186, 189, 191, 255, 300}) EXPECT_EQ(MissedHand(vk), -1) << vk;
+    for (int vk : std::initializer_list<int>{0, 8, 16, 27, 32, 'a', 'f', 'j', 186, 189, 191, 255, 300})
+        EXPECT_EQ(MissedHand(vk), -1) << vk;
 }
 
 TEST_F(Typing, WrongKeyShakesTalliesPenalisesAndLatches) {
@@ -181,8 +182,8 @@ TEST_F(Typing, FirstHitStartsClockAndMusic) {
     ScoreHit(game, 1);
     EXPECT_EQ(s.elapsedTime, 1);
     EXPECT_EQ(s.keyTally, (KeyTally{{0, 1}, {0, 0}}));
-    EXPECT_EQ(platform.sounds,
-              (std::vector<std::string>{"play wavGop notify from 0", "play midBGM1 from 0", "play wavTip notify from 0"}));
+    EXPECT_EQ(platform.sounds, (std::vector<std::string>{"play wavGop notify from 0", "play midBGM1 from 0",
+                                                         "play wavTip notify from 0"}));
     ScoreHit(game, 0);
     EXPECT_EQ(platform.sounds.back(), "play wavTip notify from 0");
     EXPECT_EQ(platform.sounds.size(), 4u);

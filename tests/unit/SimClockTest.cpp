@@ -127,7 +127,7 @@ TEST(SimKeys, KeyWaitBringsTheNextScriptedFrameForwardAndStallsWhenNothingIsLeft
     sim.game.WaitFrame(33);
     EXPECT_TRUE(sim.game.WaitForKey(vk::Space, false));
     EXPECT_TRUE(sim.game.keyboard.IsDown(vk::Escape));  // the rest of frame 6 came too
-    EXPECT_EQ(sim.Clock(), 1000u);                       // no time passed
+    EXPECT_EQ(sim.Clock(), 1000u);                      // no time passed
     try {
         sim.game.WaitForKey(vk::Escape, false);
         FAIL() << "nothing can release Escape";

@@ -23,11 +23,13 @@ struct TempDir {
 TEST(SimOptions, ParsesEveryOptionInBothSpellings) {
     TempDir dir;
     std::ofstream(dir / "keys.txt") << "3 tap SPACE\n";
+    // clang-format off
     CommandLine cl = ParseCommandLine({"--seed", "42", "--records-dir=" + dir.path.string(), "--clock-start",
                                        "4294967290", "--frame-cost", "7", "--frames=300", "--start", "run",
                                        "--course", "8", "--difficulty", "1", "--input", dir / "keys.txt", "--bot",
                                        "7.5,0.25", "--runs", "3", "--trace", dir / "t.json", "--sound-log",
                                        dir / "s.log", "--png", dir / "png", "--png-frames", "every:10"});
+    // clang-format on
     const SimOptions& o = cl.options;
     EXPECT_FALSE(cl.helpRequested);
     EXPECT_EQ(o.seed, 42u);
@@ -66,6 +68,7 @@ TEST(SimOptions, DefaultsAndFrameChoices) {
 }
 
 TEST(SimOptions, RejectsBadValuesNamingTheOption) {
+    // clang-format off
     const std::vector<std::vector<std::string>> bad = {
         {"--nonsense"},           {"--seed"},                   {"--seed", "-1"},
         {"--seed", "4294967296"}, {"--frames", "ten"},          {"--start", "game"},
@@ -76,6 +79,7 @@ TEST(SimOptions, RejectsBadValuesNamingTheOption) {
         {"--records-dir", "/no/such/folder"},   {"--trace", "/no/such/folder/t.json"},
         {"--trace", ""},          {"--clock-start", "1e5"},
     };
+    // clang-format on
     for (const auto& args : bad) {
         std::string joined;
         for (const auto& a : args) joined += a + " ";

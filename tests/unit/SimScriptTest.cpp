@@ -18,18 +18,17 @@ TEST(SimScript, OrdersByFrameKeepingFileOrderAndPlacesTheTapReleaseAtItsLine) {
         "6 up COMMA\n"
         "  7 close\n");
     std::vector<ScriptEvent> expected{
-        {3, Kind::Down, 65}, {5, Kind::Down, 'F'}, {6, Kind::Up, 'F'},
-        {6, Kind::Down, 'J'}, {6, Kind::Up, 188}, {7, Kind::Close, 0},
+        {3, Kind::Down, 65},  {5, Kind::Down, 'F'}, {6, Kind::Up, 'F'},
+        {6, Kind::Down, 'J'}, {6, Kind::Up, 188},   {7, Kind::Close, 0},
     };
     EXPECT_EQ(events, expected);
 }
 
 TEST(SimScript, KnowsEveryNamedKey) {
     const std::pair<const char*, int> keys[] = {
-        {"A", 65},     {"Z", 90},      {"0", 48},   {"9", 57},     {"COMMA", 188}, {"PERIOD", 190},
-        {"SPACE", 32}, {"ESCAPE", 27}, {"LEFT", 37}, {"UP", 38},    {"RIGHT", 39},  {"DOWN", 40},
-        {"SHIFT", 16}, {"CTRL", 17},   {"ALT", 18}, {"ENTER", 13}, {"BACKSPACE", 8}, {"TAB", 9},
-        {"DELETE", 46}, {"vk:255", 255},
+        {"A", 65},      {"Z", 90},     {"0", 48},        {"9", 57},     {"COMMA", 188}, {"PERIOD", 190}, {"SPACE", 32},
+        {"ESCAPE", 27}, {"LEFT", 37},  {"UP", 38},       {"RIGHT", 39}, {"DOWN", 40},   {"SHIFT", 16},   {"CTRL", 17},
+        {"ALT", 18},    {"ENTER", 13}, {"BACKSPACE", 8}, {"TAB", 9},    {"DELETE", 46}, {"vk:255", 255},
     };
     for (auto [name, code] : keys) EXPECT_EQ(KeyCodeFromName(name), code) << name;
     for (const char* bad : {"", "AB", "-", "vk:0", "vk:256", "vk:", "vk:x", "F1"})

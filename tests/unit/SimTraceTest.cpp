@@ -56,10 +56,11 @@ TEST_F(SimTrace, NamesEveryFieldAndAddsRunValuesOnlyDuringARun) {
     EXPECT_EQ(FieldText(line, "keyTally"), "[3,4,-1,2]");
     EXPECT_EQ(FieldText(line, "queueJitter"), "[1,3,2,4]");
     EXPECT_EQ(FieldText(line, "hitFlash"), "[10,20,11,21,12,22]");
-    EXPECT_EQ(FieldText(line, "courseRecords").substr(0, 80),
-              std::string("[{\"times\":[0,0,0,0,0],\"speeds\":[0,0,0,0,0]},{\"times\":[0,0,0,0,0],\"speeds\":[0,0,0,0,0]},"
-                          "{\"times\":[0,0,0,0,61875]")
-                  .substr(0, 80));
+    EXPECT_EQ(
+        FieldText(line, "courseRecords").substr(0, 80),
+        std::string("[{\"times\":[0,0,0,0,0],\"speeds\":[0,0,0,0,0]},{\"times\":[0,0,0,0,0],\"speeds\":[0,0,0,0,0]},"
+                    "{\"times\":[0,0,0,0,61875]")
+            .substr(0, 80));
     EXPECT_EQ(line.find("\"stars\""), std::string::npos);
     EXPECT_EQ(line.find("\"endTimer\""), std::string::npos);
 

@@ -236,10 +236,14 @@ TEST_F(SimulationTest, ARunEnteredAtStartUpHasTheStarFieldCourseSelectWouldHaveF
     options.frames = 1;
     std::vector<Star> fromSelect, fromRun;
     options.start = Screen::Select;
-    options.observer = [&](const Game& game, const SimFrame&) { fromSelect.assign(game.state.stars.begin(), game.state.stars.end()); };
+    options.observer = [&](const Game& game, const SimFrame&) {
+        fromSelect.assign(game.state.stars.begin(), game.state.stars.end());
+    };
     RunSimulation(options);
     options.start = Screen::Run;
-    options.observer = [&](const Game& game, const SimFrame&) { fromRun.assign(game.state.stars.begin(), game.state.stars.end()); };
+    options.observer = [&](const Game& game, const SimFrame&) {
+        fromRun.assign(game.state.stars.begin(), game.state.stars.end());
+    };
     RunSimulation(options);
 
     ASSERT_EQ(fromRun.size(), fromSelect.size());

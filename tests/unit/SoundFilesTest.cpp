@@ -63,8 +63,8 @@ TEST(SoundFiles, EffectsAreAudibleWavesOfFittingLength) {
         double shortest, longest;
     };
     const Expected effects[] = {
-        {"tap.wav", 0.02, 0.079},  {"sel.wav", 0.05, 0.4},    {"dec.wav", 0.15, 1.2},
-        {"extend.wav", 0.5, 2.5},  {"start.wav", 0.3, 2.0},   {"goal.wav", 1.0, 4.0},
+        {"tap.wav", 0.02, 0.079}, {"sel.wav", 0.05, 0.4},  {"dec.wav", 0.15, 1.2},
+        {"extend.wav", 0.5, 2.5}, {"start.wav", 0.3, 2.0}, {"goal.wav", 1.0, 4.0},
     };
     for (const Expected& e : effects) {
         SCOPED_TRACE(e.file);

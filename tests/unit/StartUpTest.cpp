@@ -8,7 +8,7 @@ namespace kelo {
 namespace {
 
 const std::vector<std::string> kCloseCommands = {
-    "close wavTip",  "close wavSel",  "close wavDec",   "close wavExtend", "close wavGop",
+    "close wavTip",  "close wavSel",  "close wavDec",  "close wavExtend", "close wavGop",
     "close wavGoal", "close midBGM1", "close midBGM2", "close midChime",
 };
 

@@ -90,7 +90,7 @@ TEST_F(WorldTest, StarsUpToDepth30000AreDrawnTwoByTwo) {
 }
 
 TEST_F(WorldTest, ScreenColumnZeroIsVisibleAndColumnThreeHundredFallsOutside) {
-    s.stars[10] = {-150, 0, 100};  // scale 1: sx = 0
+    s.stars[10] = {-150, 0, 100};   // scale 1: sx = 0
     s.stars[11] = {150, -40, 100};  // sx = 300, sy = 110
     DrawWorld(f.game);
     EXPECT_EQ(f.Back(0, 150), Rgb(250, 255, 255));

@@ -83,8 +83,8 @@ public:
         // Nine bits a literal at worst, plus the header, the last bits and the checksum.
         out_.resize(size + size / 8 + 64);
         next_ = out_.data();
-        *next_++ = 0x78;   // deflate, 32 KiB window
-        *next_++ = 0x01;   // no preset dictionary, fastest compression
+        *next_++ = 0x78;    // deflate, 32 KiB window
+        *next_++ = 0x01;    // no preset dictionary, fastest compression
         PutBits(0b011, 3);  // the final block, fixed codes
         size_t i = 0;
         while (i < size) {
@@ -195,10 +195,14 @@ private:
             for (int symbol = 0; symbol < 288; ++symbol) {
                 uint32_t code;
                 int length;
-                if (symbol < 144) code = 0x30 + symbol, length = 8;
-                else if (symbol < 256) code = 0x190 + (symbol - 144), length = 9;
-                else if (symbol < 280) code = symbol - 256, length = 7;
-                else code = 0xC0 + (symbol - 280), length = 8;
+                if (symbol < 144)
+                    code = 0x30 + symbol, length = 8;
+                else if (symbol < 256)
+                    code = 0x190 + (symbol - 144), length = 9;
+                else if (symbol < 280)
+                    code = symbol - 256, length = 7;
+                else
+                    code = 0xC0 + (symbol - 280), length = 8;
                 t.symbols[symbol] = {Reversed(code, length), length};
             }
             constexpr int kBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
@@ -257,7 +261,8 @@ std::optional<Image> LoadPng(const std::string& path) {
     if (!packed) return std::nullopt;
     Image image(packed->w, packed->h);
     for (int y = 0; y < packed->h; ++y) {
-        const auto* row = reinterpret_cast<const Uint32*>(static_cast<const Uint8*>(packed->pixels) + y * packed->pitch);
+        const auto* row =
+            reinterpret_cast<const Uint32*>(static_cast<const Uint8*>(packed->pixels) + y * packed->pitch);
         for (int x = 0; x < packed->w; ++x) image.At(x, y) = row[x] & 0xFFFFFFu;
     }
     return image;

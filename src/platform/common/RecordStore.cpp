@@ -75,7 +75,8 @@ std::string RandomSuffix() {
 }
 
 bool SameFile(int fd, const fs::path& path) {
-    struct stat byFd {}, byName {};
+    struct stat byFd {
+    }, byName{};
     return ::fstat(fd, &byFd) == 0 && ::lstat(path.c_str(), &byName) == 0 && byFd.st_dev == byName.st_dev &&
            byFd.st_ino == byName.st_ino;
 }

@@ -141,9 +141,11 @@ private:
         mask.height = surface->h;
         mask.alpha.resize(static_cast<size_t>(mask.width) * mask.height);
         for (int y = 0; y < mask.height; ++y) {
-            const auto* row = reinterpret_cast<const Uint32*>(static_cast<const Uint8*>(surface->pixels) + y * surface->pitch);
+            const auto* row =
+                reinterpret_cast<const Uint32*>(static_cast<const Uint8*>(surface->pixels) + y * surface->pitch);
             uint8_t* out = mask.alpha.data() + static_cast<size_t>(y) * mask.width;
-            for (int x = 0; x < mask.width; ++x) out[x] = static_cast<uint8_t>((row[x] & format->Amask) >> format->Ashift);
+            for (int x = 0; x < mask.width; ++x)
+                out[x] = static_cast<uint8_t>((row[x] & format->Amask) >> format->Ashift);
         }
         if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
     }

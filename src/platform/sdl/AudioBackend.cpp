@@ -49,8 +49,8 @@ std::vector<int16_t> LoadWave(const std::string& path) {
     if (!SDL_LoadWAV(path.c_str(), &spec, &data, &length)) return {};
     std::vector<int16_t> samples;
     SDL_AudioCVT cvt;
-    if (SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, AUDIO_S16SYS, kOutputChannels,
-                          kSampleRate) >= 0) {
+    if (SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, AUDIO_S16SYS, kOutputChannels, kSampleRate) >=
+        0) {
         std::vector<Uint8> buffer(static_cast<size_t>(length) * static_cast<size_t>(cvt.len_mult));
         std::memcpy(buffer.data(), data, length);
         cvt.buf = buffer.data();
@@ -313,8 +313,8 @@ struct AudioBackend::Impl {
     }
 
     void ReleaseFadedOut() {
-        const bool anyClosed = std::any_of(slots.begin(), slots.end(),
-                                           [](const AliasSlot& s) { return !s.InUse() && s.HoldsSound(); });
+        const bool anyClosed =
+            std::any_of(slots.begin(), slots.end(), [](const AliasSlot& s) { return !s.InUse() && s.HoldsSound(); });
         if (!anyClosed) return;
         // Songs sharing the font must not end while another one plays.
         DeviceLock lock(device);

@@ -15,8 +15,8 @@ namespace kelo {
 
 // Every file the game opens, as its open commands name them.
 inline constexpr std::array<std::string_view, 9> kGameSoundFiles = {
-    "snd/tap.wav",   "snd/sel.wav", "snd/dec.wav",  "snd/extend.wav", "snd/start.wav",
-    "snd/goal.wav",  "snd/bgm.mid", "snd/bgm2.mid", "snd/chime.mid",
+    "snd/tap.wav",  "snd/sel.wav", "snd/dec.wav",  "snd/extend.wav", "snd/start.wav",
+    "snd/goal.wav", "snd/bgm.mid", "snd/bgm2.mid", "snd/chime.mid",
 };
 
 struct SoundFolders {

@@ -22,8 +22,7 @@ CommandLine Failure(std::string message) {
 }
 
 std::string BadZoom(std::string_view text) {
-    return "--scale wants a whole number from 1 to " + std::to_string(kMaxZoom) + ", not \"" + std::string(text) +
-           "\"";
+    return "--scale wants a whole number from 1 to " + std::to_string(kMaxZoom) + ", not \"" + std::string(text) + "\"";
 }
 
 }  // namespace
@@ -55,8 +54,10 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
             return Failure("unknown option \"" + std::string(arg) + "\" (try --help)");
         }
     }
-    if (help) result.action = CommandLine::Action::Help;
-    else if (version) result.action = CommandLine::Action::Version;
+    if (help)
+        result.action = CommandLine::Action::Help;
+    else if (version)
+        result.action = CommandLine::Action::Version;
     return result;
 }
 

@@ -10,6 +10,7 @@ struct KeyPair {
 };
 
 // Printable characters other than letters and digits (VK_OEM_*).
+// clang-format off
 constexpr KeyPair kPunctuation[] = {
     {SDLK_SPACE, 32},      {SDLK_SEMICOLON, 186},    {SDLK_EQUALS, 187},       {SDLK_PLUS, 187},
     {SDLK_COMMA, 188},     {SDLK_MINUS, 189},        {SDLK_PERIOD, 190},       {SDLK_SLASH, 191},
@@ -18,8 +19,10 @@ constexpr KeyPair kPunctuation[] = {
     // Where ":" is a key's own character (French), it is not the period key beside it.
     {SDLK_COLON, 186},
 };
+// clang-format on
 
 // Keys that produce no character; their keycodes do not depend on the layout.
+// clang-format off
 constexpr KeyPair kFunctionKeys[] = {
     {SDLK_BACKSPACE, 8},     {SDLK_TAB, 9},           {SDLK_CLEAR, 12},       {SDLK_RETURN, 13},
     {SDLK_KP_ENTER, 13},     {SDLK_RETURN2, 13},      {SDLK_LSHIFT, 16},      {SDLK_RSHIFT, 16},
@@ -40,6 +43,7 @@ constexpr KeyPair kFunctionKeys[] = {
     {SDLK_AUDIOSTOP, 178},   {SDLK_AUDIOPLAY, 179},   {SDLK_MAIL, 180},       {SDLK_MEDIASELECT, 181},
     {SDLK_CRSEL, 247},       {SDLK_EXSEL, 248},
 };
+// clang-format on
 
 // US positions of the character keys, for layouts that put no Latin character there.
 struct ScancodePair {
@@ -47,6 +51,7 @@ struct ScancodePair {
     int vk;
 };
 
+// clang-format off
 constexpr ScancodePair kUsPunctuationPositions[] = {
     {SDL_SCANCODE_SPACE, 32},        {SDL_SCANCODE_SEMICOLON, 186},    {SDL_SCANCODE_EQUALS, 187},
     {SDL_SCANCODE_COMMA, 188},       {SDL_SCANCODE_MINUS, 189},        {SDL_SCANCODE_PERIOD, 190},
@@ -54,6 +59,7 @@ constexpr ScancodePair kUsPunctuationPositions[] = {
     {SDL_SCANCODE_BACKSLASH, 220},   {SDL_SCANCODE_RIGHTBRACKET, 221}, {SDL_SCANCODE_APOSTROPHE, 222},
     {SDL_SCANCODE_NONUSBACKSLASH, 226}, {SDL_SCANCODE_NONUSHASH, 220},
 };
+// clang-format on
 
 template <typename Pair, typename Code, size_t N>
 int Lookup(const Pair (&table)[N], Code code) {

@@ -19,8 +19,7 @@ namespace {
 // How long a yield inside a key-waiting loop may block for an event.
 constexpr int kKeyWaitTimeout = 5;
 
-constexpr const char* kHeadlessDrivers[] = {"offscreen", "dummy", "evdev", "KMSDRM", "KMSDRM_LEGACY", "vivante",
-                                            "RPI"};
+constexpr const char* kHeadlessDrivers[] = {"offscreen", "dummy", "evdev", "KMSDRM", "KMSDRM_LEGACY", "vivante", "RPI"};
 
 constexpr int64_t kNanosecondsPerMillisecond = 1000000;
 constexpr int64_t kNanosecondsPerSecond = 1000000000;
@@ -54,7 +53,8 @@ std::FILE* OpenFrameLog() {
     const char* path = std::getenv("KELO_FRAME_LOG");
     if (path == nullptr || path[0] == '\0') return nullptr;
     std::FILE* log = std::fopen(path, "w");
-    if (log == nullptr) std::fprintf(stderr, "kelo-typing: cannot write the frame log %s: %s\n", path, std::strerror(errno));
+    if (log == nullptr)
+        std::fprintf(stderr, "kelo-typing: cannot write the frame log %s: %s\n", path, std::strerror(errno));
     return log;
 }
 
@@ -73,8 +73,7 @@ bool ShowsNoWindow(std::string_view videoDriver) {
 
 SdlPlatform::SdlPlatform(SoundOutput sound) : sound_(std::move(sound)), frameLog_(OpenFrameLog()) {}
 
-std::unique_ptr<SdlPlatform> SdlPlatform::Create(SoundOutput sound, const WindowOptions& options,
-                                                 std::string& error) {
+std::unique_ptr<SdlPlatform> SdlPlatform::Create(SoundOutput sound, const WindowOptions& options, std::string& error) {
     std::unique_ptr<SdlPlatform> platform(new SdlPlatform(std::move(sound)));
     if (!platform->Open(options, error)) return nullptr;
     return platform;
@@ -239,8 +238,8 @@ void SdlPlatform::Present(const Image& frame) {
     if (surface == nullptr) return;
     // A still screen (the waiting title, a menu nobody touches) costs one comparison a
     // frame: the window already shows it.
-    const bool sameSurface = surface->w == surfaceWidth_ && surface->h == surfaceHeight_ &&
-                             ShiftsFor(*surface) == pictureShifts_;
+    const bool sameSurface =
+        surface->w == surfaceWidth_ && surface->h == surfaceHeight_ && ShiftsFor(*surface) == pictureShifts_;
     const bool unchanged = sameSurface && !picture_.empty() && frame.Pixels() == lastFrame_;
     if (!unchanged) {
         lastFrame_ = frame.Pixels();

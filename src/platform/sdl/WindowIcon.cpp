@@ -8,8 +8,7 @@ namespace kelo {
 namespace {
 
 constexpr int kIconSize = 32;
-constexpr uint32_t kNavy = 0xFF000080, kWhite = 0xFFFFFFFF, kYellow = 0xFFFFFF00, kRed = 0xFFFF0000,
-                   kCyan = 0xFF00FFFF;
+constexpr uint32_t kNavy = 0xFF000080, kWhite = 0xFFFFFFFF, kYellow = 0xFFFFFF00, kRed = 0xFFFF0000, kCyan = 0xFF00FFFF;
 
 constexpr int kStars[][2] = {{3, 4}, {27, 2}, {12, 8}, {24, 13}, {5, 19}, {29, 24}, {9, 28}, {20, 30}, {15, 2}};
 

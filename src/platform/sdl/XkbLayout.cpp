@@ -18,6 +18,7 @@ struct EvdevKey {
 };
 
 // The keys that can type a character, by Linux input code.
+// clang-format off
 constexpr EvdevKey kCharacterKeys[] = {
     {1, SDL_SCANCODE_ESCAPE},        {2, SDL_SCANCODE_1},           {3, SDL_SCANCODE_2},
     {4, SDL_SCANCODE_3},             {5, SDL_SCANCODE_4},           {6, SDL_SCANCODE_5},
@@ -38,6 +39,7 @@ constexpr EvdevKey kCharacterKeys[] = {
     {57, SDL_SCANCODE_SPACE},        {86, SDL_SCANCODE_NONUSBACKSLASH}, {89, SDL_SCANCODE_INTERNATIONAL1},
     {124, SDL_SCANCODE_INTERNATIONAL3},
 };
+// clang-format on
 
 constexpr int kCommaVk = 188;
 constexpr int kPeriodVk = 190;
@@ -103,8 +105,7 @@ LayoutPunctuation ReadX11Punctuation() {
     std::unique_ptr<xkb_keymap, KeymapUnref> keymap(
         xkb_x11_keymap_new_from_device(context.get(), connection.get(), device, XKB_KEYMAP_COMPILE_NO_FLAGS));
     if (!keymap) return {};
-    std::unique_ptr<xkb_state, StateUnref> state(
-        xkb_x11_state_new_from_device(keymap.get(), connection.get(), device));
+    std::unique_ptr<xkb_state, StateUnref> state(xkb_x11_state_new_from_device(keymap.get(), connection.get(), device));
     const xkb_layout_index_t group = state ? xkb_state_serialize_layout(state.get(), XKB_STATE_LAYOUT_EFFECTIVE) : 0;
     return PunctuationOf(keymap.get(), group);
 }

@@ -118,7 +118,8 @@ void DrawZoomed(const std::vector<uint32_t>& picture, const Placement& placement
             std::memcpy(out + x0, out - target.pitch + x0, rowBytes);
             continue;
         }
-        const uint32_t* source = picture.data() + static_cast<std::ptrdiff_t>((y - placement.y) / placement.zoom) * kPictureWidth;
+        const uint32_t* source =
+            picture.data() + static_cast<std::ptrdiff_t>((y - placement.y) / placement.zoom) * kPictureWidth;
         if (wholeRows) {
             WidenWholeRow(source, placement.zoom, out + x0);
         } else {

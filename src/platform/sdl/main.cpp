@@ -37,9 +37,7 @@ bool IsSet(const char* variable) {
 
 // SDL falls back to an off-screen driver when no display answers; a game nobody can see
 // would only hold the instance lock. A driver the user named is taken as meant.
-bool ReachedNoDisplay() {
-    return !IsSet("SDL_VIDEODRIVER") && kelo::ShowsNoWindow(SDL_GetCurrentVideoDriver());
-}
+bool ReachedNoDisplay() { return !IsSet("SDL_VIDEODRIVER") && kelo::ShowsNoWindow(SDL_GetCurrentVideoDriver()); }
 
 int NoDisplay(const std::string& why) {
     std::fprintf(stderr, "kelo-typing: %s\n", why.c_str());

@@ -86,7 +86,8 @@ std::vector<ScriptEvent> ReadScriptFile(const std::string& path) {
     in.read(text.data(), static_cast<std::streamsize>(text.size()));
     if (in.bad()) Fail("--input: cannot read " + QuotedForMessage(path));
     if (static_cast<uint64_t>(in.gcount()) > kMostScriptBytes)
-        Fail("--input: " + QuotedForMessage(path) + " is larger than " + std::to_string(kMostScriptBytes >> 20) + " MiB");
+        Fail("--input: " + QuotedForMessage(path) + " is larger than " + std::to_string(kMostScriptBytes >> 20) +
+             " MiB");
     text.resize(static_cast<size_t>(in.gcount()));
     return ParseScript(text);
 }
@@ -100,7 +101,8 @@ struct ArgReader {
     std::pair<std::string, std::optional<std::string>> NextOption() {
         const std::string& arg = args[next++];
         const size_t equals = arg.find('=');
-        if (arg.rfind("--", 0) == 0 && equals != std::string::npos) return {arg.substr(0, equals), arg.substr(equals + 1)};
+        if (arg.rfind("--", 0) == 0 && equals != std::string::npos)
+            return {arg.substr(0, equals), arg.substr(equals + 1)};
         return {arg, std::nullopt};
     }
     bool NextIsOption() const { return !Done() && args[next].rfind("--", 0) == 0; }
@@ -140,14 +142,18 @@ using OptionSetter = void (*)(ParsedArgs&, const std::string& name, const std::s
 
 const std::map<std::string, OptionSetter>& ValueOptions() {
     static const std::map<std::string, OptionSetter> setters{
-        {"--seed", [](ParsedArgs& p, auto& n, auto& v) { p.options.seed = ParseInteger<uint32_t>(n, v, 0, UINT32_MAX); }},
+        {"--seed",
+         [](ParsedArgs& p, auto& n, auto& v) { p.options.seed = ParseInteger<uint32_t>(n, v, 0, UINT32_MAX); }},
         {"--records-dir", [](ParsedArgs& p, auto& n, auto& v) { p.options.recordsDir = NonEmptyPath(n, v); }},
         {"--clock-start",
          [](ParsedArgs& p, auto& n, auto& v) { p.options.clockStart = ParseInteger<uint32_t>(n, v, 0, UINT32_MAX); }},
-        {"--frame-cost", [](ParsedArgs& p, auto& n, auto& v) { p.options.frameCost = ParseInteger<uint32_t>(n, v, 0, 100000); }},
-        {"--frames", [](ParsedArgs& p, auto& n, auto& v) { p.options.frames = ParseInteger<int64_t>(n, v, 0, INT64_MAX - 1); }},
+        {"--frame-cost",
+         [](ParsedArgs& p, auto& n, auto& v) { p.options.frameCost = ParseInteger<uint32_t>(n, v, 0, 100000); }},
+        {"--frames",
+         [](ParsedArgs& p, auto& n, auto& v) { p.options.frames = ParseInteger<int64_t>(n, v, 0, INT64_MAX - 1); }},
         {"--start", [](ParsedArgs& p, auto&, auto& v) { p.options.start = ParseStart(v); }},
-        {"--course", [](ParsedArgs& p, auto& n, auto& v) { p.options.course = ParseInteger<int>(n, v, 0, kCourseCount - 1); }},
+        {"--course",
+         [](ParsedArgs& p, auto& n, auto& v) { p.options.course = ParseInteger<int>(n, v, 0, kCourseCount - 1); }},
         {"--difficulty", [](ParsedArgs& p, auto& n, auto& v) { p.options.difficulty = ParseInteger<int>(n, v, 0, 1); }},
         {"--input", [](ParsedArgs& p, auto& n, auto& v) { p.inputPath = NonEmptyPath(n, v); }},
         {"--bot", [](ParsedArgs& p, auto&, auto& v) { p.options.bot = ParseBot(v); }},
@@ -195,18 +201,21 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
 
 void ValidateOutputPlaces(const SimOptions& options) {
     std::error_code error;
-    if (!fs::is_directory(options.recordsDir, error)) Fail("--records-dir: " + QuotedForMessage(options.recordsDir) + " is not a folder");
+    if (!fs::is_directory(options.recordsDir, error))
+        Fail("--records-dir: " + QuotedForMessage(options.recordsDir) + " is not a folder");
     auto parentExists = [&](const std::string& path) {
         fs::path parent = fs::path(path).parent_path();
         return parent.empty() || fs::is_directory(parent, error);
     };
-    for (auto [option, path] : {std::pair{"--trace", &options.tracePath}, std::pair{"--sound-log", &options.soundLogPath}}) {
+    for (auto [option, path] :
+         {std::pair{"--trace", &options.tracePath}, std::pair{"--sound-log", &options.soundLogPath}}) {
         if (path->empty()) continue;
         if (!parentExists(*path)) Fail(std::string(option) + ": no folder for " + QuotedForMessage(*path));
         if (fs::is_directory(*path, error)) Fail(std::string(option) + ": " + QuotedForMessage(*path) + " is a folder");
     }
     if (!options.pngDir.empty()) {
-        bool usable = fs::is_directory(options.pngDir, error) || (!fs::exists(options.pngDir, error) && parentExists(options.pngDir));
+        bool usable = fs::is_directory(options.pngDir, error) ||
+                      (!fs::exists(options.pngDir, error) && parentExists(options.pngDir));
         if (!usable) Fail("--png: cannot use " + QuotedForMessage(options.pngDir) + " as a folder");
     }
 }

@@ -55,8 +55,8 @@ struct SimOptions {
     std::string soundLogPath;
     std::string pngDir;
     PngFrameChoice pngFrames;
-    FrameObserver observer;      // after every presented frame
-    SoundObserver soundObserver; // for every sound command, as sent
+    FrameObserver observer;                        // after every presented frame
+    SoundObserver soundObserver;                   // for every sound command, as sent
     int64_t safetyFrameLimit = kSafetyFrameLimit;  // --runs adds kSafetyFramesPerRun a run
 };
 

@@ -24,8 +24,7 @@ void SimPlatform::OnFrameWaitBegin() {
     // A wait that no presented frame followed (a pause) drew nothing.
     drawingCostDue_ = false;
     NoteScreen();
-    if (settings_.frameLimit && frameCalls_ >= *settings_.frameLimit)
-        throw SimStop{SimEnd::FrameLimit, ""};
+    if (settings_.frameLimit && frameCalls_ >= *settings_.frameLimit) throw SimStop{SimEnd::FrameLimit, ""};
     if (!settings_.frameLimit && frameCalls_ >= settings_.safetyFrameLimit)
         throw SimStop{SimEnd::SafetyLimit, "stopped at the safety limit of " + std::to_string(frameCalls_) +
                                                " frames (use --frames for longer simulations)"};
@@ -114,7 +113,8 @@ std::optional<std::vector<uint8_t>> SimPlatform::ReadRecordFile() { return recor
 bool SimPlatform::WriteRecordFile(const std::vector<uint8_t>& bytes) {
     if (records_.Write(bytes)) return true;
     ++failedSaves_;
-    std::fprintf(stderr, "kelo-sim: frame %lld: %s\n", static_cast<long long>(frameCalls_), records_.LastError().c_str());
+    std::fprintf(stderr, "kelo-sim: frame %lld: %s\n", static_cast<long long>(frameCalls_),
+                 records_.LastError().c_str());
     return false;
 }
 

@@ -19,12 +19,14 @@ struct NamedKey {
     int vk;
 };
 
+// clang-format off
 constexpr std::array<NamedKey, 15> kNamedKeys{{
     {"COMMA", vk::Comma},   {"PERIOD", vk::Period}, {"SPACE", vk::Space},         {"ESCAPE", vk::Escape},
     {"LEFT", vk::Left},     {"RIGHT", vk::Right},   {"UP", vk::Up},               {"DOWN", vk::Down},
     {"SHIFT", vk::Shift},   {"CTRL", vk::Ctrl},     {"ALT", vk::Alt},             {"ENTER", vk::Enter},
     {"BACKSPACE", vk::Backspace}, {"TAB", vk::Tab}, {"DELETE", vk::Delete},
 }};
+// clang-format on
 
 std::string Upper(std::string_view text) {
     std::string out(text);

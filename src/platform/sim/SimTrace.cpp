@@ -45,15 +45,11 @@ private:
     }
     template <typename T>
         requires std::is_integral_v<T>
-    void Value(T v) {
-        out_ += std::to_string(static_cast<long long>(v));
-    }
+    void Value(T v) { out_ += std::to_string(static_cast<long long>(v)); }
     // An enumeration is written as its number.
     template <typename T>
         requires std::is_enum_v<T>
-    void Value(T v) {
-        Value(static_cast<std::underlying_type_t<T>>(v));
-    }
+    void Value(T v) { Value(static_cast<std::underlying_type_t<T>>(v)); }
     // JSON has no infinities or NaN; they would only appear through a fault in the game.
     void Real(double v, const char* format) {
         if (!std::isfinite(v)) {

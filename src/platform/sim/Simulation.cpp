@@ -114,8 +114,9 @@ public:
     }
 
     void Sound(int64_t frame, std::string_view command) {
-        if (soundLog_) std::fprintf(soundLog_.get(), "%lld\t%.*s\n", static_cast<long long>(frame),
-                                    static_cast<int>(command.size()), command.data());
+        if (soundLog_)
+            std::fprintf(soundLog_.get(), "%lld\t%.*s\n", static_cast<long long>(frame),
+                         static_cast<int>(command.size()), command.data());
     }
 
 private:
