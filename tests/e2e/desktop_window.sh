@@ -90,7 +90,9 @@ wait_for_still_picture() {
   for _ in $(seq 30); do
     sleep 0.3
     "${probe[@]}" grab "Ke-Lo Typing" "$work/still.ppm"
-    [ "$("${probe[@]}" differs "$1" "$work/still.ppm")" = "0.000" ] && return
+    # The window is black until the font has loaded: that is no picture yet.
+    [ "$("${probe[@]}" differs "$1" "$work/still.ppm")" = "0.000" ] &&
+      [ "$("${probe[@]}" colours "$1")" -gt 1 ] && return
     mv "$work/still.ppm" "$1"
   done
   fail "the picture never stood still"

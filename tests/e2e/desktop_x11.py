@@ -11,6 +11,7 @@
                               e.g. space, Control_L+q, Alt_L+Return)
   grab TITLE FILE             save the window's picture to FILE (binary PPM)
   differs FILE1 FILE2         print the share of pixels (0 to 1) that differ
+  colours FILE                print how many colours the picture FILE holds
   enlarged SMALL BIG          check that picture BIG shows picture SMALL enlarged by the
                               largest whole zoom that fits, centred on black; print
                               "zoom=Z x=X y=Y wrong=N" (N pixels differ)
@@ -183,6 +184,12 @@ def differs(path1, path2):
     return 0
 
 
+def colours(path):
+    _, _, pixels = read_ppm(path)
+    print(len({pixels[i:i + 3] for i in range(0, len(pixels), 3)}))
+    return 0
+
+
 def enlarged(small_path, big_path):
     sw, sh, small = read_ppm(small_path)
     bw, bh, big = read_ppm(big_path)
@@ -299,6 +306,8 @@ def main(args):
         return grab(args[1], args[2])
     if len(args) == 3 and args[0] == "differs":
         return differs(args[1], args[2])
+    if len(args) == 2 and args[0] == "colours":
+        return colours(args[1])
     if len(args) == 3 and args[0] == "enlarged":
         return enlarged(args[1], args[2])
     if len(args) == 4 and args[0] == "shrink":
