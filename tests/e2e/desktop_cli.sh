@@ -10,24 +10,10 @@ set -euo pipefail
 build="$(cd "$1" && pwd)"
 source_dir="$(cd "$2" && pwd)"
 game="$build/kelo-typing"
-probe=(/usr/bin/python3 "$source_dir/tests/e2e/desktop_x11.py")
-
-if [ -z "${KELO_UNDER_XVFB:-}" ]; then
-  exec env KELO_UNDER_XVFB=1 xvfb-run -a -s "-screen 0 1920x1080x24" bash "$0" "$@"
-fi
-
-work="$(mktemp -d)"
-game_pid=""
-cleanup() {
-  if [ -n "$game_pid" ] && kill -0 "$game_pid" 2>/dev/null; then kill -KILL "$game_pid"; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-mkdir -m 700 "$work/runtime" "$work/home"
-export XDG_RUNTIME_DIR="$work/runtime" HOME="$work/home" SDL_AUDIODRIVER=dummy
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+source "$source_dir/tests/e2e/desktop_session.bash"
+run_under_xvfb 1920x1080 "$0" "$@"
+begin_session
+export SDL_AUDIODRIVER=dummy
 settings="$HOME/.config/kelo-typing/settings.ini"
 cd "$build"
 

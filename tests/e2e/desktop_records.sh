@@ -8,25 +8,11 @@
 set -euo pipefail
 build="$(cd "$1" && pwd)"
 source_dir="$(cd "$2" && pwd)"
-probe=(/usr/bin/python3 "$source_dir/tests/e2e/desktop_x11.py")
-
+source "$source_dir/tests/e2e/desktop_session.bash"
 # 640 x 480 keeps the window at its natural size, one screen pixel per game pixel.
-if [ -z "${KELO_UNDER_XVFB:-}" ]; then
-  exec env KELO_UNDER_XVFB=1 xvfb-run -a -s "-screen 0 640x480x24" bash "$0" "$@"
-fi
-
-work="$(mktemp -d)"
-game_pid=""
-cleanup() {
-  if [ -n "$game_pid" ] && kill -0 "$game_pid" 2>/dev/null; then kill -KILL "$game_pid"; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-mkdir -m 700 "$work/runtime" "$work/home"
-export XDG_RUNTIME_DIR="$work/runtime" HOME="$work/home" XDG_DATA_HOME="$work/home/data" SDL_AUDIODRIVER=dummy
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+run_under_xvfb 640x480 "$0" "$@"
+begin_session
+export XDG_DATA_HOME="$work/home/data" SDL_AUDIODRIVER=dummy
 game_dir="$work/game"
 mkdir "$game_dir"
 cp "$build/kelo-typing" "$game_dir/"
@@ -56,19 +42,6 @@ echo "-- a goal run recorded by the simulator"
 "$build/kelo-sim" --records-dir "$game_dir" --start run --course 0 --bot 10 --runs 1 || fail "kelo-sim: exit $?"
 recorded="$(table "$record")"
 echo "$recorded" | grep -q '((0, 0), \[[1-9]' || fail "no goal run on course 0: $recorded"
-
-wait_for_still_picture() {
-  "${probe[@]}" grab "Ke-Lo Typing" "$1"
-  for _ in $(seq 30); do
-    sleep 0.3
-    "${probe[@]}" grab "Ke-Lo Typing" "$work/still.ppm"
-    # The window is black until the font has loaded: that is no picture yet.
-    [ "$("${probe[@]}" differs "$1" "$work/still.ppm")" = "0.000" ] &&
-      [ "$("${probe[@]}" colours "$1")" -gt 1 ] && return
-    mv "$work/still.ppm" "$1"
-  done
-  fail "the picture never stood still"
-}
 
 # Presses KEY until the picture differs from the still picture FILE in most pixels.
 press_until_changed() {

@@ -11,44 +11,11 @@ set -euo pipefail
 build="$(cd "$1" && pwd)"
 source_dir="$(cd "$2" && pwd)"
 game="$build/kelo-typing"
-probe=(/usr/bin/python3 "$source_dir/tests/e2e/desktop_x11.py")
-
-if [ -z "${KELO_UNDER_XVFB:-}" ]; then
-  exec env KELO_UNDER_XVFB=1 xvfb-run -a -s "-screen 0 1920x1080x24" bash "$0" "$@"
-fi
-
-work="$(mktemp -d)"
-game_pid=""
-holder_pid=""
-cleanup() {
-  local pid
-  for pid in $game_pid $holder_pid; do
-    if kill -0 "$pid" 2>/dev/null; then kill -KILL "$pid"; fi
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-mkdir -m 700 "$work/runtime" "$work/home"
-export XDG_RUNTIME_DIR="$work/runtime" HOME="$work/home" SDL_AUDIODRIVER=disk
-# In a sanitizer build the X11 libraries, which SDL loads and unloads itself, leave
-# allocations behind that the leak checker cannot attribute; the unit tests check leaks.
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+source "$source_dir/tests/e2e/desktop_session.bash"
+run_under_xvfb 1920x1080 "$0" "$@"
+begin_session
+export SDL_AUDIODRIVER=disk
 cd "$build"
-
-# Returns once process $1 has ended or $2 seconds have passed; the status is in $ended.
-wait_for_exit() {
-  local pid="$1" deadline=$((SECONDS + $2))
-  ended=""
-  while [ $SECONDS -lt "$deadline" ]; do
-    if ! kill -0 "$pid" 2>/dev/null; then
-      wait "$pid" && ended=0 || ended=$?
-      return
-    fi
-    sleep 0.1
-  done
-}
 
 # A copy that finds the instance lock taken says so in one line, ends at once, maps no
 # window and exits 1.
@@ -70,33 +37,10 @@ fcntl.flock(fd, fcntl.LOCK_EX)
 print("locked", flush=True)
 time.sleep(60)' "$XDG_RUNTIME_DIR/kelo-typing.lock" > "$work/holder.out" &
 holder_pid=$!
+helper_pids+=("$holder_pid")
 for _ in $(seq 50); do grep -q locked "$work/holder.out" && break; sleep 0.1; done
 second_copy_ends_at_once
 kill "$holder_pid"; wait "$holder_pid" 2>/dev/null || true
-holder_pid=""
-
-# The loudest 16-bit sample the game has written to its audio file.
-peak() {
-  /usr/bin/python3 -c 'import array, sys
-samples = array.array("h")
-data = open(sys.argv[1], "rb").read()
-samples.frombytes(data[:len(data) // 2 * 2])
-print(max((abs(s) for s in samples), default=0))' "$1"
-}
-
-# Saves the window's picture to $1 once it has stopped changing (the wipe-in is over).
-wait_for_still_picture() {
-  "${probe[@]}" grab "Ke-Lo Typing" "$1"
-  for _ in $(seq 30); do
-    sleep 0.3
-    "${probe[@]}" grab "Ke-Lo Typing" "$work/still.ppm"
-    # The window is black until the font has loaded: that is no picture yet.
-    [ "$("${probe[@]}" differs "$1" "$work/still.ppm")" = "0.000" ] &&
-      [ "$("${probe[@]}" colours "$1")" -gt 1 ] && return
-    mv "$work/still.ppm" "$1"
-  done
-  fail "the picture never stood still"
-}
 
 picture_changed() { /usr/bin/python3 -c 'import sys; sys.exit(0 if float(sys.argv[1]) > 0.2 else 1)' "$1"; }
 
@@ -165,7 +109,7 @@ echo "share of pixels changed: $changed"
 picture_changed "$changed" || fail "the picture stayed the title's after Space"
 loudest=0
 for _ in $(seq 10); do
-  loudest="$(peak "$work/first.raw")"
+  loudest="$(loudest_sample "$work/first.raw")"
   [ "$loudest" -gt 1000 ] && break
   sleep 0.3
 done

@@ -8,34 +8,14 @@ set -euo pipefail
 build="$(cd "$1" && pwd)"
 source_dir="$(cd "$2" && pwd)"
 game="$build/kelo-typing"
-probe=(/usr/bin/python3 "$source_dir/tests/e2e/desktop_x11.py")
-
-if [ -z "${KELO_UNDER_XVFB:-}" ]; then
-  exec env KELO_UNDER_XVFB=1 xvfb-run -a -s "-screen 0 1920x1080x24" bash "$0" "$@"
-fi
-
-work="$(mktemp -d)"
-game_pid=""
-wm_pid=""
-cleanup() {
-  local pid
-  if [ -n "$game_pid" ] && kill -0 "$game_pid" 2>/dev/null; then kill -KILL "$game_pid"; fi
-  if [ -n "$wm_pid" ]; then
-    kill -TERM "$wm_pid" 2>/dev/null || true
-    wait "$wm_pid" 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-mkdir -m 700 "$work/runtime" "$work/home"
-export XDG_RUNTIME_DIR="$work/runtime" HOME="$work/home" SDL_AUDIODRIVER=dummy
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+source "$source_dir/tests/e2e/desktop_session.bash"
+run_under_xvfb 1920x1080 "$0" "$@"
+begin_session
+export SDL_AUDIODRIVER=dummy
 cd "$build"
 
 openbox --sm-disable > "$work/wm.log" 2>&1 &
-wm_pid=$!
+helper_pids+=($!)
 for _ in $(seq 50); do
   xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
   sleep 0.1

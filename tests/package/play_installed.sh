@@ -7,36 +7,13 @@
 set -euo pipefail
 game="$(realpath "$1")"
 source_dir="$(cd "$2" && pwd)"
-probe=(/usr/bin/python3 "$source_dir/tests/e2e/desktop_x11.py")
-
-if [ -z "${KELO_UNDER_XVFB:-}" ]; then
-  exec env KELO_UNDER_XVFB=1 xvfb-run -a -s "-screen 0 640x480x24" bash "$0" "$@"
-fi
-
-work="$(mktemp -d)"
-game_pid=""
-cleanup() {
-  if [ -n "$game_pid" ] && kill -0 "$game_pid" 2>/dev/null; then kill -KILL "$game_pid"; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-mkdir -m 700 "$work/runtime" "$work/home"
+source "$source_dir/tests/e2e/desktop_session.bash"
+run_under_xvfb 640x480 "$0" "$@"
+begin_session
 mkdir -p "$work/start/snd"
-export XDG_RUNTIME_DIR="$work/runtime" HOME="$work/home" XDG_DATA_HOME="$work/home/data" \
-  XDG_CONFIG_HOME="$work/home/config" SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw"
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+export XDG_DATA_HOME="$work/home/data" XDG_CONFIG_HOME="$work/home/config" SDL_AUDIODRIVER=disk \
+  SDL_DISKAUDIOFILE="$work/audio.raw"
 cd "$work/start"
-
-# The loudest 16-bit sample the game has written to its audio file.
-peak() {
-  /usr/bin/python3 -c 'import array, sys
-samples = array.array("h")
-data = open(sys.argv[1], "rb").read()
-samples.frombytes(data[:len(data) // 2 * 2])
-print(max((abs(s) for s in samples), default=0))' "$SDL_DISKAUDIOFILE"
-}
 
 echo "-- $game, started in a folder with an empty snd/"
 "$game" &
@@ -49,7 +26,7 @@ loudest=0
 for _ in $(seq 12); do
   "${probe[@]}" press "Ke-Lo Typing" space
   sleep 0.7
-  [ -e "$SDL_DISKAUDIOFILE" ] && loudest="$(peak)"
+  [ -e "$SDL_DISKAUDIOFILE" ] && loudest="$(loudest_sample "$SDL_DISKAUDIOFILE")"
   [ "$loudest" -gt 1000 ] && break
 done
 echo "loudest sample after Space: $loudest"
