@@ -55,6 +55,15 @@ def window_named(disp, title):
     return None
 
 
+def open_window(title):
+    """A connection and the window named TITLE; the window is None (and said) when absent."""
+    disp = display.Display()
+    window = window_named(disp, title)
+    if window is None:
+        print(f"no window named {title!r}")
+    return disp, window
+
+
 def process_alive(pid):
     try:
         with open(f"/proc/{pid}/stat") as stat:
@@ -94,10 +103,8 @@ def find(title, timeout, pid):
 
 
 def close(title):
-    disp = display.Display()
-    window = window_named(disp, title)
+    disp, window = open_window(title)
     if window is None:
-        print(f"no window named {title!r}")
         return 1
     protocols = disp.intern_atom("WM_PROTOCOLS")
     delete = disp.intern_atom("WM_DELETE_WINDOW")
@@ -132,10 +139,8 @@ def maps(command):
 
 
 def press(title, keys):
-    disp = display.Display()
-    window = window_named(disp, title)
+    disp, window = open_window(title)
     if window is None:
-        print(f"no window named {title!r}")
         return 1
     window.set_input_focus(X.RevertToParent, X.CurrentTime)
     disp.sync()
@@ -151,10 +156,8 @@ def press(title, keys):
 
 
 def grab(title, path):
-    disp = display.Display()
-    window = window_named(disp, title)
+    disp, window = open_window(title)
     if window is None:
-        print(f"no window named {title!r}")
         return 1
     geometry = window.get_geometry()
     width, height = geometry.width, geometry.height
@@ -236,10 +239,8 @@ def shrink(big_path, zoom, small_path, width=400, height=300):
 
 
 def resize(title, width, height):
-    disp = display.Display()
-    window = window_named(disp, title)
+    disp, window = open_window(title)
     if window is None:
-        print(f"no window named {title!r}")
         return 1
     window.configure(width=width, height=height)
     disp.sync()
@@ -247,10 +248,8 @@ def resize(title, width, height):
 
 
 def size(title):
-    disp = display.Display()
-    window = window_named(disp, title)
+    disp, window = open_window(title)
     if window is None:
-        print(f"no window named {title!r}")
         return 1
     geometry = window.get_geometry()
     print(f"{geometry.width}x{geometry.height}")
