@@ -23,6 +23,9 @@ struct SelectLocals {
     uint8_t keyDelay = kArrowDelay + 1;
     int16_t wipeWidth = 400;
     uint8_t difficultyChanged = 0;
+    // The wipe of the frame now in PicBack. Everything else the frame shows changes only
+    // in a frame whose selection changed, so other frames would draw the same pixels.
+    int16_t drawnWipeWidth = -1;
 };
 
 // Every key is read every frame, whether or not the frame can take it, so a press made
@@ -198,8 +201,11 @@ bool RunSelectFrames(Game& game) {
         if (l.spaceLatch == 0 && keys.space) return true;
         // A second query: a tap used up by the first one does not also free the latch.
         if (!game.KeyPressed(vk::Space)) l.spaceLatch = 0;
-        DrawSelectFrame(game);
-        DrawWipe(game, l.wipeWidth);
+        if (l.keyDelay == kArrowDelay || l.drawnWipeWidth != l.wipeWidth) {
+            DrawSelectFrame(game);
+            DrawWipe(game, l.wipeWidth);
+            l.drawnWipeWidth = l.wipeWidth;
+        }
         game.PresentFrame();
     }
 }

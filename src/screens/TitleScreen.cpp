@@ -21,6 +21,10 @@ struct TitleLocals {
     uint8_t titlePhase = kWipingIn;
     uint8_t spaceLatch = 1;
     int16_t wipeWidth = 400;
+    // What the frame now in PicBack was drawn for. The title's stars and colours stay put,
+    // so a frame for the same phase and wipe would draw the same pixels again.
+    uint8_t drawnPhase = kWipingIn;
+    int16_t drawnWipeWidth = -1;
 };
 
 void EnterTitle(Game& game) {
@@ -78,7 +82,10 @@ bool RunTitleFrames(Game& game) {
     for (;;) {
         game.WaitFrame(kFrameMs);
         if (game.Quitting()) return false;
-        if (t.titlePhase == kLoading) LoadEverything(game);
+        if (t.titlePhase == kLoading) {
+            LoadEverything(game);
+            t.drawnWipeWidth = -1;
+        }
         t.wipeWidth = NarrowerWipe(t.wipeWidth);
         if (t.titlePhase != kReady && t.wipeWidth == 0) t.titlePhase = static_cast<uint8_t>((t.titlePhase + 1) % 3);
         // Space is queried twice. A tap that came and went between two frames is used up
@@ -86,8 +93,12 @@ bool RunTitleFrames(Game& game) {
         // holds the screen still on a key that is already up.
         if (!game.KeyPressed(vk::Space)) t.spaceLatch = 0;
         if (t.titlePhase == kReady && t.spaceLatch == 0 && game.KeyPressed(vk::Space)) return true;
-        DrawTitleFrame(game, t.titlePhase);
-        DrawWipe(game, t.wipeWidth);
+        if (t.drawnPhase != t.titlePhase || t.drawnWipeWidth != t.wipeWidth) {
+            DrawTitleFrame(game, t.titlePhase);
+            DrawWipe(game, t.wipeWidth);
+            t.drawnPhase = t.titlePhase;
+            t.drawnWipeWidth = t.wipeWidth;
+        }
         game.PresentFrame();
     }
 }

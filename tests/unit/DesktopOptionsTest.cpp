@@ -218,4 +218,29 @@ TEST(DesktopZoom, ChannelsFollowTheTargetLayoutAndSmallTargetsCutThePicture) {
 }
 
 }  // namespace
+// The presenter draws and sends only what changed, so the changed rows must cover every
+// changed pixel and the drawing of those rows must leave the others alone.
+TEST(DesktopZoom, OnlyChangedRowsAreReportedAndRedrawn) {
+    Image frame = Pattern();
+    std::vector<uint32_t> picture;
+    EXPECT_EQ(ConvertPicture(frame, {}, picture), (PictureRows{0, 300}));
+    EXPECT_TRUE(ConvertPicture(frame, {}, picture).Empty());
+
+    frame.At(399, 120) = Rgb(1, 1, 1);
+    frame.At(0, 47) = Rgb(2, 2, 2);
+    EXPECT_EQ(ConvertPicture(frame, {}, picture), (PictureRows{47, 121}));
+    EXPECT_EQ(picture, Converted(frame));
+    EXPECT_EQ(ConvertPicture(frame, {0, 8, 16}, picture), (PictureRows{0, 300}));
+
+    Canvas canvas(1000, 700);
+    const Placement placement = PlacePicture(1000, 700);
+    DrawZoomed(Converted(frame), placement, canvas.Target(), PictureRows{47, 121});
+    for (int y = 0; y < 700; ++y) {
+        const int row = (y - placement.y) / 2;
+        const bool drawn = y >= placement.y && row >= 47 && row < 121;
+        ASSERT_EQ(canvas.At(placement.x + 10, y) != 0xDEADBEEF, drawn) << y;
+    }
+    EXPECT_EQ(canvas.At(placement.x + 799, placement.y + 241), Xrgb(Rgb(1, 1, 1)));
+}
+
 }  // namespace kelo

@@ -67,7 +67,11 @@ public:
             Deliver(sink, script.begin(), std::next(script.begin()));
         }
     }
+    // A still screen presents its last frame again without drawing it: a frame that
+    // prints nothing and shows the same pixels as the one before shows the same texts.
     void Present(const Image& frame) override {
+        const bool repeated = pendingTexts_.empty() && !presentedTexts.empty() && frame.Pixels() == lastFrame.Pixels();
+        if (repeated) pendingTexts_ = presentedTexts.back();
         lastFrame = frame;
         if (presentedTexts.size() == keepFrame) keptFrame = frame;
         presentedTexts.push_back(std::move(pendingTexts_));

@@ -1,5 +1,6 @@
 #include "platform/sdl/RaiseChannel.h"
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -49,6 +50,10 @@ bool RaiseListener::Listen(const std::string& path) {
 
 bool RaiseListener::TakeRequest() {
     if (fd_ < 0) return false;
+    // Asked every frame: a poll costs little, while accept() builds a socket before it
+    // finds the queue empty.
+    pollfd waiting{fd_, POLLIN, 0};
+    if (poll(&waiting, 1, 0) <= 0) return false;
     bool requested = false;
     for (int caller; (caller = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
         close(caller);

@@ -236,23 +236,20 @@ void SdlPlatform::FillDisplayOrRestore() {
 void SdlPlatform::Present(const Image& frame) {
     SDL_Surface* surface = SDL_GetWindowSurface(window_);
     if (surface == nullptr) return;
-    // A still screen (the waiting title, a menu nobody touches) costs one comparison a
-    // frame: the window already shows it.
+    // Only the rows that differ from the shown picture are drawn and sent; a still screen
+    // (the waiting title, a menu nobody touches) costs one conversion and comparison.
     const bool sameSurface =
         surface->w == surfaceWidth_ && surface->h == surfaceHeight_ && ShiftsFor(*surface) == pictureShifts_;
-    const bool unchanged = sameSurface && !picture_.empty() && frame.Pixels() == lastFrame_;
-    if (!unchanged) {
-        lastFrame_ = frame.Pixels();
-        pictureShifts_ = ShiftsFor(*surface);
-        ConvertPicture(frame, pictureShifts_, picture_);
-        Draw(false);
-    }
+    if (!sameSurface) picture_.clear();
+    pictureShifts_ = ShiftsFor(*surface);
+    const PictureRows changed = ConvertPicture(frame, pictureShifts_, picture_);
+    if (!changed.Empty()) Draw(false, changed);
     if (frameLog_ != nullptr) LogFrame();
 }
 
 // Draws the last frame into the window surface, which SDL makes anew whenever the
 // window's size changes; then the black around the picture is painted too.
-void SdlPlatform::Draw(bool wholeWindow) {
+void SdlPlatform::Draw(bool wholeWindow, PictureRows rows) {
     SDL_Surface* surface = SDL_GetWindowSurface(window_);
     if (surface == nullptr) return;
     if (surface->w != surfaceWidth_ || surface->h != surfaceHeight_) {
@@ -262,6 +259,7 @@ void SdlPlatform::Draw(bool wholeWindow) {
     }
     wholeWindow = wholeWindow || wholeWindowDue_;
     wholeWindowDue_ = false;
+    if (wholeWindow) rows = PictureRows{};
     // A surface of another pixel layout stays black until the next frame.
     const bool hasFrame = !picture_.empty() && ShiftsFor(*surface) == pictureShifts_;
     if (!HasEightBitChannels(*surface->format)) {
@@ -272,16 +270,16 @@ void SdlPlatform::Draw(bool wholeWindow) {
     const PixelTarget target = TargetOf(surface);
     const Placement placement = PlacePicture(surface->w, surface->h);
     if (wholeWindow) FillBlack(target);
-    if (hasFrame) DrawZoomed(picture_, placement, target);
+    if (hasFrame) DrawZoomed(picture_, placement, target, rows);
     if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
     if (wholeWindow || !hasFrame) {
         SDL_UpdateWindowSurface(window_);
         return;
     }
-    SDL_Rect picture{placement.x, placement.y, placement.Width(), placement.Height()};
+    SDL_Rect picture{placement.x, placement.y + rows.first * placement.zoom, placement.Width(),
+                     (rows.end - rows.first) * placement.zoom};
     const SDL_Rect all{0, 0, surface->w, surface->h};
-    SDL_IntersectRect(&picture, &all, &picture);
-    SDL_UpdateWindowSurfaceRects(window_, &picture, 1);
+    if (SDL_IntersectRect(&picture, &all, &picture)) SDL_UpdateWindowSurfaceRects(window_, &picture, 1);
 }
 
 // Displays of fewer than 8 bits a channel: draw in 32 bits and let SDL convert.

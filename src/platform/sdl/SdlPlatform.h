@@ -85,7 +85,7 @@ private:
     void Dispatch(const SDL_Event& event, EventSink& sink);
     bool HandleWindowKey(const SDL_KeyboardEvent& key, EventSink& sink);
     void OnWindowEvent(const SDL_WindowEvent& event);
-    void Draw(bool wholeWindow);
+    void Draw(bool wholeWindow, PictureRows rows = {});
     void DrawThroughStaging(SDL_Surface* surface, bool hasFrame);
     void LogFrame();
     void FillDisplayOrRestore();
@@ -98,7 +98,6 @@ private:
     SDL_Window* window_ = nullptr;
     // The last frame as the game drew it, and converted to the window's pixel layout
     // for redrawing it.
-    std::vector<Colour> lastFrame_;
     std::vector<uint32_t> picture_;
     ChannelShifts pictureShifts_;
     bool soundOpened_ = false;

@@ -84,30 +84,47 @@ Placement PlacePicture(int width, int height) {
     return placement;
 }
 
-void ConvertPicture(const Image& frame, const ChannelShifts& shifts, std::vector<uint32_t>& picture) {
+PictureRows ConvertPicture(const Image& frame, const ChannelShifts& shifts, std::vector<uint32_t>& picture) {
     const int width = std::min(frame.Width(), kPictureWidth);
     const int height = std::min(frame.Height(), kPictureHeight);
-    if (width < kPictureWidth || height < kPictureHeight) picture.clear();
-    picture.resize(static_cast<size_t>(kPictureWidth) * kPictureHeight, 0);
+    const size_t size = static_cast<size_t>(kPictureWidth) * kPictureHeight;
+    const bool fresh = picture.size() != size;
+    if (fresh) picture.assign(size, 0);
     // Most displays want red where the game keeps blue.
     const bool swapRedAndBlue = shifts == ChannelShifts{16, 8, 0};
-    for (int y = 0; y < height; ++y) {
-        const Colour* source = frame.Pixels().data() + static_cast<std::ptrdiff_t>(y) * frame.Width();
-        uint32_t* out = picture.data() + static_cast<std::ptrdiff_t>(y) * kPictureWidth;
-        if (swapRedAndBlue) {
-            SwapRedAndBlue(source, width, out);
+    // Each row is converted where it stays in the cache and stored only when it differs.
+    uint32_t converted[kPictureWidth] = {};
+    PictureRows changed{kPictureHeight, 0};
+    for (int y = 0; y < kPictureHeight; ++y) {
+        if (y < height) {
+            const Colour* source = frame.Row(y);
+            if (swapRedAndBlue) {
+                SwapRedAndBlue(source, width, converted);
+            } else {
+                for (int x = 0; x < width; ++x) converted[x] = Converted(source[x], shifts);
+            }
         } else {
-            for (int x = 0; x < width; ++x) out[x] = Converted(source[x], shifts);
+            std::fill_n(converted, width, 0u);
         }
+        uint32_t* out = picture.data() + static_cast<std::ptrdiff_t>(y) * kPictureWidth;
+        if (!fresh && std::memcmp(out, converted, sizeof converted) == 0) continue;
+        std::memcpy(out, converted, sizeof converted);
+        changed.first = std::min(changed.first, y);
+        changed.end = y + 1;
     }
+    return changed;
 }
 
-void DrawZoomed(const std::vector<uint32_t>& picture, const Placement& placement, const PixelTarget& target) {
+void DrawZoomed(const std::vector<uint32_t>& picture, const Placement& placement, const PixelTarget& target,
+                PictureRows rows) {
     if (picture.size() != static_cast<size_t>(kPictureWidth) * kPictureHeight) return;
+    rows.first = std::max(rows.first, 0);
+    rows.end = std::min(rows.end, kPictureHeight);
+    if (rows.Empty()) return;
     const int x0 = std::max(0, placement.x);
     const int x1 = std::min(target.width, placement.x + placement.Width());
-    const int y0 = std::max(0, placement.y);
-    const int y1 = std::min(target.height, placement.y + placement.Height());
+    const int y0 = std::max(0, placement.y + rows.first * placement.zoom);
+    const int y1 = std::min(target.height, placement.y + rows.end * placement.zoom);
     if (x0 >= x1) return;
     const bool wholeRows = x0 == placement.x && x1 == placement.x + placement.Width();
     const size_t rowBytes = static_cast<size_t>(x1 - x0) * sizeof(uint32_t);

@@ -46,13 +46,24 @@ struct PixelTarget {
     int pitch = 0;
 };
 
-// The 400 x 300 picture of `frame` (its top-left part; black where it is smaller) as
-// 32-bit pixels laid out as `shifts` says, row after row.
-void ConvertPicture(const Image& frame, const ChannelShifts& shifts, std::vector<uint32_t>& picture);
+// Picture rows [first, end).
+struct PictureRows {
+    int first = 0;
+    int end = kPictureHeight;
+    bool Empty() const { return first >= end; }
+    bool operator==(const PictureRows&) const = default;
+};
 
-// Draws a converted picture into `target` at `placement`, each picture pixel becoming a
-// zoom x zoom block. Pixels outside the picture are untouched.
-void DrawZoomed(const std::vector<uint32_t>& picture, const Placement& placement, const PixelTarget& target);
+// Brings `picture` up to date with `frame`: the 400 x 300 picture of `frame` (its
+// top-left part; black where it is smaller) as 32-bit pixels laid out as `shifts` says,
+// row after row. Returns the rows that changed: all of them when `picture` held no
+// picture before, none when it already showed this frame in this layout.
+PictureRows ConvertPicture(const Image& frame, const ChannelShifts& shifts, std::vector<uint32_t>& picture);
+
+// Draws `rows` of a converted picture into `target` at `placement`, each picture pixel
+// becoming a zoom x zoom block. Pixels outside those rows are untouched.
+void DrawZoomed(const std::vector<uint32_t>& picture, const Placement& placement, const PixelTarget& target,
+                PictureRows rows = {});
 
 // Paints the whole target black.
 void FillBlack(const PixelTarget& target);
