@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,6 +50,54 @@ TEST(SoundFont, CandidatesFromTheVariableComeFirst) {
     std::vector<std::string> listed = {"/a/one.sf2", "/b/two.sf3", "three.sf2"};
     listed.insert(listed.end(), debian.begin(), debian.end());
     EXPECT_EQ(SoundFontCandidates("/a/one.sf2:/b/two.sf3;;three.sf2:"), listed);
+}
+
+std::vector<uint8_t> Smf(const std::vector<std::vector<uint8_t>>& tracks) {
+    std::vector<uint8_t> file = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, static_cast<uint8_t>(tracks.size()), 0, 96};
+    for (const auto& track : tracks) {
+        const auto size = static_cast<uint32_t>(track.size());
+        file.insert(file.end(), {'M', 'T', 'r', 'k', static_cast<uint8_t>(size >> 24), static_cast<uint8_t>(size >> 16),
+                                 static_cast<uint8_t>(size >> 8), static_cast<uint8_t>(size)});
+        file.insert(file.end(), track.begin(), track.end());
+    }
+    return file;
+}
+
+// Only the presets a file plays are read from the soundfont, so a preset the reader
+// misses would be read by the audio thread in the middle of the music.
+TEST(MidiPresets, ProgramChangesBankSelectsAndDrumsAreFoundThroughEveryKindOfEvent) {
+    const std::vector<uint8_t> tempo = {0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20};
+    const std::vector<uint8_t> sysex = {0x00, 0xF0, 0x03, 0x7E, 0x7F, 0xF7};
+    std::vector<uint8_t> melody = {0x00, 0xC0, 80,                    // program 80 on channel 1
+                                   0x00, 0x90, 60, 100, 0x60, 62, 90,  // running status
+                                   0x81, 0x00, 0x80, 60, 0,            // two-byte delta time
+                                   0x00, 0xB1, 0x00, 8, 0x00, 0xC1, 5,  // bank 8, program 5
+                                   0x00, 0xE1, 0x00, 0x40,             // pitch bend
+                                   0x00, 0xFF, 0x2F, 0x00};
+    melody.insert(melody.begin(), sysex.begin(), sysex.end());
+    const std::vector<uint8_t> drums = {0x00, 0x99, 36, 100, 0x00, 0xFF, 0x2F, 0x00};
+    const std::vector<MidiPreset> expected = {{0, 80}, {8, 5}, {128, 0}};
+    EXPECT_EQ(PresetsPlayedBy(Smf({tempo, melody, drums})), expected);
+
+    const std::vector<uint8_t> kit = {0x00, 0xC9, 25, 0x00, 0x99, 36, 100};
+    EXPECT_EQ(PresetsPlayedBy(Smf({kit})), (std::vector<MidiPreset>{{128, 25}}));
+
+    std::vector<uint8_t> cut = Smf({melody});
+    cut.resize(cut.size() - 25);  // a track longer than the file: what it holds still counts
+    EXPECT_EQ(PresetsPlayedBy(cut), (std::vector<MidiPreset>{{0, 80}}));
+    cut = Smf({melody, {0x00, 0xC2, 7, 0x00, 0xC3}});  // the last event lacks its data byte
+    EXPECT_EQ(PresetsPlayedBy(cut), (std::vector<MidiPreset>{{0, 7}, {0, 80}, {8, 5}}));
+    EXPECT_TRUE(PresetsPlayedBy({}).empty());
+    EXPECT_TRUE(PresetsPlayedBy({'M', 'T', 'h', 'd', 0xFF, 0xFF, 0xFF, 0xFF}).empty());
+}
+
+TEST(MidiPresets, TheShippedMusicPlaysItsFivePartsAndTheDrumKit) {
+    std::ifstream in(kSnd + "bgm.mid", std::ios::binary);
+    const std::vector<uint8_t> file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::vector<MidiPreset> presets = PresetsPlayedBy(file);
+    for (const MidiPreset& part : {MidiPreset{0, 80}, {0, 62}, {0, 89}, {0, 98}, {0, 38}, {128, 0}}) {
+        EXPECT_NE(std::find(presets.begin(), presets.end(), part), presets.end()) << part.program;
+    }
 }
 
 TEST_F(MidiSongTest, RefusesWhatItCannotPlay) {

@@ -22,6 +22,11 @@ constexpr int kFlushFrames = 512;
 // The busiest piece sounds 119 voices at once. Every voice a synthesizer may use is
 // allocated whether it sounds or not, about 12 KiB each.
 constexpr int kPolyphony = 128;
+// The owner synthesizer selects each preset the songs play on a channel of its own,
+// which keeps that preset's samples in memory.
+constexpr int kKeptPresetChannels = 64;
+constexpr int kDrumChannel = 9;
+constexpr int kDrumBank = 128;
 
 const char* const kDebianSoundFonts[] = {
     "/usr/share/sounds/sf2/default-GM.sf2",
@@ -57,7 +62,100 @@ bool LooksLikeMidi(const std::vector<uint8_t>& file) {
     return file.size() >= 14 && std::memcmp(file.data(), "MThd", 4) == 0;
 }
 
+// Reads the parts of a Standard MIDI File that matter for its presets; every read is
+// bounds-checked and a damaged file simply ends early.
+class SmfReader {
+public:
+    explicit SmfReader(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
+
+    std::vector<MidiPreset> Presets() {
+        if (!Skip(4) || !Skip(Number(4))) return {};  // "MThd" and the header's body
+        while (At(8)) {
+            const bool track = std::memcmp(bytes_.data() + position_, "MTrk", 4) == 0;
+            position_ += 4;
+            const size_t length = Number(4);
+            const size_t end = position_ + std::min(length, bytes_.size() - position_);
+            if (track) ReadTrack(end);
+            position_ = end;
+        }
+        if (drumsWithoutKit_) presets_.push_back({kDrumBank, 0});
+        std::sort(presets_.begin(), presets_.end());
+        presets_.erase(std::unique(presets_.begin(), presets_.end()), presets_.end());
+        return presets_;
+    }
+
+private:
+    bool At(size_t count) const { return position_ <= limit_ && limit_ - position_ >= count; }
+    bool Skip(size_t count) {
+        if (!At(count)) return false;
+        position_ += count;
+        return true;
+    }
+    size_t Number(int count) {
+        size_t value = 0;
+        for (int i = 0; i < count && At(1); ++i) value = value << 8 | bytes_[position_++];
+        return value;
+    }
+    size_t VariableLength() {
+        size_t value = 0;
+        for (int i = 0; i < 4 && At(1); ++i) {
+            const uint8_t byte = bytes_[position_++];
+            value = value << 7 | (byte & 0x7F);
+            if (!(byte & 0x80)) break;
+        }
+        return value;
+    }
+
+    void ReadTrack(size_t end) {
+        limit_ = end;
+        uint8_t status = 0;
+        while (position_ < end) {
+            VariableLength();  // delta time
+            if (position_ >= end) break;
+            if (bytes_[position_] & 0x80) status = bytes_[position_++];
+            if (status == 0xFF) {
+                if (!Skip(1)) break;
+            }
+            if (status == 0xFF || status == 0xF0 || status == 0xF7) {
+                if (!Skip(VariableLength())) break;
+                status = 0;  // no running status after a meta or system exclusive event
+                continue;
+            }
+            if (status < 0x80 || !ReadChannelEvent(status)) break;
+        }
+        position_ = end;
+        limit_ = bytes_.size();
+    }
+
+    bool ReadChannelEvent(uint8_t status) {
+        const int channel = status & 0x0F;
+        const int kind = status & 0xF0;
+        const int dataBytes = kind == 0xC0 || kind == 0xD0 ? 1 : 2;
+        if (!At(static_cast<size_t>(dataBytes))) return false;
+        const uint8_t first = bytes_[position_];
+        const uint8_t second = dataBytes == 2 ? bytes_[position_ + 1] : 0;
+        position_ += static_cast<size_t>(dataBytes);
+        if (kind == 0xB0 && first == 0) bank_[channel] = second;
+        if (kind == 0xC0) {
+            presets_.push_back({channel == kDrumChannel ? kDrumBank : bank_[channel], first});
+            if (channel == kDrumChannel) drumKitChosen_ = true;
+        }
+        if (kind == 0x90 && channel == kDrumChannel && !drumKitChosen_) drumsWithoutKit_ = true;
+        return true;
+    }
+
+    const std::vector<uint8_t>& bytes_;
+    size_t position_ = 0;
+    size_t limit_ = bytes_.size();  // the end of the chunk being read
+    int bank_[16] = {};
+    bool drumKitChosen_ = false;
+    bool drumsWithoutKit_ = false;
+    std::vector<MidiPreset> presets_;
+};
+
 }  // namespace
+
+std::vector<MidiPreset> PresetsPlayedBy(const std::vector<uint8_t>& smf) { return SmfReader(smf).Presets(); }
 
 std::vector<std::string> SoundFontCandidates(const char* sdlSoundFontsVariable) {
     std::vector<std::string> candidates;
@@ -88,6 +186,8 @@ std::shared_ptr<SoundFont> SoundFont::Load(const std::string& path) {
     fluid_settings_setint(font->settings_, "synth.polyphony", 1);
     fluid_settings_setint(font->settings_, "synth.reverb.active", 0);
     fluid_settings_setint(font->settings_, "synth.chorus.active", 0);
+    fluid_settings_setint(font->settings_, "synth.dynamic-sample-loading", 1);
+    fluid_settings_setint(font->settings_, "synth.midi-channels", kKeptPresetChannels);
     font->owner_ = new_fluid_synth(font->settings_);
     if (!font->owner_) return nullptr;
     ReadSoundFontsOnOneThread();
@@ -95,6 +195,18 @@ std::shared_ptr<SoundFont> SoundFont::Load(const std::string& path) {
     if (id == FLUID_FAILED) return nullptr;
     font->font_ = fluid_synth_get_sfont_by_id(font->owner_, id);
     return font->font_ ? font : nullptr;
+}
+
+void SoundFont::KeepLoaded(const std::vector<MidiPreset>& presets) {
+    const int fontId = fluid_sfont_get_id(font_);
+    for (const MidiPreset& preset : presets) {
+        if (std::find(kept_.begin(), kept_.end(), preset) != kept_.end()) continue;
+        if (kept_.size() >= static_cast<size_t>(kKeptPresetChannels)) return;
+        const int channel = static_cast<int>(kept_.size());
+        if (fluid_synth_program_select(owner_, channel, fontId, preset.bank, preset.program) == FLUID_OK) {
+            kept_.push_back(preset);
+        }
+    }
 }
 
 SoundFont::~SoundFont() {
@@ -107,6 +219,12 @@ std::unique_ptr<MidiSong> MidiSong::Load(const std::string& midiPath, std::share
     if (!soundFont) return nullptr;
     auto file = ReadFile(midiPath);
     if (!file || !LooksLikeMidi(*file)) return nullptr;
+    // A synthesizer's channels start, and return on every reset, on the piano and the
+    // standard drum kit, so those stay in memory as well as the file's own presets.
+    std::vector<MidiPreset> presets = PresetsPlayedBy(*file);
+    presets.push_back({0, 0});
+    presets.push_back({kDrumBank, 0});
+    soundFont->KeepLoaded(presets);
     std::unique_ptr<MidiSong> song(new MidiSong(sampleRate, std::move(*file), std::move(soundFont)));
     if (!song->synth_) return nullptr;
     return song;

@@ -23,8 +23,21 @@ std::vector<std::string> SoundFontCandidates(const char* sdlSoundFontsVariable);
 // The first candidate that is a readable file, if any.
 std::optional<std::string> FindSoundFont();
 
+// A soundfont preset as MIDI selects it: bank 128 holds the drum kits of channel 10.
+struct MidiPreset {
+    int bank = 0;
+    int program = 0;
+    auto operator<=>(const MidiPreset&) const = default;
+};
+
+// The presets a Standard MIDI File selects with its program changes, and the drum kit
+// when it plays on the drum channel without one; sorted, each once. A damaged file
+// gives what could be read before the damage.
+std::vector<MidiPreset> PresetsPlayedBy(const std::vector<uint8_t>& smf);
+
 // A General MIDI soundfont read once and lent to every song that plays with it; it stays
-// loaded while any of them exists. The font keeps bookkeeping that its songs change while
+// loaded while any of them exists. Only the samples of presets that the songs play are
+// read into memory, when a song loads, so that the audio thread never reads the file. The font keeps bookkeeping that its songs change while
 // they load, play, restart and end: songs sharing a font must never be used from two
 // threads at the same time.
 class SoundFont {
@@ -38,11 +51,15 @@ public:
 private:
     friend class MidiSong;
     SoundFont() = default;
+    // Reads the samples of `presets` unless they are in memory already; they then stay
+    // for the life of the font.
+    void KeepLoaded(const std::vector<MidiPreset>& presets);
 
     // The font belongs to a synthesizer that never plays; the songs' synthesizers borrow it.
     _fluid_hashtable_t* settings_ = nullptr;
     _fluid_synth_t* owner_ = nullptr;
     _fluid_sfont_t* font_ = nullptr;
+    std::vector<MidiPreset> kept_;  // selected on the owner's channels, in this order
 };
 
 class MidiSong {
