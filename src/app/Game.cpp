@@ -72,8 +72,10 @@ bool Game::WaitForKey(int vk, bool pressed) {
 
 void Game::PresentFrame() {
     BitBlt(PicMain.image, 0, 0, 400, 300, PicBack.image, 0, 0, BlitMode::Copy);
-    platform.Present(PicMain.image);
+    platform.Present(PicMain.image, FrameKind::New);
 }
+
+void Game::PresentSameFrame() { platform.Present(PicMain.image, FrameKind::Repeated); }
 
 void Game::OnKeyDown(int vk) {
     keyboard.Down(vk);

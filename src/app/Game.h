@@ -59,6 +59,9 @@ public:
     TextRenderer& Text() { return platform.Text(); }
     // Copies the 400 x 300 frame of PicBack to PicMain and shows it.
     void PresentFrame();
+    // Shows PicMain again, for a still screen whose PicBack holds the frame it presented
+    // last: nothing is copied or compared.
+    void PresentSameFrame();
     bool Quitting() const { return state.quitRequested != 0; }
     // Whether key events go to the run's typing (PicMain_KeyDown, PicMain_KeyUp): while
     // the run is the active screen. The other screens only poll the keyboard.

@@ -26,7 +26,7 @@ public:
     uint32_t Now() override { return clock; }
     void Sleep(uint32_t ms) override { clock += ms; }
     void Yield(EventSink&, YieldKind) override {}
-    void Present(const Image&) override {}
+    void Present(const Image&, FrameKind) override {}
     void SendSound(std::string_view) override {}
     bool OtherInstanceRunning() override { return false; }
     uint32_t RandomSeed() override { return 1; }

@@ -26,6 +26,9 @@ public:
 // yield inside a frame, or a yield inside a loop that waits for a key to change.
 enum class YieldKind { FrameWait, Extra, KeyWait };
 
+// A frame to present is new, or repeated: the same pixels as the frame presented before it.
+enum class FrameKind { New, Repeated };
+
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -39,8 +42,8 @@ public:
     virtual void Sleep(uint32_t ms) = 0;
     // Delivers the pending window events to `sink`.
     virtual void Yield(EventSink& sink, YieldKind kind) = 0;
-    // Shows a finished 400 x 300 frame.
-    virtual void Present(const Image& frame) = 0;
+    // Shows a finished 400 x 300 frame. A repeated frame spares comparing its pixels.
+    virtual void Present(const Image& frame, FrameKind kind) = 0;
     // One sound command string ("play wavTip notify from 0"); the result is ignored.
     virtual void SendSound(std::string_view command) = 0;
     // True when another copy of the game already runs.

@@ -201,11 +201,13 @@ bool RunSelectFrames(Game& game) {
         if (l.spaceLatch == 0 && keys.space) return true;
         // A second query: a tap used up by the first one does not also free the latch.
         if (!game.KeyPressed(vk::Space)) l.spaceLatch = 0;
-        if (l.keyDelay == kArrowDelay || l.drawnWipeWidth != l.wipeWidth) {
-            DrawSelectFrame(game);
-            DrawWipe(game, l.wipeWidth);
-            l.drawnWipeWidth = l.wipeWidth;
+        if (l.keyDelay != kArrowDelay && l.drawnWipeWidth == l.wipeWidth) {
+            game.PresentSameFrame();
+            continue;
         }
+        DrawSelectFrame(game);
+        DrawWipe(game, l.wipeWidth);
+        l.drawnWipeWidth = l.wipeWidth;
         game.PresentFrame();
     }
 }

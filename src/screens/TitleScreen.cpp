@@ -93,12 +93,14 @@ bool RunTitleFrames(Game& game) {
         // holds the screen still on a key that is already up.
         if (!game.KeyPressed(vk::Space)) t.spaceLatch = 0;
         if (t.titlePhase == kReady && t.spaceLatch == 0 && game.KeyPressed(vk::Space)) return true;
-        if (t.drawnPhase != t.titlePhase || t.drawnWipeWidth != t.wipeWidth) {
-            DrawTitleFrame(game, t.titlePhase);
-            DrawWipe(game, t.wipeWidth);
-            t.drawnPhase = t.titlePhase;
-            t.drawnWipeWidth = t.wipeWidth;
+        if (t.drawnPhase == t.titlePhase && t.drawnWipeWidth == t.wipeWidth) {
+            game.PresentSameFrame();
+            continue;
         }
+        DrawTitleFrame(game, t.titlePhase);
+        DrawWipe(game, t.wipeWidth);
+        t.drawnPhase = t.titlePhase;
+        t.drawnWipeWidth = t.wipeWidth;
         game.PresentFrame();
     }
 }

@@ -101,7 +101,7 @@ TEST_F(DesktopPlatform, PresentShowsPackedColoursAsTheirChannels) {
     Image frame(400, 300, Rgb(10, 20, 30));
     frame.At(0, 0) = Rgb(255, 0, 0);
     frame.At(399, 299) = Rgb(1, 2, 250);
-    platform_->Present(frame);
+    platform_->Present(frame, FrameKind::New);
 
     SDL_Surface* surface = SDL_GetWindowSurface(platform_->Window());
     ASSERT_NE(surface, nullptr) << SDL_GetError();
@@ -148,7 +148,7 @@ TEST_F(DesktopPlatform, WindowSurfaceShowsThePictureZoomedAndCentred) {
 
     Image frame(400, 300, Rgb(10, 20, 30));
     frame.At(399, 299) = Rgb(200, 100, 50);
-    platform_->Present(frame);
+    platform_->Present(frame, FrameKind::New);
     SDL_SetWindowSize(window, 1000, 700);
     RecordingSink sink;
     platform_->Yield(sink, YieldKind::FrameWait);
@@ -181,14 +181,17 @@ TEST_F(DesktopPlatform, RepeatedFramesKeepTheWindowCurrent) {
         return Rgb(red, green, blue);
     };
     Image frame(400, 300, Rgb(0, 0, 200));
-    platform_->Present(frame);
-    platform_->Present(frame);
+    platform_->Present(frame, FrameKind::New);
+    platform_->Present(frame, FrameKind::New);
     EXPECT_EQ(centre(), Rgb(0, 0, 200));
     frame.At(200, 150) = Rgb(0, 255, 0);
-    platform_->Present(frame);
+    platform_->Present(frame, FrameKind::New);
     EXPECT_EQ(centre(), Rgb(0, 255, 0));
+    platform_->Present(frame, FrameKind::Repeated);
+    EXPECT_EQ(centre(), Rgb(0, 255, 0));
+    // A new window surface is drawn even for a repeated frame.
     SDL_SetWindowSize(window, 900, 700);
-    platform_->Present(frame);
+    platform_->Present(frame, FrameKind::Repeated);
     EXPECT_EQ(centre(), Rgb(0, 255, 0));
 }
 

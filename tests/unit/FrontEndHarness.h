@@ -67,11 +67,14 @@ public:
             Deliver(sink, script.begin(), std::next(script.begin()));
         }
     }
-    // A still screen presents its last frame again without drawing it: a frame that
-    // prints nothing and shows the same pixels as the one before shows the same texts.
-    void Present(const Image& frame) override {
-        const bool repeated = pendingTexts_.empty() && !presentedTexts.empty() && frame.Pixels() == lastFrame.Pixels();
-        if (repeated) pendingTexts_ = presentedTexts.back();
+    // A still screen presents its last frame again without drawing it; that frame shows
+    // the texts of the one before.
+    void Present(const Image& frame, FrameKind kind) override {
+        if (kind == FrameKind::Repeated) {
+            EXPECT_TRUE(pendingTexts_.empty() && !presentedTexts.empty() && frame.Pixels() == lastFrame.Pixels())
+                << "a repeated frame must show what the one before showed";
+            if (!presentedTexts.empty()) pendingTexts_ = presentedTexts.back();
+        }
         lastFrame = frame;
         if (presentedTexts.size() == keepFrame) keptFrame = frame;
         presentedTexts.push_back(std::move(pendingTexts_));

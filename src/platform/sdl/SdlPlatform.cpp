@@ -233,18 +233,19 @@ void SdlPlatform::FillDisplayOrRestore() {
     SDL_SetWindowSize(window_, display.w, display.h);
 }
 
-void SdlPlatform::Present(const Image& frame) {
+void SdlPlatform::Present(const Image& frame, FrameKind kind) {
     SDL_Surface* surface = SDL_GetWindowSurface(window_);
     if (surface == nullptr) return;
+    if (frameLog_ != nullptr) LogFrame();
     // Only the rows that differ from the shown picture are drawn and sent; a still screen
     // (the waiting title, a menu nobody touches) costs one conversion and comparison.
     const bool sameSurface =
         surface->w == surfaceWidth_ && surface->h == surfaceHeight_ && ShiftsFor(*surface) == pictureShifts_;
+    if (sameSurface && kind == FrameKind::Repeated && !picture_.empty()) return;
     if (!sameSurface) picture_.clear();
     pictureShifts_ = ShiftsFor(*surface);
     const PictureRows changed = ConvertPicture(frame, pictureShifts_, picture_);
     if (!changed.Empty()) Draw(false, changed);
-    if (frameLog_ != nullptr) LogFrame();
 }
 
 // Draws the last frame into the window surface, which SDL makes anew whenever the

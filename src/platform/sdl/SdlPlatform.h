@@ -59,7 +59,7 @@ public:
     uint32_t Now() override;
     void Sleep(uint32_t ms) override;
     void Yield(EventSink& sink, YieldKind kind) override;
-    void Present(const Image& frame) override;
+    void Present(const Image& frame, FrameKind kind) override;
     void SendSound(std::string_view command) override;
     // Always false: the desktop takes the instance lock before it opens the window.
     bool OtherInstanceRunning() override { return false; }

@@ -97,7 +97,7 @@ void SimPlatform::NoteScreen() {
     lastScreen_ = now;
 }
 
-void SimPlatform::Present(const Image& frame) {
+void SimPlatform::Present(const Image& frame, FrameKind) {
     NoteScreen();
     ChargeDrawingCost();
     if (onPresent) onPresent(frame);

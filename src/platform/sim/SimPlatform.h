@@ -54,7 +54,7 @@ public:
     void OnFrameWaitBegin() override;
     void Sleep(uint32_t ms) override { clock_ += ms; }
     void Yield(EventSink& sink, YieldKind kind) override;
-    void Present(const Image& frame) override;
+    void Present(const Image& frame, FrameKind kind) override;
     void SendSound(std::string_view command) override;
     bool OtherInstanceRunning() override { return false; }
     uint32_t RandomSeed() override { return settings_.seed; }
