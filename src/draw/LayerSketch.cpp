@@ -42,11 +42,9 @@ void ClearLayer(LayerSketch& sketch, Image& colour, Image& mask, Colour colourFi
     const bool onlyPixels =
         sketch.Matches(colour, mask) && sketch.colourFill == colourFill && sketch.maskFill == maskFill;
     if (onlyPixels && !sketch.pixels.empty()) {
-        Colour* colourPixels = colour.Row(0);
-        Colour* maskPixels = mask.Row(0);
-        for (int index : sketch.pixels) {
-            colourPixels[index] = colourFill;
-            maskPixels[index] = maskFill;
+        for (const SketchedPixel& p : sketch.pixels) {
+            colour.Row(p.y)[p.x] = colourFill;
+            mask.Row(p.y)[p.x] = maskFill;
         }
     } else if (!onlyPixels) {
         FillRect(colour, 0, 0, colour.Width(), colour.Height(), colourFill);
@@ -62,7 +60,9 @@ void SetLayerPixel(LayerSketch& sketch, Image& colour, Image& mask, int x, int y
                    Colour maskValue) {
     SetPixelV(colour, x, y, colourValue);
     SetPixelV(mask, x, y, maskValue);
-    if (sketch.valid && colour.Contains(x, y)) sketch.pixels.push_back(y * colour.Width() + x);
+    if (sketch.valid && colour.Contains(x, y)) {
+        sketch.pixels.push_back({static_cast<uint16_t>(x), static_cast<uint16_t>(y), colourValue, maskValue});
+    }
 }
 
 void SealLayer(LayerSketch& sketch, const Image& colour, const Image& mask) {
@@ -86,15 +86,15 @@ void StoreLayer(SketchedHistory& history, int slot, const LayerSketch& sketch, c
         const int stride = historyColour.Width();
         Colour* colourOut = historyColour.Row(0) + x0;
         Colour* maskOut = historyMask.Row(0) + x0;
-        for (int index : stored.pixels) {
-            const int at = (index / width) * stride + index % width;
+        for (const SketchedPixel& p : stored.pixels) {
+            const int at = p.y * stride + p.x;
             colourOut[at] = stored.colourFill;
             maskOut[at] = stored.maskFill;
         }
-        for (int index : sketch.pixels) {
-            const int at = (index / width) * stride + index % width;
-            colourOut[at] = colour.Pixels()[index];
-            maskOut[at] = mask.Pixels()[index];
+        for (const SketchedPixel& p : sketch.pixels) {
+            const int at = p.y * stride + p.x;
+            colourOut[at] = p.colour;
+            maskOut[at] = p.mask;
         }
     } else {
         BitBlt(historyColour, x0, 0, width, height, colour, 0, 0, BlitMode::Copy);
@@ -132,19 +132,14 @@ bool ComposeSketched(Image& view, const SketchedLayers& layers, std::span<const 
     FillRect(view, 0, 0, width, height, background);
 
     // A sketched pixel sets colour and mask so that the layer's result there is the same
-    // whatever lies below; the layers above then apply only their fills.
+    // whatever lies below; the layers above then apply only their fills. The planes hold
+    // what the sketches say (their stamps vouch for it), so they are not read.
     Colour* out = view.Row(0);
     const int viewStride = view.Width();
     for (size_t j = 0; j < stack.size(); ++j) {
-        const SketchedLayer& layer = stack[j];
-        const int stride = layer.colour->Width();
-        const Colour* colourIn = layer.colour->Pixels().data() + layer.x0;
-        const Colour* maskIn = layer.mask->Pixels().data() + layer.x0;
-        for (int index : layer.sketch->pixels) {
-            const int y = index / width, x = index % width;
-            const Colour m = maskIn[y * stride + x], c = colourIn[y * stride + x];
-            if (!IsConstant(m, c)) return false;
-            out[y * viewStride + x] = after[j](m & c);
+        for (const SketchedPixel& p : stack[j].sketch->pixels) {
+            if (!IsConstant(p.mask, p.colour)) return false;
+            out[p.y * viewStride + p.x] = after[j](p.mask & p.colour);
         }
     }
     return true;

@@ -8,6 +8,7 @@
 // nothing else has written them since; otherwise the whole-plane work is done.
 
 #include <array>
+#include <cstdint>
 #include <span>
 #include <vector>
 
@@ -15,11 +16,20 @@
 
 namespace kelo {
 
+// A pixel set after the fill, with what it was set to. A pixel may be set more than once;
+// its last entry holds what the planes hold.
+struct SketchedPixel {
+    uint16_t x;
+    uint16_t y;
+    Colour colour;
+    Colour mask;
+};
+
 struct LayerSketch {
     bool valid = false;
     Colour colourFill = 0;
     Colour maskFill = 0;
-    std::vector<int> pixels;  // y * width + x of every pixel set after the fill; repeats allowed
+    std::vector<SketchedPixel> pixels;
     ImageStamp colourStamp;   // the planes as the sketch last left them
     ImageStamp maskStamp;
 
