@@ -247,7 +247,7 @@ void ExpectFadedOutCopyOf(const std::vector<int16_t>& reference, const std::vect
 // the same steps gives the same samples.
 std::vector<int16_t> RenderedBgm(size_t frames) {
     auto song = MidiSong::Load(std::string(KELO_SOURCE_DIR) + "/snd/bgm.mid", SoundFont::Load(*FindSoundFont()), 44100);
-    if (!song) return {};
+    if (!song || !song->Prepare()) return {};
     song->Restart();
     std::vector<int16_t> samples(2 * frames);
     for (size_t done = 0; done < frames; done += 512) {

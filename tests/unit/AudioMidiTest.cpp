@@ -114,7 +114,10 @@ TEST_F(MidiSongTest, SilentUntilStartedThenTheChimeRingsTwoToFourSeconds) {
     EXPECT_TRUE(song->Finished());
     std::vector<int16_t> before = RenderFrames(*song, kRate / 10);
     EXPECT_TRUE(std::all_of(before.begin(), before.end(), [](int16_t s) { return s == 0; }));
+    song->Restart();  // without a synthesizer yet: still silent
+    EXPECT_TRUE(song->Finished());
 
+    ASSERT_TRUE(song->Prepare());
     song->Restart();
     EXPECT_FALSE(song->Finished());
     std::vector<int16_t> chime = RenderFrames(*song, 8 * kRate);
@@ -131,6 +134,7 @@ TEST_F(MidiSongTest, ASongPlaysOnAfterAnotherSharingItsFontIsGone) {
     ASSERT_NE(first, nullptr);
     ASSERT_NE(second, nullptr);
     soundFont_.reset();
+    ASSERT_TRUE(first->Prepare() && second->Prepare());
     first->Restart();
     second->Restart();
     RenderFrames(*first, kRate / 2);
@@ -154,6 +158,7 @@ int PeakOfFirstFrames(const std::vector<int16_t>& samples, int frames) {
 TEST_F(MidiSongTest, RestartBeginsAgainWithTheOldNotesSilenced) {
     auto song = MidiSong::Load(kSnd + "chime.mid", soundFont_, kRate);
     ASSERT_NE(song, nullptr);
+    ASSERT_TRUE(song->Prepare());
     song->Restart();
     std::vector<int16_t> first = RenderFrames(*song, kRate);
     std::vector<int16_t> ringing = RenderFrames(*song, kRate / 2);

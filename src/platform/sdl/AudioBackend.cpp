@@ -288,9 +288,12 @@ struct AudioBackend::Impl {
     void PlayAlias(const SoundCommand& command) {
         AliasSlot* slot = Find(command.alias);
         if (!slot) return;
+        // Songs sharing the font must not make a synthesizer while another one plays.
         DeviceLock lock(device);
+        const std::optional<Start> start = StartOf(*slot, command.fromMs);
+        if (slot->song && start && start->restartSong) slot->song->Prepare();
         FadeOut(*slot);
-        slot->next = StartOf(*slot, command.fromMs);
+        slot->next = start;
     }
 
     // Music starts from the beginning only. Without a start position a wave or a song goes

@@ -225,26 +225,31 @@ std::unique_ptr<MidiSong> MidiSong::Load(const std::string& midiPath, std::share
     presets.push_back({0, 0});
     presets.push_back({kDrumBank, 0});
     soundFont->KeepLoaded(presets);
-    std::unique_ptr<MidiSong> song(new MidiSong(sampleRate, std::move(*file), std::move(soundFont)));
-    if (!song->synth_) return nullptr;
-    return song;
+    return std::unique_ptr<MidiSong>(new MidiSong(sampleRate, std::move(*file), std::move(soundFont)));
 }
 
 MidiSong::MidiSong(int sampleRate, std::vector<uint8_t> file, std::shared_ptr<SoundFont> soundFont)
-    : sampleRate_(sampleRate), file_(std::move(file)), soundFont_(std::move(soundFont)) {
+    : sampleRate_(sampleRate), file_(std::move(file)), soundFont_(std::move(soundFont)) {}
+
+bool MidiSong::Prepare() {
+    if (synth_) return true;
+    if (unplayable_) return false;
     SilenceFluidSynthLog();
     settings_ = new_fluid_settings();
-    if (!settings_) return;
-    fluid_settings_setnum(settings_, "synth.sample-rate", sampleRate);
-    fluid_settings_setnum(settings_, "synth.gain", kSynthGain);
-    fluid_settings_setint(settings_, "synth.polyphony", kPolyphony);
-    // The synthesizer is only ever driven from one thread at a time.
-    fluid_settings_setint(settings_, "synth.threadsafe-api", 0);
-    synth_ = new_fluid_synth(settings_);
+    if (settings_) {
+        fluid_settings_setnum(settings_, "synth.sample-rate", sampleRate_);
+        fluid_settings_setnum(settings_, "synth.gain", kSynthGain);
+        fluid_settings_setint(settings_, "synth.polyphony", kPolyphony);
+        // The synthesizer is only ever driven from one thread at a time.
+        fluid_settings_setint(settings_, "synth.threadsafe-api", 0);
+        synth_ = new_fluid_synth(settings_);
+    }
     if (synth_ && fluid_synth_add_sfont(synth_, soundFont_->font_) == FLUID_FAILED) {
         delete_fluid_synth(synth_);
         synth_ = nullptr;
     }
+    unplayable_ = synth_ == nullptr;
+    return synth_ != nullptr;
 }
 
 // The borrowed font is handed back before the synthesizer goes, which would free it.
@@ -258,6 +263,7 @@ MidiSong::~MidiSong() {
 }
 
 void MidiSong::Restart() {
+    if (!synth_) return;
     if (player_) {
         fluid_player_stop(player_);
         Silence();

@@ -72,7 +72,12 @@ public:
     MidiSong(const MidiSong&) = delete;
     MidiSong& operator=(const MidiSong&) = delete;
 
-    // Rewinds to the beginning with every voice silenced. Never call while Render runs.
+    // Makes the song's synthesizer unless it has one; false when it cannot be made. Songs
+    // get theirs when first played, so pieces never played take no memory for one.
+    // Never call while a song sharing the font renders.
+    bool Prepare();
+    // Rewinds to the beginning with every voice silenced; stays silent unless prepared.
+    // Never call while Render runs.
     void Restart();
     // Writes `frames` interleaved 16-bit stereo frames, silence once the piece and the
     // release of its last notes are over.
@@ -97,6 +102,7 @@ private:
     mutable int totalTicks_ = 0;  // the piece's length, once the player has read the file
     int tailFramesLeft_ = 0;
     bool finished_ = true;
+    bool unplayable_ = false;  // making the synthesizer failed once; it is not tried again
 };
 
 }  // namespace kelo
