@@ -53,8 +53,12 @@ std::FILE* OpenFrameLog() {
     const char* path = std::getenv("KELO_FRAME_LOG");
     if (path == nullptr || path[0] == '\0') return nullptr;
     std::FILE* log = std::fopen(path, "w");
-    if (log == nullptr)
+    if (log == nullptr) {
         std::fprintf(stderr, "kelo-typing: cannot write the frame log %s: %s\n", path, std::strerror(errno));
+        return nullptr;
+    }
+    // Line by line, so that a reader sees each frame while the game runs.
+    std::setvbuf(log, nullptr, _IOLBF, 0);
     return log;
 }
 
