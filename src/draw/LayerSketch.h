@@ -30,7 +30,7 @@ struct LayerSketch {
     Colour colourFill = 0;
     Colour maskFill = 0;
     std::vector<SketchedPixel> pixels;
-    ImageStamp colourStamp;   // the planes as the sketch last left them
+    ImageStamp colourStamp;  // the planes as the sketch last left them
     ImageStamp maskStamp;
 
     bool Matches(const Image& colour, const Image& mask) const {

@@ -68,11 +68,11 @@ std::vector<uint8_t> Smf(const std::vector<std::vector<uint8_t>>& tracks) {
 TEST(MidiPresets, ProgramChangesBankSelectsAndDrumsAreFoundThroughEveryKindOfEvent) {
     const std::vector<uint8_t> tempo = {0x00, 0xFF, 0x51, 0x03, 0x07, 0xA1, 0x20};
     const std::vector<uint8_t> sysex = {0x00, 0xF0, 0x03, 0x7E, 0x7F, 0xF7};
-    std::vector<uint8_t> melody = {0x00, 0xC0, 80,                    // program 80 on channel 1
-                                   0x00, 0x90, 60, 100, 0x60, 62, 90,  // running status
-                                   0x81, 0x00, 0x80, 60, 0,            // two-byte delta time
-                                   0x00, 0xB1, 0x00, 8, 0x00, 0xC1, 5,  // bank 8, program 5
-                                   0x00, 0xE1, 0x00, 0x40,             // pitch bend
+    std::vector<uint8_t> melody = {0x00, 0xC0, 80,                          // program 80 on channel 1
+                                   0x00, 0x90, 60,   100,  0x60, 62,   90,  // running status
+                                   0x81, 0x00, 0x80, 60,   0,               // two-byte delta time
+                                   0x00, 0xB1, 0x00, 8,    0x00, 0xC1, 5,   // bank 8, program 5
+                                   0x00, 0xE1, 0x00, 0x40,                  // pitch bend
                                    0x00, 0xFF, 0x2F, 0x00};
     melody.insert(melody.begin(), sysex.begin(), sysex.end());
     const std::vector<uint8_t> drums = {0x00, 0x99, 36, 100, 0x00, 0xFF, 0x2F, 0x00};

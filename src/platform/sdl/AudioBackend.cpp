@@ -40,9 +40,15 @@ std::string ExecutableDirectory() {
     return directory;
 }
 
-// The wave file in the device's format, interleaved 16-bit stereo at kSampleRate; empty
-// when it cannot be read.
-std::vector<int16_t> LoadWave(const std::string& path) {
+// A wave in the device's format: 16-bit at kSampleRate, interleaved stereo, or one channel
+// for both sides when the file is mono (half the memory).
+struct Wave {
+    std::vector<int16_t> samples;
+    int channels = kOutputChannels;
+};
+
+// Empty when the file cannot be read.
+Wave LoadWave(const std::string& path) {
     SDL_AudioSpec spec{};
     Uint8* data = nullptr;
     Uint32 length = 0;
@@ -62,7 +68,11 @@ std::vector<int16_t> LoadWave(const std::string& path) {
         }
     }
     SDL_FreeWAV(data);
-    return samples;
+    if (spec.channels != 1) return Wave{std::move(samples), kOutputChannels};
+    // Converted like any other wave first, so a mono file sounds exactly as before.
+    std::vector<int16_t> mono(samples.size() / kOutputChannels);
+    for (size_t frame = 0; frame < mono.size(); ++frame) mono[frame] = samples[frame * kOutputChannels];
+    return Wave{std::move(mono), 1};
 }
 
 size_t MillisecondsToFrames(uint32_t ms) { return static_cast<size_t>(static_cast<uint64_t>(ms) * kSampleRate / 1000); }
@@ -98,7 +108,8 @@ struct Start {
 // One alias: its sound and where its playback stands.
 struct AliasSlot {
     std::string alias;          // empty: free, or closed and still fading out
-    std::vector<int16_t> wave;  // interleaved stereo; empty for music
+    std::vector<int16_t> wave;  // interleaved stereo, or mono; empty for music
+    int waveChannels = kOutputChannels;
     std::unique_ptr<MidiSong> song;
     std::atomic<int> peak{0};
 
@@ -113,7 +124,7 @@ struct AliasSlot {
     bool InUse() const { return !alias.empty(); }
     bool Busy() const { return sounding || next.has_value(); }
     bool HoldsSound() const { return !wave.empty() || song != nullptr; }
-    size_t WaveFrames() const { return wave.size() / kOutputChannels; }
+    size_t WaveFrames() const { return wave.size() / static_cast<size_t>(waveChannels); }
 };
 
 namespace {
@@ -151,7 +162,13 @@ int RenderSource(AliasSlot& slot, int16_t* out, int frames) {
         return frames;
     }
     const size_t count = std::min(slot.WaveFrames() - slot.waveFrame, static_cast<size_t>(frames));
-    std::copy_n(slot.wave.data() + slot.waveFrame * kOutputChannels, count * kOutputChannels, out);
+    if (slot.waveChannels == kOutputChannels) {
+        std::copy_n(slot.wave.data() + slot.waveFrame * kOutputChannels, count * kOutputChannels, out);
+    } else {
+        const int16_t* mono = slot.wave.data() + slot.waveFrame;
+        for (size_t frame = 0; frame < count; ++frame)
+            std::fill_n(out + frame * kOutputChannels, kOutputChannels, mono[frame]);
+    }
     slot.waveFrame += count;
     if (slot.waveFrame >= slot.WaveFrames()) slot.sounding = false;
     return static_cast<int>(count);
@@ -269,7 +286,12 @@ struct AudioBackend::Impl {
         if (!slot) return;
         std::string path = ResolveSoundPath(command.path, folders);
         switch (SoundFileKindOf(command.path)) {
-            case SoundFileKind::Wave: slot->wave = LoadWave(path); break;
+            case SoundFileKind::Wave: {
+                Wave wave = LoadWave(path);
+                slot->wave = std::move(wave.samples);
+                slot->waveChannels = wave.channels;
+                break;
+            }
             case SoundFileKind::Midi:
                 if (LoadSoundFont()) {
                     // Songs sharing the font must not load while another one plays.

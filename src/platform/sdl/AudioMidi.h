@@ -37,9 +37,9 @@ std::vector<MidiPreset> PresetsPlayedBy(const std::vector<uint8_t>& smf);
 
 // A General MIDI soundfont read once and lent to every song that plays with it; it stays
 // loaded while any of them exists. Only the samples of presets that the songs play are
-// read into memory, when a song loads, so that the audio thread never reads the file. The font keeps bookkeeping that its songs change while
-// they load, play, restart and end: songs sharing a font must never be used from two
-// threads at the same time.
+// read into memory, when a song loads, so that the audio thread never reads the file. The font keeps bookkeeping that
+// its songs change while they load, play, restart and end: songs sharing a font must never be used from two threads at
+// the same time.
 class SoundFont {
 public:
     // Nothing when the file cannot be read as a soundfont.
