@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "draw/Painter.h"
 #include "platform/common/TextRendering.h"
@@ -103,6 +105,27 @@ TEST_F(TextRendering, CachedMasksMatchFreshOnesAfterEviction) {
     const TextMask& again = Text().Render("Plase Wait...", 16);
     EXPECT_EQ(again.width, first.width);
     EXPECT_EQ(again.alpha, first.alpha);
+}
+
+// Rarely printed sizes share one font that is set to each size in turn, and sizes that
+// keep missing the cache move to a font of their own: neither may change a single pixel.
+TEST(TextRenderingFonts, MasksAreTheSameWhicheverFontDrewThem) {
+    std::string error;
+    auto busy = CreateTextRenderer(error);
+    ASSERT_NE(busy, nullptr) << error;
+    std::vector<std::pair<std::string, int>> printed;
+    for (int i = 0; i < 40; ++i) {
+        for (int size : {10, 42, 18, 10, 12, 36}) printed.emplace_back("Speed " + std::to_string(i * size), size);
+    }
+    std::vector<TextMask> masks;
+    for (const auto& [text, size] : printed) masks.push_back(busy->Render(text, size));
+    for (size_t i = 0; i < printed.size(); i += 7) {
+        auto fresh = CreateTextRenderer(error);
+        ASSERT_NE(fresh, nullptr) << error;
+        const TextMask& alone = fresh->Render(printed[i].first, printed[i].second);
+        EXPECT_EQ(alone.width, masks[i].width) << printed[i].first << " at " << printed[i].second;
+        EXPECT_EQ(alone.alpha, masks[i].alpha) << printed[i].first << " at " << printed[i].second;
+    }
 }
 
 TEST_F(TextRendering, PrintingChangesOnlyGlyphPixels) {

@@ -18,6 +18,8 @@ namespace {
 constexpr const char* kPreferredFamily = "IPAPGothic";
 constexpr unsigned kDpi = 96;  // 12 pt is a 16-pixel em
 constexpr size_t kCachedStrings = 256;
+// A point size whose strings have missed the cache this often gets a font of its own.
+constexpr int kMissesForOwnFont = 16;
 
 std::string PatternString(FcPattern* pattern, const char* object, int index = 0) {
     FcChar8* value = nullptr;
@@ -81,9 +83,10 @@ public:
     explicit TtfTextRenderer(std::string path) : path_(std::move(path)) {}
 
     ~TtfTextRenderer() override {
-        for (auto& [size, font] : fonts_) {
+        for (auto& [size, font] : ownFonts_) {
             if (font != nullptr) TTF_CloseFont(font);
         }
+        if (sharedFont_ != nullptr) TTF_CloseFont(sharedFont_);
         TTF_Quit();
     }
 
@@ -112,12 +115,23 @@ public:
     }
 
 private:
+    // Every open font holds its own copy of the file's character map (230 KiB for IPA
+    // P Gothic). Sizes whose strings keep changing (counters, timers) get a font each;
+    // the others share one font set to each size in turn, which empties its glyph cache,
+    // so only sizes that rarely miss the string cache share it.
     TTF_Font* FontAt(int pointSize) {
-        auto it = fonts_.find(pointSize);
-        if (it == fonts_.end()) {
-            it = fonts_.emplace(pointSize, TTF_OpenFontDPI(path_.c_str(), std::max(pointSize, 1), kDpi, kDpi)).first;
+        const int size = std::max(pointSize, 1);
+        if (auto own = ownFonts_.find(size); own != ownFonts_.end()) return own->second;
+        if (++misses_[size] > kMissesForOwnFont) {
+            return ownFonts_.emplace(size, TTF_OpenFontDPI(path_.c_str(), size, kDpi, kDpi)).first->second;
         }
-        return it->second;
+        if (sharedFont_ == nullptr) {
+            sharedFont_ = TTF_OpenFontDPI(path_.c_str(), size, kDpi, kDpi);
+            sharedSize_ = size;
+        } else if (size != sharedSize_ && TTF_SetFontSizeDPI(sharedFont_, size, kDpi, kDpi) == 0) {
+            sharedSize_ = size;
+        }
+        return size == sharedSize_ ? sharedFont_ : nullptr;
     }
 
     TextMask RenderMask(std::string_view utf8, int pointSize) {
@@ -154,7 +168,10 @@ private:
 
     std::string path_;
     std::string keyBuffer_;
-    std::map<int, TTF_Font*> fonts_;
+    std::map<int, TTF_Font*> ownFonts_;
+    std::map<int, int> misses_;  // strings rendered per point size
+    TTF_Font* sharedFont_ = nullptr;
+    int sharedSize_ = 0;
     std::list<Entry> recent_;
     std::unordered_map<std::string, std::list<Entry>::iterator> index_;
 };
