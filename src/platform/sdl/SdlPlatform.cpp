@@ -241,8 +241,8 @@ void SdlPlatform::Present(const Image& frame, FrameKind kind) {
     SDL_Surface* surface = SDL_GetWindowSurface(window_);
     if (surface == nullptr) return;
     if (frameLog_ != nullptr) LogFrame();
-    // Only the rows that differ from the shown picture are drawn and sent; a still screen
-    // (the waiting title, a menu nobody touches) costs one conversion and comparison.
+    // A repeated frame is on screen already. Of a new frame only the rows that differ
+    // from the shown picture are drawn and sent.
     const bool sameSurface =
         surface->w == surfaceWidth_ && surface->h == surfaceHeight_ && ShiftsFor(*surface) == pictureShifts_;
     if (sameSurface && kind == FrameKind::Repeated && !picture_.empty()) return;
