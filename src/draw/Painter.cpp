@@ -400,7 +400,7 @@ void Print(Surface& s, TextRenderer& text, std::string_view utf8) {
     if (mask.spansFound) {
         for (const TextMask::Span& span : mask.spans) {
             if (span.y < y0 || span.y >= y1) continue;
-            const int from = std::max(span.x, x0), to = std::min(span.x + span.length, x1);
+            const int from = std::max<int>(span.x, x0), to = std::min(span.x + span.length, x1);
             const uint8_t* coverage = mask.alpha.data() + static_cast<size_t>(span.y) * mask.width;
             Colour* row = s.image.Row(top + span.y) + left;
             for (int x = from; x < to; ++x) {
@@ -418,6 +418,9 @@ void Print(Surface& s, TextRenderer& text, std::string_view utf8) {
 
 void FindCoverageSpans(TextMask& mask) {
     mask.spans.clear();
+    mask.spansFound = false;
+    constexpr int kLargest = std::numeric_limits<int16_t>::max();
+    if (mask.width > kLargest || mask.height > kLargest) return;
     for (int y = 0; y < mask.height; ++y) {
         const uint8_t* coverage = mask.alpha.data() + static_cast<size_t>(y) * mask.width;
         for (int x = 0; x < mask.width;) {
@@ -427,9 +430,11 @@ void FindCoverageSpans(TextMask& mask) {
             }
             const int start = x;
             while (x < mask.width && coverage[x] != 0) ++x;
-            mask.spans.push_back({y, start, x - start});
+            mask.spans.push_back(
+                {static_cast<int16_t>(y), static_cast<int16_t>(start), static_cast<int16_t>(x - start)});
         }
     }
+    mask.spans.shrink_to_fit();
     mask.spansFound = true;
 }
 

@@ -15,15 +15,16 @@ struct TextMask {
 
     // Stretches of one row with coverage everywhere, found once by FindCoverageSpans so
     // that printing a kept mask never looks at its empty pixels. Without them (spansFound
-    // false) printing reads the whole cell.
+    // false) printing reads the whole cell. Kept masks hold many spans, hence 16 bits.
     struct Span {
-        int y, x, length;
+        int16_t y, x, length;
     };
     std::vector<Span> spans{};
     bool spansFound = false;
 };
 
-// Fills in `mask.spans` from its coverage.
+// Fills in `mask.spans` from its coverage; leaves masks wider or higher than 32767
+// pixels without spans.
 void FindCoverageSpans(TextMask& mask);
 
 // Turns UTF-8 text into coverage. The platform provides the font; game code only

@@ -422,6 +422,13 @@ TEST(PainterText, SpansPrintLikeTheWholeCell) {
         Print(b, indexed, "t");
         EXPECT_EQ(a.image.Pixels(), b.image.Pixels()) << x << "," << y;
     }
+
+    TextMask wide;  // wider than a span's 16 bits can say: printed from the whole cell
+    wide.width = 40000, wide.height = 1;
+    wide.alpha.assign(40000, 200);
+    FindCoverageSpans(wide);
+    EXPECT_FALSE(wide.spansFound);
+    EXPECT_TRUE(wide.spans.empty());
 }
 
 // Every coverage value over papers and inks that reach both ends of each channel: the
