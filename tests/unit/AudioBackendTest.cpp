@@ -258,10 +258,10 @@ std::vector<int16_t> RenderedBgm(size_t frames) {
 
 // goal.wav, 16-bit mono, as the device plays it: both sides alike.
 std::vector<int16_t> GoalWave() {
-    SDL_AudioSpec spec{};
+    SDL_AudioSpec format{};
     Uint8* data = nullptr;
     Uint32 bytes = 0;
-    if (!SDL_LoadWAV((std::string(KELO_SOURCE_DIR) + "/snd/goal.wav").c_str(), &spec, &data, &bytes)) return {};
+    if (!SDL_LoadWAV((std::string(KELO_SOURCE_DIR) + "/snd/goal.wav").c_str(), &format, &data, &bytes)) return {};
     std::vector<int16_t> samples;
     for (Uint32 i = 0; i + 1 < bytes; i += 2) {
         const int16_t sample = static_cast<int16_t>(data[i] | data[i + 1] << 8);

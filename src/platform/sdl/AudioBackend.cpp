@@ -47,15 +47,22 @@ struct Wave {
     int channels = kOutputChannels;
 };
 
+// The first of each frame's interleaved channels.
+std::vector<int16_t> FirstChannel(const std::vector<int16_t>& interleaved) {
+    std::vector<int16_t> mono(interleaved.size() / kOutputChannels);
+    for (size_t frame = 0; frame < mono.size(); ++frame) mono[frame] = interleaved[frame * kOutputChannels];
+    return mono;
+}
+
 // Empty when the file cannot be read.
 Wave LoadWave(const std::string& path) {
-    SDL_AudioSpec spec{};
+    SDL_AudioSpec file{};
     Uint8* data = nullptr;
     Uint32 length = 0;
-    if (!SDL_LoadWAV(path.c_str(), &spec, &data, &length)) return {};
+    if (!SDL_LoadWAV(path.c_str(), &file, &data, &length)) return {};
     std::vector<int16_t> samples;
     SDL_AudioCVT cvt;
-    if (SDL_BuildAudioCVT(&cvt, spec.format, spec.channels, spec.freq, AUDIO_S16SYS, kOutputChannels, kSampleRate) >=
+    if (SDL_BuildAudioCVT(&cvt, file.format, file.channels, file.freq, AUDIO_S16SYS, kOutputChannels, kSampleRate) >=
         0) {
         std::vector<Uint8> buffer(static_cast<size_t>(length) * static_cast<size_t>(cvt.len_mult));
         std::memcpy(buffer.data(), data, length);
@@ -68,11 +75,10 @@ Wave LoadWave(const std::string& path) {
         }
     }
     SDL_FreeWAV(data);
-    if (spec.channels != 1) return Wave{std::move(samples), kOutputChannels};
-    // Converted like any other wave first, so a mono file sounds exactly as before.
-    std::vector<int16_t> mono(samples.size() / kOutputChannels);
-    for (size_t frame = 0; frame < mono.size(); ++frame) mono[frame] = samples[frame * kOutputChannels];
-    return Wave{std::move(mono), 1};
+    // A mono file goes through the same conversion to stereo, so both sides carry exactly
+    // the samples SDL makes of it; one of them is kept.
+    if (file.channels == 1) return Wave{FirstChannel(samples), 1};
+    return Wave{std::move(samples), kOutputChannels};
 }
 
 size_t MillisecondsToFrames(uint32_t ms) { return static_cast<size_t>(static_cast<uint64_t>(ms) * kSampleRate / 1000); }
