@@ -28,14 +28,6 @@ struct BitFunction {
 
 bool IsConstant(Colour mask, Colour colour) { return (mask | ~colour) == ~Colour{0}; }
 
-// One layer of a composition: its planes, where the layer starts in them, its sketch.
-struct SketchedLayer {
-    const Image* colour;
-    const Image* mask;
-    int x0;
-    const LayerSketch* sketch;
-};
-
 }  // namespace
 
 void ClearLayer(LayerSketch& sketch, Image& colour, Image& mask, Colour colourFill, Colour maskFill) {
@@ -114,21 +106,21 @@ bool ComposeSketched(Image& view, const SketchedLayers& layers, std::span<const 
     if (!layers.current.Matches(colour, mask) || view.Width() < width || view.Height() < height) return false;
     if (historyColour.Stamp() != layers.history.colourStamp || historyMask.Stamp() != layers.history.maskStamp)
         return false;
-    std::vector<SketchedLayer> stack;
+    // The layers, oldest first; the planes hold what their sketches say.
+    std::vector<const LayerSketch*> stack;
     stack.reserve(order.size() + 1);
     for (int slot : order) {
         if (!layers.history.slots[slot].valid) return false;
-        stack.push_back({&historyColour, &historyMask, slot * width, &layers.history.slots[slot]});
+        stack.push_back(&layers.history.slots[slot]);
     }
-    stack.push_back({&colour, &mask, 0, &layers.current});
+    stack.push_back(&layers.current);
 
     // after[j]: what the fills of the layers above layer j do to a pixel.
     std::vector<BitFunction> after(stack.size());
     for (size_t j = stack.size() - 1; j > 0; --j) {
-        after[j - 1] = after[j].After(BitFunction::Layer(stack[j].sketch->maskFill, stack[j].sketch->colourFill));
+        after[j - 1] = after[j].After(BitFunction::Layer(stack[j]->maskFill, stack[j]->colourFill));
     }
-    const Colour background =
-        after[0].After(BitFunction::Layer(stack[0].sketch->maskFill, stack[0].sketch->colourFill))(kBlack);
+    const Colour background = after[0].After(BitFunction::Layer(stack[0]->maskFill, stack[0]->colourFill))(kBlack);
     FillRect(view, 0, 0, width, height, background);
 
     // A sketched pixel sets colour and mask so that the layer's result there is the same
@@ -137,7 +129,7 @@ bool ComposeSketched(Image& view, const SketchedLayers& layers, std::span<const 
     Colour* out = view.Row(0);
     const int viewStride = view.Width();
     for (size_t j = 0; j < stack.size(); ++j) {
-        for (const SketchedPixel& p : stack[j].sketch->pixels) {
+        for (const SketchedPixel& p : stack[j]->pixels) {
             if (!IsConstant(p.mask, p.colour)) return false;
             out[p.y * viewStride + p.x] = after[j](p.mask & p.colour);
         }

@@ -82,10 +82,7 @@ bool RunTitleFrames(Game& game) {
     for (;;) {
         game.WaitFrame(kFrameMs);
         if (game.Quitting()) return false;
-        if (t.titlePhase == kLoading) {
-            LoadEverything(game);
-            t.drawnWipeWidth = -1;
-        }
+        if (t.titlePhase == kLoading) LoadEverything(game);
         t.wipeWidth = NarrowerWipe(t.wipeWidth);
         if (t.titlePhase != kReady && t.wipeWidth == 0) t.titlePhase = static_cast<uint8_t>((t.titlePhase + 1) % 3);
         // Space is queried twice. A tap that came and went between two frames is used up
