@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "app/GameState.h"
 #include "app/Keyboard.h"
@@ -31,6 +32,9 @@ public:
     Screen screen = Screen::None;
     Keyboard keyboard;
     Random random;
+    // Goal runs that no record save has written yet. A save ranks them into the record
+    // file as it finds it, so runs saved meanwhile by another copy of the game are kept.
+    std::vector<FinishedRun> unsavedRuns;
 
     // The six surfaces, which keep the names of the game's picture boxes. Every
     // screen composes its whole frame in PicBack and presents it on PicMain, so the player

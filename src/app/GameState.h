@@ -37,6 +37,14 @@ enum class ClearMark : uint8_t { NotCleared = 0, Cleared = 1, ClearedOnHard = 2 
 // The difficulty a course is played on; Hard is open once the course has been cleared.
 enum class Difficulty : uint8_t { Normal = 0, Hard = 1 };
 
+// A run that reached the goal, as the record table ranks it.
+struct FinishedRun {
+    uint8_t course = 0;
+    Difficulty difficulty = Difficulty::Normal;
+    int32_t time = 0;   // ms
+    int32_t speed = 0;  // hundredths of keys per minute
+};
+
 // A run's correct keys (touches) and wrong keys (misses) of each hand.
 struct KeyTally {
     PerHand<int16_t> touches{};

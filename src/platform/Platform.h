@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -28,6 +29,19 @@ enum class YieldKind { FrameWait, Extra, KeyWait };
 
 // A frame to present is new, or repeated: the same pixels as the frame presented before it.
 enum class FrameKind { New, Repeated };
+
+// The game's part of a record save, asked while the platform holds the lock on the
+// record file's folder.
+class RecordSaver {
+public:
+    virtual ~RecordSaver() = default;
+    // The bytes to write, given the record file as a load would read it now (nothing
+    // when there is none).
+    virtual std::vector<uint8_t> Merge(const std::optional<std::vector<uint8_t>>& current) = 0;
+    // Why `bytes`, a record file about to be replaced, does not load whole, as a phrase;
+    // nothing when it does.
+    virtual std::optional<std::string> Damage(const std::vector<uint8_t>& bytes) const = 0;
+};
 
 class Platform {
 public:
@@ -60,6 +74,13 @@ public:
     virtual std::optional<std::vector<uint8_t>> ReadRecordFile() = 0;
     // Replaces the record file whole; false when it could not be written.
     virtual bool WriteRecordFile(const std::vector<uint8_t>& bytes) = 0;
+
+    // Saves the records so that no other copy of the game saves in between: under a lock
+    // on the record file's folder, reads the file as a load would, has `saver` make the
+    // bytes and replaces the file with them, keeping a file that does not load whole
+    // aside first. False when no folder took the bytes. This default, for platforms
+    // without folders, neither locks nor keeps anything aside.
+    virtual bool SaveRecordFile(RecordSaver& saver) { return WriteRecordFile(saver.Merge(ReadRecordFile())); }
 };
 
 }  // namespace kelo

@@ -4,6 +4,7 @@
 
 #include "app/Numeric.h"
 #include "app/Timing.h"
+#include "records/RecordFile.h"
 
 namespace kelo {
 
@@ -39,13 +40,13 @@ void InsertAt(CourseRecord& record, int place, int32_t time, int32_t speed) {
     record.speeds[place] = speed;
 }
 
-void MarkCourseCleared(GameState& s) {
-    ClearMark& mark = s.clearMark[s.courseIndex];
-    if (mark == ClearMark::NotCleared) {
-        mark = ClearMark::Cleared;
-        s.openCourses = std::min<uint8_t>(s.openCourses + 1, kHighestOpenCourses);
-    } else if (mark == ClearMark::Cleared && s.difficulty == Difficulty::Hard) {
-        mark = ClearMark::ClearedOnHard;
+void MarkCourseCleared(RecordTable& table, const FinishedRun& run) {
+    uint8_t& mark = table.clearMark[run.course];
+    if (mark == static_cast<uint8_t>(ClearMark::NotCleared)) {
+        mark = static_cast<uint8_t>(ClearMark::Cleared);
+        table.openCourses = std::min<uint8_t>(table.openCourses + 1, kHighestOpenCourses);
+    } else if (mark == static_cast<uint8_t>(ClearMark::Cleared) && run.difficulty == Difficulty::Hard) {
+        mark = static_cast<uint8_t>(ClearMark::ClearedOnHard);
     }
 }
 
@@ -56,17 +57,26 @@ int32_t RunTypingSpeed(int32_t touches, int32_t elapsedTime) {
     return RoundHalfEven(RoundTwoDecimals(perMinute) * 100.0);
 }
 
-void InsertRunRecord(Game& game) {
-    GameState& s = game.state;
-    CourseRecord& record = s.courseRecords[s.courseIndex];
-    game.run.newRank = 0;
-    int place = PlaceFor(record, s.elapsedTime);
+uint8_t RankRun(RecordTable& table, const FinishedRun& run) {
+    CourseRecord& record = table.courseRecords[run.course];
+    uint8_t rank = 0;
+    int place = PlaceFor(record, run.time);
     if (place < kPlaceCount) {
-        int32_t touches = int32_t{s.keyTally.touches[0]} + int32_t{s.keyTally.touches[1]};
-        InsertAt(record, place, s.elapsedTime, RunTypingSpeed(touches, s.elapsedTime));
-        game.run.newRank = static_cast<uint8_t>(place + 1);
+        InsertAt(record, place, run.time, run.speed);
+        rank = static_cast<uint8_t>(place + 1);
     }
-    MarkCourseCleared(s);
+    MarkCourseCleared(table, run);
+    return rank;
+}
+
+void InsertRunRecord(Game& game) {
+    const GameState& s = game.state;
+    const int32_t touches = int32_t{s.keyTally.touches[0]} + int32_t{s.keyTally.touches[1]};
+    const FinishedRun run{s.courseIndex, s.difficulty, s.elapsedTime, RunTypingSpeed(touches, s.elapsedTime)};
+    RecordTable table = RecordTableOf(game.state);
+    game.run.newRank = RankRun(table, run);
+    ApplyRecordTable(table, game.state);
+    game.unsavedRuns.push_back(run);
 }
 
 }  // namespace kelo

@@ -99,7 +99,14 @@ std::vector<uint8_t> EncodeRecordFile(const RecordTable& table, Random& random) 
     return out;
 }
 
-RecordTable DecodeRecordFile(const std::vector<uint8_t>& bytes) {
+namespace {
+
+// The table a file loads as; `damage` says what, if anything, made it lose something.
+RecordTable Decode(const std::vector<uint8_t>& bytes, RecordFileDamage& damage) {
+    damage = bytes.size() == kRecordFileSize ? RecordFileDamage::None : RecordFileDamage::Size;
+    auto note = [&damage](RecordFileDamage found) {
+        if (damage == RecordFileDamage::None) damage = found;
+    };
     using Field = std::optional<int32_t>;
     struct Copies {
         Field time, speed, mirrorTime, mirrorSpeed;
@@ -111,7 +118,11 @@ RecordTable DecodeRecordFile(const std::vector<uint8_t>& bytes) {
     Field header = reader.Next(kSchemeMod10);
     for (int c = 0; c < kCourseCount; ++c) {
         for (int p = 0; p < kPlaceCount; ++p) {
-            if (Field mark = reader.Next(kSchemeMod10)) table.clearMark[c] = LoadedClearMark(*mark);
+            if (Field mark = reader.Next(kSchemeMod10)) {
+                table.clearMark[c] = LoadedClearMark(*mark);
+            } else {
+                note(RecordFileDamage::UnreadableClearMark);
+            }
             places[c][p].time = reader.Next(kSchemeMod10);
             places[c][p].speed = reader.Next(kSchemeMod10);
             Copies& mirror = places[kMirrorCourse - c][kMirrorPlace - p];
@@ -121,17 +132,44 @@ RecordTable DecodeRecordFile(const std::vector<uint8_t>& bytes) {
     }
     Field trailer = reader.Next(kSchemeDiv9);
     table.openCourses = LoadedOpenCourses(header, trailer);
+    if (!CopiesAgree(header, trailer)) note(RecordFileDamage::HeaderTrailer);
 
     for (int c = 0; c < kCourseCount; ++c) {
         for (int p = 0; p < kPlaceCount; ++p) {
             const Copies& copies = places[c][p];
-            if (!CopiesAgree(copies.time, copies.mirrorTime) || !CopiesAgree(copies.speed, copies.mirrorSpeed))
+            if (!CopiesAgree(copies.time, copies.mirrorTime) || !CopiesAgree(copies.speed, copies.mirrorSpeed)) {
+                note(RecordFileDamage::DroppedPlace);
                 continue;
+            }
             table.courseRecords[c].times[p] = *copies.time;
             table.courseRecords[c].speeds[p] = *copies.speed;
         }
     }
     return table;
+}
+
+}  // namespace
+
+RecordTable DecodeRecordFile(const std::vector<uint8_t>& bytes) {
+    RecordFileDamage damage;
+    return Decode(bytes, damage);
+}
+
+RecordFileDamage CheckRecordFile(const std::vector<uint8_t>& bytes) {
+    RecordFileDamage damage;
+    Decode(bytes, damage);
+    return damage;
+}
+
+const char* RecordFileDamageText(RecordFileDamage damage) {
+    switch (damage) {
+        case RecordFileDamage::None: return "it reads whole";
+        case RecordFileDamage::Size: return "it is not 1362 bytes long";
+        case RecordFileDamage::HeaderTrailer: return "its header and trailer disagree";
+        case RecordFileDamage::DroppedPlace: return "a place failed its mirror check";
+        case RecordFileDamage::UnreadableClearMark: return "a clear mark does not read";
+    }
+    return "";
 }
 
 }  // namespace kelo

@@ -69,4 +69,10 @@ std::vector<uint8_t> EncodeRecordFile(const RecordTable& table, Random& random);
 // The table that a file of any length and content loads as.
 RecordTable DecodeRecordFile(const std::vector<uint8_t>& bytes);
 
+// Whether a file loads whole, and otherwise the first thing that made it lose something.
+enum class RecordFileDamage { None, Size, HeaderTrailer, DroppedPlace, UnreadableClearMark };
+RecordFileDamage CheckRecordFile(const std::vector<uint8_t>& bytes);
+// What the damage is, as a phrase for a message: "it is not 1362 bytes long".
+const char* RecordFileDamageText(RecordFileDamage damage);
+
 }  // namespace kelo

@@ -3,7 +3,7 @@
 # kelo-sim shows on the desktop game's course select, a run started with Space and left
 # with Escape changes nothing, the game closes with status 0, the file still decodes to
 # the same table, and a second start shows the record again. The game runs from a
-# portable copy (its folder holds snd/), so the file lives beside the executable.
+# portable copy (its folder holds portable.txt), so the file lives beside the executable.
 # Usage: desktop_records.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build="$(cd "$1" && pwd)"
@@ -17,6 +17,7 @@ game_dir="$work/game"
 mkdir "$game_dir"
 cp "$build/kelo-typing" "$game_dir/"
 cp -r "$source_dir/snd" "$game_dir/snd"
+touch "$game_dir/portable.txt"
 record="$game_dir/kelodt.hsc"
 
 # The record table of a file: open courses, clear marks and the agreeing places.

@@ -27,7 +27,7 @@ private:
 };
 
 TEST(DesktopRecords, AFailedSaveIsSaidOnceAndShownInTheTitleUntilASaveSucceeds) {
-    // The test binary's folder holds no snd/, so the records go to the per-user folder,
+    // The test binary's folder holds no portable.txt, so the records go to the per-user folder,
     // whose place a plain file takes here: no save can succeed, even as root.
     const fs::path data =
         fs::temp_directory_path() / ("kelo-desktop-records-" + std::to_string(std::random_device{}()));

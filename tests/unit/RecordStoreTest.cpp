@@ -236,24 +236,36 @@ TEST_F(RecordStoreTest, ARecordFileThatIsALinkIsSavedThroughTheLink) {
     EXPECT_EQ(EntriesIn(exeDir), 1u);
 }
 
-TEST_F(RecordStoreTest, TheDesktopUsesItsOwnFolderOnlyWhenItHoldsTheSoundsAndCanBeWritten) {
+TEST_F(RecordStoreTest, TheDesktopKeepsRecordsInTheDataFolderUnlessItsFolderAsksToBePortable) {
     const std::string data = (root / "data").string();
+    // A folder with the sounds (a build folder) is not asked to be portable.
+    fs::create_directories(exeDir / "snd");
     RecordStore::Folders installed = DesktopRecordFolders(exeDir, data.c_str(), "/home/nobody");
     EXPECT_EQ(installed.main, root / "data" / "kelo-typing");
     EXPECT_TRUE(installed.createMain);
     EXPECT_FALSE(installed.fallback);
-    ASSERT_EQ(installed.older.size(), 1u);
-    EXPECT_EQ(installed.older[0], root / "data" / "KAVI-noleb" / "Ke-Lo Typing");
+    EXPECT_EQ(installed.older, (std::vector<fs::path>{exeDir, root / "data" / "KAVI-noleb" / "Ke-Lo Typing"}));
 
     // A relative XDG_DATA_HOME is no data folder at all.
     EXPECT_EQ(DesktopRecordFolders(exeDir, "relative", "/home/nobody").main, "/home/nobody/.local/share/kelo-typing");
     EXPECT_EQ(DesktopRecordFolders(exeDir, nullptr, "/home/nobody").main, "/home/nobody/.local/share/kelo-typing");
+    EXPECT_EQ(DesktopRecordFolders(exeDir, nullptr, nullptr).main, exeDir);
 
-    fs::create_directories(exeDir / "snd");
+    Put(exeDir / kPortableMarkerName, "");
     RecordStore::Folders portable = DesktopRecordFolders(exeDir, data.c_str(), nullptr);
     EXPECT_EQ(portable.main, exeDir);
     ASSERT_TRUE(portable.fallback);
     EXPECT_EQ(portable.fallback(), root / "data" / "kelo-typing");
+}
+
+TEST_F(RecordStoreTest, RecordsBesideTheExecutableAreStillLoadedAndTheNextSaveGoesToTheDataFolder) {
+    const std::string data = (root / "data").string();
+    Put(exeDir / "kelodt.hsc", "runs of the build folder");
+    RecordStore store(DesktopRecordFolders(exeDir, data.c_str(), nullptr));
+    EXPECT_EQ(store.Read(), Bytes("runs of the build folder"));
+    ASSERT_TRUE(store.Write(Bytes("and a new run")));
+    EXPECT_EQ(ReadWholeFile(exeDir / "kelodt.hsc"), Bytes("runs of the build folder"));
+    EXPECT_EQ(RecordStore(DesktopRecordFolders(exeDir, data.c_str(), nullptr)).Read(), Bytes("and a new run"));
 }
 
 TEST_F(RecordStoreTest, AnInstalledGameReadsTheOldPerUserFileAndSavesToTheNewFolder) {

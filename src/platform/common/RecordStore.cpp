@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <random>
 #include <system_error>
@@ -125,11 +126,6 @@ bool IsRegularFile(const fs::path& file) {
     return fs::is_regular_file(file, error);
 }
 
-bool IsWritableFolder(const fs::path& folder) {
-    std::error_code error;
-    return fs::is_directory(folder, error) && ::access(folder.c_str(), W_OK | X_OK) == 0;
-}
-
 // Unreadable times count as the oldest.
 fs::file_time_type ModifiedTime(const fs::path& file) {
     std::error_code error;
@@ -142,6 +138,38 @@ std::optional<fs::path> PathFromSdl(char* text) {
     fs::path folder(text);
     SDL_free(text);
     return folder;
+}
+
+// Holds an exclusive lock on a folder for as long as it lives. A folder that cannot be
+// opened, or a lock still held elsewhere after kMostLockWait, leaves it unlocked: a
+// save goes ahead rather than hang the game.
+class FolderLock {
+public:
+    explicit FolderLock(const fs::path& folder)
+        : fd_(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        if (!fd_.Valid()) return;
+        constexpr int kStepMs = 5;
+        constexpr int kMostLockWaitMs = 10000;
+        for (int waited = 0; ::flock(fd_.Get(), LOCK_EX | LOCK_NB) != 0; waited += kStepMs) {
+            if ((errno != EWOULDBLOCK && errno != EINTR) || waited >= kMostLockWaitMs) {
+                fd_.Close();
+                return;
+            }
+            ::usleep(kStepMs * 1000);
+        }
+    }
+
+private:
+    FileDescriptor fd_;
+};
+
+std::string UtcStamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    ::gmtime_r(&now, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &utc);
+    return text;
 }
 
 // A failure shows in the save that follows.
@@ -232,17 +260,36 @@ RecordStore::Folders DesktopRecordFolders(const fs::path& exeFolder, const char*
     if (dataHome) perUser = *dataHome / "kelo-typing";
 
     RecordStore::Folders folders;
-    if (dataHome) folders.older.push_back(*dataHome / "KAVI-noleb" / "Ke-Lo Typing");
     std::error_code error;
-    const bool ownFolder = fs::is_directory(exeFolder / "snd", error) && IsWritableFolder(exeFolder);
-    if (ownFolder || !perUser) {
+    const bool portable = fs::exists(exeFolder / kPortableMarkerName, error);
+    if (portable || !perUser) {
         folders.main = exeFolder;
         if (perUser) folders.fallback = [perUser] { return perUser; };
     } else {
         folders.main = *perUser;
         folders.createMain = true;
+        folders.older.push_back(exeFolder);
     }
+    if (dataHome) folders.older.push_back(*dataHome / "KAVI-noleb" / "Ke-Lo Typing");
     return folders;
+}
+
+std::optional<fs::path> KeepDamagedFile(const fs::path& file, std::string& error) {
+    const std::string base = file.string() + ".damaged-" + UtcStamp();
+    constexpr int kMostNamesTried = 100;
+    for (int n = 1; n <= kMostNamesTried; ++n) {
+        const fs::path kept = n == 1 ? fs::path(base) : fs::path(base + "-" + std::to_string(n));
+        // A second name for the same bytes, or else a copy of them.
+        if (::link(file.c_str(), kept.c_str()) == 0) return kept;
+        if (errno == EEXIST) continue;
+        std::error_code copyError;
+        if (fs::copy_file(file, kept, fs::copy_options::none, copyError)) return kept;
+        if (copyError == std::errc::file_exists) continue;
+        error = Quoted(kept) + ": " + copyError.message();
+        return std::nullopt;
+    }
+    error = Quoted(base) + ": " + Reason(EEXIST);
+    return std::nullopt;
 }
 
 RecordStore::RecordStore(Folders folders) : folders_(std::move(folders)) {}
@@ -283,6 +330,46 @@ std::optional<std::vector<uint8_t>> RecordStore::Read() {
         if (auto bytes = ReadWholeFile(file)) return bytes;
     }
     return std::nullopt;
+}
+
+bool RecordStore::SaveTo(const fs::path& file, const std::vector<uint8_t>& bytes, const RecordSaver& saver,
+                         std::string& error) {
+    const fs::path target = FollowLinks(file);
+    if (std::optional<std::vector<uint8_t>> old = ReadWholeFile(target)) {
+        if (std::optional<std::string> damage = saver.Damage(*old)) {
+            std::string keepError;
+            std::optional<fs::path> kept = KeepDamagedFile(target, keepError);
+            if (!kept) {
+                error = Quoted(target) + ": it does not load whole (" + *damage +
+                        ") and cannot be kept aside: " + keepError;
+                return false;
+            }
+            if (notice)
+                notice("the record file " + Quoted(target) + " did not load whole (" + *damage + "); it is kept as " +
+                       Quoted(*kept));
+        }
+    }
+    return WriteFileAtomically(file, bytes, &error);
+}
+
+bool RecordStore::Save(RecordSaver& saver) {
+    RemoveStaleTemporariesOnce();
+    if (folders_.createMain) MakeFolder(folders_.main);
+    auto mainLock = std::make_optional<FolderLock>(FollowLinks(MainFile()).parent_path());
+    const std::vector<uint8_t> bytes = saver.Merge(Read());
+    std::string mainError;
+    if (SaveTo(MainFile(), bytes, saver, mainError)) return true;
+    lastError_ = "cannot save the records to " + mainError;
+    std::optional<fs::path> fallback = FallbackFile();
+    if (!fallback) return false;
+    // One lock at a time: the fallback may share the main folder's lock.
+    mainLock.reset();
+    MakeFolder(fallback->parent_path());
+    FolderLock fallbackLock(FollowLinks(*fallback).parent_path());
+    std::string fallbackError;
+    if (SaveTo(*fallback, bytes, saver, fallbackError)) return true;
+    lastError_ += ", nor to " + fallbackError;
+    return false;
 }
 
 bool RecordStore::Write(const std::vector<uint8_t>& bytes) {

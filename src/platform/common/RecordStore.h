@@ -18,6 +18,13 @@
 // saved through the link: its target is replaced, in the target's folder. The writer
 // holds a lock on its temporary file, so the first use of a store removes the
 // temporary files that crashed saves left behind and nothing that a running save uses.
+//
+// Save() is what the game's saves use: it holds a lock on the folder it writes (flock on
+// the folder itself, so a read-only folder needs no lock file) while it reads the file
+// as a load would, has the game merge its runs into it and writes the result, so two
+// copies saving into one folder keep each other's runs. Before it replaces a file that
+// does not load whole, it keeps that file as "kelodt.hsc.damaged-<UTC time>" beside it,
+// never deleted, and says so once through the notice function.
 
 #include <cstdint>
 #include <filesystem>
@@ -25,6 +32,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/Platform.h"
 
 namespace kelo {
 
@@ -57,11 +66,22 @@ public:
     bool Write(const std::vector<uint8_t>& bytes);
     const std::string& LastError() const { return lastError_; }
 
+    // Saves as the class comment says; false when no folder could take the bytes (then
+    // LastError() says why).
+    bool Save(RecordSaver& saver);
+    // Receives the one-line notices of Save() (a damaged file kept aside).
+    std::function<void(const std::string&)> notice;
+
+    // The folder saves go to first; the record file and whatever the game keeps beside
+    // it live there.
+    const std::filesystem::path& MainFolder() const { return folders_.main; }
     std::filesystem::path MainFile() const { return folders_.main / kRecordFileName; }
     std::optional<std::filesystem::path> FallbackFile();
 
 private:
     void RemoveStaleTemporariesOnce();
+    bool SaveTo(const std::filesystem::path& file, const std::vector<uint8_t>& bytes, const RecordSaver& saver,
+                std::string& error);
 
     Folders folders_;
     std::optional<std::optional<std::filesystem::path>> fallbackFolder_;
@@ -69,12 +89,14 @@ private:
     std::string lastError_;
 };
 
-// The desktop's folders: `exeFolder` as the main folder when it holds snd/ and can be
-// written, with the per-user folder as the fallback; otherwise the per-user folder
-// alone. The per-user folder is $XDG_DATA_HOME/kelo-typing (an absolute
-// XDG_DATA_HOME only), else $HOME/.local/share/kelo-typing. The folder of earlier
-// versions, <same data folder>/KAVI-noleb/Ke-Lo Typing, is still read. Null
-// environment values count as unset.
+// The desktop's folders. The main folder is the per-user folder,
+// $XDG_DATA_HOME/kelo-typing (an absolute XDG_DATA_HOME only), else
+// $HOME/.local/share/kelo-typing, so records survive rebuilding or replacing the game.
+// A portable copy, whose folder holds the marker file "portable.txt", keeps them beside
+// the executable instead, with the per-user folder as the fallback; so does a game
+// with no per-user folder. Files of the executable's folder (when it is not the main
+// folder) and of earlier versions, <same data folder>/KAVI-noleb/Ke-Lo Typing, are still
+// read. Null environment values count as unset.
 RecordStore::Folders DesktopRecordFolders(const std::filesystem::path& exeFolder, const char* xdgDataHome,
                                           const char* home);
 
@@ -92,6 +114,12 @@ int RemoveStaleTemporaries(const std::filesystem::path& file);
 // `file` with every symbolic link along its last component followed, even when the
 // final target does not exist yet; `file` itself when it is no link.
 std::filesystem::path FollowLinks(const std::filesystem::path& file);
+
+inline constexpr const char* kPortableMarkerName = "portable.txt";
+
+// Keeps `file` as "<file>.damaged-<UTC time>" beside it (a fresh name when that one is
+// taken) without touching `file`; the name kept, or nothing with `error` set.
+std::optional<std::filesystem::path> KeepDamagedFile(const std::filesystem::path& file, std::string& error);
 
 // The whole content of `file`, or nothing when it does not exist or cannot be read.
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::filesystem::path& file);

@@ -75,7 +75,9 @@ bool ShowsNoWindow(std::string_view videoDriver) {
     return false;
 }
 
-SdlPlatform::SdlPlatform(SoundOutput sound) : sound_(std::move(sound)), frameLog_(OpenFrameLog()) {}
+SdlPlatform::SdlPlatform(SoundOutput sound) : sound_(std::move(sound)), frameLog_(OpenFrameLog()) {
+    records_.notice = [](const std::string& line) { std::fprintf(stderr, "kelo-typing: %s\n", line.c_str()); };
+}
 
 std::unique_ptr<SdlPlatform> SdlPlatform::Create(SoundOutput sound, const WindowOptions& options, std::string& error) {
     std::unique_ptr<SdlPlatform> platform(new SdlPlatform(std::move(sound)));
@@ -334,8 +336,11 @@ std::optional<std::vector<uint8_t>> SdlPlatform::ReadRecordFile() { return recor
 
 // A save that found no folder at all is said once on stderr and stays in the caption
 // until a later save succeeds, so no run is lost without the player knowing.
-bool SdlPlatform::WriteRecordFile(const std::vector<uint8_t>& bytes) {
-    const bool saved = records_.Write(bytes);
+bool SdlPlatform::WriteRecordFile(const std::vector<uint8_t>& bytes) { return ShowSaveResult(records_.Write(bytes)); }
+
+bool SdlPlatform::SaveRecordFile(RecordSaver& saver) { return ShowSaveResult(records_.Save(saver)); }
+
+bool SdlPlatform::ShowSaveResult(bool saved) {
     if (!saved) std::fprintf(stderr, "kelo-typing: %s\n", records_.LastError().c_str());
     SDL_SetWindowTitle(window_, saved ? "Ke-Lo Typing" : "Ke-Lo Typing - records could not be saved");
     return saved;

@@ -69,6 +69,9 @@ public:
     TextRenderer& Text() override { return *text_; }
     std::optional<std::vector<uint8_t>> ReadRecordFile() override;
     bool WriteRecordFile(const std::vector<uint8_t>& bytes) override;
+    bool SaveRecordFile(RecordSaver& saver) override;
+    // The folder the record file is saved to first.
+    const std::filesystem::path& RecordFolder() const { return records_.MainFolder(); }
 
     SDL_Window* Window() const { return window_; }
     // The display choice the window started with, and the player's choice now: the zoom
@@ -89,6 +92,7 @@ private:
     void DrawThroughStaging(SDL_Surface* surface, bool hasFrame);
     void LogFrame();
     void FillDisplayOrRestore();
+    bool ShowSaveResult(bool saved);
 
     TextRenderer* text_ = nullptr;
     SoundOutput sound_;

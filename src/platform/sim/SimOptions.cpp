@@ -256,9 +256,13 @@ When the game waits for a key to change inside a frame (a Space or Escape releas
 the events of the next scripted frame are delivered at once; if none is left, nothing can
 change the key and the simulation ends with a note on stderr and exit code 3.
 Every record save that fails is said in one line on stderr; such a run is not in the
-record file.
+record file. A save merges its run into the record file as it finds it, under a lock on
+the folder, so simulations saving into one folder at once keep each other's runs. A
+record file that does not load whole is kept as kelodt.hsc.damaged-<UTC time> before it
+is first replaced, with one line on stderr.
 Exit codes: 0 done, 1 no usable font, 2 bad option or script line (nothing written),
-3 stalled or at the safety limit, 4 a record save failed.
+3 stalled or at the safety limit, 4 a record save failed, 5 an output file (--trace,
+--sound-log, --png) could not be written whole (said in one line on stderr).
 )";
 }
 

@@ -57,6 +57,7 @@ struct SimOptions {
     PngFrameChoice pngFrames;
     FrameObserver observer;                        // after every presented frame
     SoundObserver soundObserver;                   // for every sound command, as sent
+    bool keepSounds = true;                        // list them in SimResult::sounds
     int64_t safetyFrameLimit = kSafetyFrameLimit;  // --runs adds kSafetyFramesPerRun a run
 };
 

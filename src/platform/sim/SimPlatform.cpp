@@ -7,6 +7,7 @@ namespace kelo {
 SimPlatform::SimPlatform(SimPlatformSettings settings, const std::vector<ScriptEvent>& script, TextRenderer& text)
     : settings_(std::move(settings)), text_(text), records_(settings_.recordsDir), clock_(settings_.clockStart) {
     for (const ScriptEvent& event : script) pending_.emplace(event.frame, event);
+    records_.notice = [](const std::string& line) { std::fprintf(stderr, "kelo-sim: %s\n", line.c_str()); };
 }
 
 uint32_t SimPlatform::Now() {
@@ -110,8 +111,12 @@ void SimPlatform::SendSound(std::string_view command) {
 
 std::optional<std::vector<uint8_t>> SimPlatform::ReadRecordFile() { return records_.Read(); }
 
-bool SimPlatform::WriteRecordFile(const std::vector<uint8_t>& bytes) {
-    if (records_.Write(bytes)) return true;
+bool SimPlatform::WriteRecordFile(const std::vector<uint8_t>& bytes) { return SaidFailure(records_.Write(bytes)); }
+
+bool SimPlatform::SaveRecordFile(RecordSaver& saver) { return SaidFailure(records_.Save(saver)); }
+
+bool SimPlatform::SaidFailure(bool saved) {
+    if (saved) return true;
     ++failedSaves_;
     std::fprintf(stderr, "kelo-sim: frame %lld: %s\n", static_cast<long long>(frameCalls_),
                  records_.LastError().c_str());

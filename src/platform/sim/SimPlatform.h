@@ -61,8 +61,10 @@ public:
     TextRenderer& Text() override { return text_; }
     std::optional<std::vector<uint8_t>> ReadRecordFile() override;
     bool WriteRecordFile(const std::vector<uint8_t>& bytes) override;
+    bool SaveRecordFile(RecordSaver& saver) override;
 
 private:
+    bool SaidFailure(bool saved);
     void DeliverUpTo(EventSink& sink, int64_t frame);
     void DeliverNextPendingFrame(EventSink& sink);
     void Deliver(EventSink& sink, const ScriptEvent& event);

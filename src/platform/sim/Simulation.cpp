@@ -1,6 +1,8 @@
 #include "platform/sim/Simulation.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -92,7 +94,11 @@ void CheckRanges(const SimOptions& options) {
 // The files a simulation writes, opened only once every option has been checked.
 class SimOutputs {
 public:
-    explicit SimOutputs(const SimOptions& options) : pngDir_(options.pngDir), pngFrames_(options.pngFrames) {
+    explicit SimOutputs(const SimOptions& options)
+        : tracePath_(options.tracePath),
+          soundLogPath_(options.soundLogPath),
+          pngDir_(options.pngDir),
+          pngFrames_(options.pngFrames) {
         OutputPlaces places;
         trace_ = places.OpenFile(options.tracePath, "--trace");
         soundLog_ = places.OpenFile(options.soundLogPath, "--sound-log");
@@ -104,22 +110,43 @@ public:
         if (trace_) {
             std::string line = TraceLine(game, frame, clock);
             line += '\n';
-            std::fwrite(line.data(), 1, line.size(), trace_.get());
+            if (std::fwrite(line.data(), 1, line.size(), trace_.get()) != line.size())
+                Failed("--trace", tracePath_, errno);
         }
         if (!pngDir_.empty() && pngFrames_.Wants(frame)) {
             char name[40];
             std::snprintf(name, sizeof name, "/frame-%06lld.png", static_cast<long long>(frame));
-            SavePng(image, pngDir_ + name);
+            const std::string path = pngDir_ + name;
+            if (!SavePng(image, path)) {
+                Failed("--png", path, errno);
+                // A cut picture is no picture.
+                std::remove(path.c_str());
+            }
         }
     }
 
     void Sound(int64_t frame, std::string_view command) {
-        if (soundLog_)
-            std::fprintf(soundLog_.get(), "%lld\t%.*s\n", static_cast<long long>(frame),
-                         static_cast<int>(command.size()), command.data());
+        if (soundLog_ && std::fprintf(soundLog_.get(), "%lld\t%.*s\n", static_cast<long long>(frame),
+                                      static_cast<int>(command.size()), command.data()) < 0)
+            Failed("--sound-log", soundLogPath_, errno);
+    }
+
+    // Closes the files; the first write or close that failed, in one line, or nothing.
+    const std::string& Finish() {
+        if (trace_ && std::fclose(trace_.release()) != 0) Failed("--trace", tracePath_, errno);
+        if (soundLog_ && std::fclose(soundLog_.release()) != 0) Failed("--sound-log", soundLogPath_, errno);
+        return failure_;
     }
 
 private:
+    void Failed(const char* option, const std::string& path, int error) {
+        if (failure_.empty())
+            failure_ = std::string(option) + ": cannot write \"" + path + "\": " + std::strerror(error);
+    }
+
+    std::string tracePath_;
+    std::string soundLogPath_;
+    std::string failure_;
     FilePtr trace_;
     FilePtr soundLog_;
     std::string pngDir_;
@@ -163,7 +190,7 @@ SimResult RunSimulation(const SimOptions& options) {
     SimResult result;
     platform.onSound = [&](std::string_view command) {
         const int64_t frame = platform.FrameCalls();
-        result.sounds.push_back({frame, std::string(command)});
+        if (options.keepSounds) result.sounds.push_back({frame, std::string(command)});
         outputs.Sound(frame, command);
         if (options.soundObserver) options.soundObserver(frame, command);
     };
@@ -186,6 +213,8 @@ SimResult RunSimulation(const SimOptions& options) {
     result.runsCompleted = platform.RunsCompleted();
     result.failedSaves = platform.FailedSaves();
     if (result.failedSaves > 0 && result.exitCode == 0) result.exitCode = kExitSaveFailed;
+    result.outputError = outputs.Finish();
+    if (!result.outputError.empty()) result.exitCode = kExitOutputFailed;
     return result;
 }
 

@@ -35,17 +35,21 @@ struct SimSound {
 // The exit status when the game ran to its end but a record save failed: runs of this
 // simulation may be missing from the record file.
 constexpr int kExitSaveFailed = 4;
+// The exit status when an output file (--trace, --sound-log, --png) could not be
+// written or closed whole; it wins over the others.
+constexpr int kExitOutputFailed = 5;
 
 struct SimResult {
     SimEnd end = SimEnd::GameEnded;
-    // 0; 1 without a usable font; 3 stalled or at the safety limit; otherwise 4 when
-    // a record save failed
+    // 0; 1 without a usable font; 5 when an output failed; 3 stalled or at the safety
+    // limit; otherwise 4 when a record save failed
     int exitCode = 0;
-    std::string message;  // one line for stderr, empty when there is nothing to say
+    std::string message;      // one line for stderr, empty when there is nothing to say
+    std::string outputError;  // the first output that failed, in one line for stderr
     int64_t frameCalls = 0;
     int runsCompleted = 0;
     int failedSaves = 0;
-    std::vector<SimSound> sounds;
+    std::vector<SimSound> sounds;  // only with SimOptions::keepSounds
 };
 
 // Throws SimUsageError for options out of range or output files that cannot be created

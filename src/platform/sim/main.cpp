@@ -14,8 +14,11 @@ int main(int argc, char** argv) {
             std::fputs(kelo::SimUsageText(), stdout);
             return 0;
         }
+        // The command line reads nothing back from the simulation: a long one keeps no list.
+        commandLine.options.keepSounds = false;
         kelo::SimResult result = kelo::RunSimulation(commandLine.options);
         if (!result.message.empty()) std::fprintf(stderr, "kelo-sim: %s\n", result.message.c_str());
+        if (!result.outputError.empty()) std::fprintf(stderr, "kelo-sim: %s\n", result.outputError.c_str());
         return result.exitCode;
     } catch (const kelo::SimUsageError& error) {
         std::fprintf(stderr, "kelo-sim: %s\n", error.what());
