@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <fstream>
+#include <optional>
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <optional>
 #include <string>
 
 #include "platform/sdl/InstanceLock.h"
@@ -41,6 +46,37 @@ TEST_F(DesktopInstanceLock, PrefersTheRuntimeDirectoryAndFallsBackToAPrivateCach
     struct stat info {};
     ASSERT_EQ(stat((home / ".cache/kelo-typing").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
+}
+
+TEST_F(DesktopInstanceLock, ALockOutsideTheRuntimeFolderIsSaidWithTheReason) {
+    const fs::path home = dir_ / "home";
+    const fs::path cache = dir_ / "cache";
+    fs::create_directory(home);
+    std::ofstream(dir_ / "file") << "x";
+    struct Case {
+        std::optional<std::string> runtime, cacheHome, home;
+        std::string path, notice;
+    };
+    const std::string homeLock = (home / ".cache/kelo-typing/instance.lock").string();
+    const Case cases[] = {
+        {dir_.string(), std::nullopt, home.string(), (dir_ / "kelo-typing.lock").string(), ""},
+        {std::nullopt, std::nullopt, home.string(), homeLock,
+         "XDG_RUNTIME_DIR is not set; the single-instance lock is in"},
+        {(dir_ / "file").string(), std::nullopt, home.string(), homeLock, "\" is no folder; the single-instance lock"},
+        {"", cache.string(), std::nullopt, (cache / "kelo-typing/instance.lock").string(), "in " + cache.string()},
+        {std::nullopt, std::nullopt, (dir_ / "file").string(), "",
+         "XDG_RUNTIME_DIR is not set; nor can " + (dir_ / "file").string() + "/.cache/kelo-typing be used"},
+    };
+    for (const Case& c : cases) {
+        auto arg = [](const std::optional<std::string>& v) { return v ? v->c_str() : nullptr; };
+        const InstanceLockPlace place = ChooseInstanceLockPlace(arg(c.runtime), arg(c.cacheHome), arg(c.home));
+        EXPECT_EQ(place.path, c.path) << c.path;
+        if (c.notice.empty()) {
+            EXPECT_EQ(place.notice, "");
+        } else {
+            EXPECT_NE(place.notice.find(c.notice), std::string::npos) << place.notice;
+        }
+    }
 }
 
 TEST_F(DesktopInstanceLock, OnlyOneHolderAtATime) {

@@ -30,14 +30,27 @@ std::string HomeDirectory(const char* home) {
 
 }  // namespace
 
-std::string InstanceLockPath(const char* runtimeDir, const char* home) {
-    if (runtimeDir != nullptr && IsDirectory(runtimeDir)) return std::string(runtimeDir) + "/kelo-typing.lock";
+InstanceLockPlace ChooseInstanceLockPlace(const char* runtimeDir, const char* cacheHome, const char* home) {
+    const bool runtimeSet = runtimeDir != nullptr && runtimeDir[0] != '\0';
+    if (runtimeSet && IsDirectory(runtimeDir) && access(runtimeDir, W_OK | X_OK) == 0)
+        return {std::string(runtimeDir) + "/kelo-typing.lock", ""};
+    std::string why = "XDG_RUNTIME_DIR is not set";
+    if (runtimeSet) {
+        why = "XDG_RUNTIME_DIR \"" + std::string(runtimeDir) + "\" is " +
+              (IsDirectory(runtimeDir) ? "not writable" : "no folder");
+    }
+
+    const bool cacheSet = cacheHome != nullptr && cacheHome[0] == '/';
     const std::string homeDir = HomeDirectory(home);
-    if (!IsDirectory(homeDir)) return "";
-    const std::string cache = homeDir + "/.cache";
+    std::string cache = cacheSet ? cacheHome : homeDir + "/.cache";
     const std::string folder = cache + "/kelo-typing";
-    if (!MakePrivateDirectory(cache) || !MakePrivateDirectory(folder)) return "";
-    return folder + "/instance.lock";
+    const bool usable = (cacheSet || IsDirectory(homeDir)) && MakePrivateDirectory(cache) &&
+                        MakePrivateDirectory(folder) && access(folder.c_str(), W_OK | X_OK) == 0;
+    if (usable) return {folder + "/instance.lock", why + "; the single-instance lock is in " + folder};
+    const bool homeSet = home != nullptr && home[0] != '\0';
+    const std::string missing =
+        !cacheSet && !homeSet ? ", and neither XDG_CACHE_HOME nor HOME is set" : "; nor can " + folder + " be used";
+    return {"", why + missing + ": a second copy of the game will not be noticed"};
 }
 
 InstanceLock::~InstanceLock() { Release(); }

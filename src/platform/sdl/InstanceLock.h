@@ -7,11 +7,21 @@
 
 namespace kelo {
 
-// The lock file's path: in $XDG_RUNTIME_DIR when that names a directory, otherwise in
-// a private folder under the home directory ($HOME/.cache/kelo-typing, created with
-// mode 0700). Never a predictable name in a shared folder. Empty when neither exists.
-// `runtimeDir` and `home` are the environment's values and may be null.
-std::string InstanceLockPath(const char* runtimeDir, const char* home);
+// The lock file's path: in $XDG_RUNTIME_DIR when that names a folder the game can
+// write, otherwise in the private per-user cache folder ($XDG_CACHE_HOME/kelo-typing,
+// else $HOME/.cache/kelo-typing, created with mode 0700). Never a predictable name in a
+// shared folder. Empty when there is no such folder either. `notice` is one line for
+// the player when the lock is not where it belongs: where it went instead and why, or
+// that a second copy cannot be detected, naming the variables that are missing. The
+// arguments are the environment's values and may be null.
+struct InstanceLockPlace {
+    std::string path;
+    std::string notice;
+};
+InstanceLockPlace ChooseInstanceLockPlace(const char* runtimeDir, const char* cacheHome, const char* home);
+inline std::string InstanceLockPath(const char* runtimeDir, const char* home) {
+    return ChooseInstanceLockPlace(runtimeDir, nullptr, home).path;
+}
 
 class InstanceLock {
 public:

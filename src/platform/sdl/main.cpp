@@ -72,15 +72,25 @@ void RememberDisplayChoice(const kelo::SdlPlatform& platform, const kelo::Comman
     const bool chosen = commandLine.zoom || commandLine.fullscreen || !(choice == platform.StartChoice());
     if (!chosen) return;
     std::string error;
-    if (!kelo::SaveDisplaySettings(SettingsPath(), {choice.zoom, choice.fullscreen}, error)) {
+    if (SettingsPath().empty()) {
+        std::fprintf(stderr, "kelo-typing: the display choice was not kept: neither XDG_CONFIG_HOME nor HOME is set\n");
+    } else if (!kelo::SaveDisplaySettings(SettingsPath(), {choice.zoom, choice.fullscreen}, error)) {
         std::fprintf(stderr, "kelo-typing: the display choice was not kept: %s\n", error.c_str());
     }
 }
 
 int RunGame(const kelo::CommandLine& commandLine) {
-    const std::string lockPath = kelo::InstanceLockPath(std::getenv("XDG_RUNTIME_DIR"), std::getenv("HOME"));
+    const kelo::InstanceLockPlace lockPlace = kelo::ChooseInstanceLockPlace(
+        std::getenv("XDG_RUNTIME_DIR"), std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"));
+    if (!lockPlace.notice.empty()) std::fprintf(stderr, "kelo-typing: %s\n", lockPlace.notice.c_str());
+    const std::string& lockPath = lockPlace.path;
     kelo::InstanceLock lock;
-    if (lock.Acquire(lockPath) == kelo::InstanceLock::Result::HeldElsewhere) {
+    const kelo::InstanceLock::Result locked = lock.Acquire(lockPath);
+    if (locked == kelo::InstanceLock::Result::Unavailable && !lockPath.empty()) {
+        std::fprintf(stderr, "kelo-typing: cannot lock %s: a second copy of the game will not be noticed\n",
+                     lockPath.c_str());
+    }
+    if (locked == kelo::InstanceLock::Result::HeldElsewhere) {
         kelo::RequestRaise(kelo::RaiseSocketPath(lockPath));
         std::fprintf(stderr, "Ke-Lo Typing is already running\n");
         return kExitCannotStart;
