@@ -3,8 +3,6 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <fstream>
-#include <optional>
 
 #include <cstdlib>
 #include <filesystem>
