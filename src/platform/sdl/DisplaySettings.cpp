@@ -97,6 +97,12 @@ std::string DisplaySettingsPath(const char* configHome, const char* home) {
 }
 
 DisplaySettings LoadDisplaySettings(const std::string& path, std::string& warning) {
+    // Only a regular file is read: a FIFO without a writer would hold the start for ever.
+    struct stat info {};
+    if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        warning = path + ": not a regular file; the file is ignored";
+        return {};
+    }
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         if (errno != ENOENT) warning = path + ": " + std::strerror(errno);

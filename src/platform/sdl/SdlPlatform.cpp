@@ -122,13 +122,17 @@ int SdlPlatform::PixelRatio() const {
     return points > 0 && pixels > points ? pixels / points : 1;
 }
 
-int SdlPlatform::ChooseZoom(int requested) const {
-    if (requested > 0) return requested;
+// A zoom asked for is kept within the display's usable area for this launch only: the
+// choice that is remembered stays the player's.
+int SdlPlatform::ChooseZoom(int requested) {
     SDL_Rect usable{};
     const int display = std::max(0, SDL_GetWindowDisplayIndex(window_));
-    if (SDL_GetDisplayUsableBounds(display, &usable) != 0) return 1;
+    if (SDL_GetDisplayUsableBounds(display, &usable) != 0) return std::max(requested, 1);
     const int ratio = PixelRatio();
-    return DefaultZoom(usable.w * ratio, usable.h * ratio);
+    if (requested <= 0) return DefaultZoom(usable.w * ratio, usable.h * ratio);
+    const int fitting = PlacePicture(usable.w * ratio, usable.h * ratio).zoom;
+    zoomCapped_ = requested > fitting;
+    return std::min(requested, fitting);
 }
 
 SdlPlatform::~SdlPlatform() {

@@ -79,12 +79,15 @@ public:
     const WindowOptions& StartChoice() const { return startChoice_; }
     WindowOptions DisplayChoice() const { return {windowedZoom_, fullscreen_}; }
     void ToggleFullscreen();
+    // Whether the zoom asked for was larger than the display and the window started
+    // smaller.
+    bool ZoomCapped() const { return zoomCapped_; }
 
 private:
     explicit SdlPlatform(SoundOutput sound);
     bool Open(const WindowOptions& options, std::string& error);
     int PixelRatio() const;
-    int ChooseZoom(int requested) const;
+    int ChooseZoom(int requested);
     void Dispatch(const SDL_Event& event, EventSink& sink);
     bool HandleWindowKey(const SDL_KeyboardEvent& key, EventSink& sink);
     void OnWindowEvent(const SDL_WindowEvent& event);
@@ -115,6 +118,7 @@ private:
     bool emulateFullscreen_ = false;
     SDL_Rect windowedArea_{};
     WindowOptions startChoice_;
+    bool zoomCapped_ = false;
     std::FILE* frameLog_ = nullptr;
 };
 

@@ -69,8 +69,10 @@ kelo::WindowOptions ChooseWindowOptions(const kelo::CommandLine& commandLine) {
 
 void RememberDisplayChoice(const kelo::SdlPlatform& platform, const kelo::CommandLine& commandLine) {
     const kelo::WindowOptions choice = platform.DisplayChoice();
-    const bool chosen = commandLine.zoom || commandLine.fullscreen || !(choice == platform.StartChoice());
-    if (!chosen) return;
+    const bool changed = !(choice == platform.StartChoice());
+    const bool chosen = commandLine.zoom || commandLine.fullscreen || changed;
+    // A window made smaller than asked for the display of this launch keeps nothing.
+    if (!chosen || (platform.ZoomCapped() && !changed)) return;
     std::string error;
     if (SettingsPath().empty()) {
         std::fprintf(stderr, "kelo-typing: the display choice was not kept: neither XDG_CONFIG_HOME nor HOME is set\n");
