@@ -12,6 +12,8 @@
 #include <stdlib.h>
 
 #include "platform/sdl/SdlPlatform.h"
+#include "records/Ranking.h"
+#include "records/RecordFile.h"
 
 namespace kelo {
 namespace {
@@ -56,6 +58,65 @@ TEST(DesktopRecords, AFailedSaveIsSaidOnceAndShownInTheTitleUntilASaveSucceeds) 
     EXPECT_EQ(platform->ReadRecordFile(), bytes);
 
     platform.reset();
+    SDL_Quit();
+    ::unsetenv("XDG_DATA_HOME");
+    fs::remove_all(data);
+}
+
+// Two copies on one data folder whose instance locks cannot see each other (another
+// XDG_RUNTIME_DIR each), started on a damaged record file.
+TEST(DesktopRecords, TwoCopiesKeepEachOthersRunsAndADamagedFileIsKeptAside) {
+    const fs::path data = fs::temp_directory_path() / ("kelo-desktop-pair-" + std::to_string(std::random_device{}()));
+    const fs::path folder = data / "kelo-typing";
+    fs::create_directories(folder);
+    Random random;
+    RecordTable table;
+    RankRun(table, {2, Difficulty::Normal, 70000, 9000});
+    std::vector<uint8_t> cut = EncodeRecordFile(table, random);
+    cut.pop_back();
+    std::ofstream(folder / "kelodt.hsc", std::ios::binary).write(reinterpret_cast<const char*>(cut.data()), 1361);
+    SDL_setenv("XDG_DATA_HOME", data.c_str(), 1);
+    SDL_setenv("SDL_VIDEODRIVER", "dummy", 1);
+    ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    NoText text;
+    std::string error;
+    std::unique_ptr<SdlPlatform> first = SdlPlatform::Create(text, SoundOutput{}, error);
+    std::unique_ptr<SdlPlatform> second = SdlPlatform::Create(text, SoundOutput{}, error);
+    ASSERT_TRUE(first && second) << error;
+    EXPECT_EQ(first->RecordFolder(), folder);
+    Game one(*first), two(*second);
+
+    // Both load what they can and refresh the file, as the title screen does; the first
+    // save keeps the damaged file aside, once.
+    testing::internal::CaptureStderr();
+    for (Game* game : {&one, &two}) {
+        LoadRecords(*game);
+        ASSERT_TRUE(SaveRecords(*game));
+    }
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_NE(said.find("it is not 1362 bytes long"), std::string::npos) << said;
+    std::vector<fs::path> kept;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.path().filename().string().rfind("kelodt.hsc.damaged-", 0) == 0) kept.push_back(entry.path());
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(ReadWholeFile(kept[0]), cut);
+
+    auto finish = [](Game& game, uint8_t course, int32_t time) {
+        game.state.courseIndex = course;
+        game.state.elapsedTime = time;
+        InsertRunRecord(game);
+        return SaveRecords(game);
+    };
+    ASSERT_TRUE(finish(one, 0, 60000));
+    ASSERT_TRUE(finish(two, 1, 65000));
+    const RecordTable saved = DecodeRecordFile(*first->ReadRecordFile());
+    EXPECT_EQ(saved.courseRecords[0].times[0], 60000);
+    EXPECT_EQ(saved.courseRecords[1].times[0], 65000);
+    EXPECT_EQ(saved.openCourses, 4);
+
+    first.reset();
+    second.reset();
     SDL_Quit();
     ::unsetenv("XDG_DATA_HOME");
     fs::remove_all(data);

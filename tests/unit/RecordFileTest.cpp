@@ -3,6 +3,7 @@
 #include <set>
 
 #include "RecordsFakePlatform.h"
+#include "records/Ranking.h"
 #include "records/RecordFile.h"
 
 namespace kelo {
@@ -229,6 +230,71 @@ TEST(RecordFileDamage, ShortLongAndGarbageFilesLoadWithoutMisreading) {
     RecordTable junk = DecodeRecordFile(garbage);
     EXPECT_GE(junk.openCourses, 2);
     EXPECT_LE(junk.openCourses, 9);
+}
+
+TEST(RecordFileDamage, EachKindOfDamageIsToldApartFromAWholeFile) {
+    Random random;
+    const std::vector<uint8_t> whole = EncodeRecordFile(SampleTable(), random);
+    auto changed = [&](auto change) {
+        std::vector<uint8_t> bytes = whole;
+        change(bytes);
+        return bytes;
+    };
+    const struct {
+        std::vector<uint8_t> bytes;
+        RecordFileDamage damage;
+    } cases[] = {
+        {whole, RecordFileDamage::None},
+        {std::vector<uint8_t>(whole.begin(), whole.end() - 1), RecordFileDamage::Size},
+        {changed([](auto& b) { b.push_back('x'); }), RecordFileDamage::Size},
+        {changed([](auto& b) { PutField(b, 0, 7, kSchemeMod10); }), RecordFileDamage::HeaderTrailer},
+        {changed([](auto& b) { PutField(b, 12 + GroupOffset(0, 1), 1, kSchemeMod10); }),
+         RecordFileDamage::DroppedPlace},
+        {changed([](auto& b) { b[6 + GroupOffset(3, 0)] = 127; }), RecordFileDamage::UnreadableClearMark},
+    };
+    for (const auto& c : cases) EXPECT_EQ(CheckRecordFile(c.bytes), c.damage) << RecordFileDamageText(c.damage);
+}
+
+// Another copy of the game saved a run while this one played from an older table.
+TEST(RecordFileGame, ASaveRanksItsRunsIntoTheFileAsItIsNowAndKeepsThemUntilWritten) {
+    test::RecordsFakePlatform platform;
+    Game game(platform);
+    Random random;
+    platform.file = EncodeRecordFile(SampleTable(), random);
+    LoadRecords(game);
+    RecordTable other = SampleTable();
+    RankRun(other, {3, Difficulty::Normal, 80000, 5000});
+    platform.file = EncodeRecordFile(other, random);
+
+    auto finish = [&game](uint8_t course, int32_t time) {
+        game.state.courseIndex = course;
+        game.state.difficulty = Difficulty::Normal;
+        game.state.elapsedTime = time;
+        game.state.keyTally.touches = {60, 60};
+        InsertRunRecord(game);
+    };
+    finish(0, 60000);
+    platform.failWrites = true;
+    EXPECT_FALSE(SaveRecords(game));
+    EXPECT_EQ(game.unsavedRuns.size(), 1u);
+    finish(0, 50000);
+    platform.failWrites = false;
+    ASSERT_TRUE(SaveRecords(game));
+    EXPECT_TRUE(game.unsavedRuns.empty());
+
+    RecordTable expected = other;
+    RankRun(expected, {0, Difficulty::Normal, 60000, RunTypingSpeed(120, 60000)});
+    EXPECT_EQ(RankRun(expected, {0, Difficulty::Normal, 50000, RunTypingSpeed(120, 50000)}), 1);
+    ExpectSameTable(DecodeRecordFile(*platform.file), expected);
+    ExpectSameTable(RecordTableOf(game.state), expected);
+    EXPECT_EQ(game.run.newRank, 1);
+
+    // A file that does not load whole takes the table in memory, as it is.
+    platform.file->pop_back();
+    finish(1, 90000);
+    ASSERT_TRUE(SaveRecords(game));
+    ExpectSameTable(DecodeRecordFile(*platform.file), RecordTableOf(game.state));
+    EXPECT_EQ(game.state.courseRecords[3].times[0], 80000);
 }
 
 TEST(RecordFileGame, LoadAndSaveGoThroughThePlatform) {
