@@ -134,10 +134,11 @@ RenderedSong::Loading RenderedSong::Load(const std::string& path, const std::vec
     const char* digest = vorbis_comment_query(ov_comment(&decoder.vorbis, -1), kMidiDigestComment, 0);
     if (!digest) return {nullptr, Outcome::Damaged};
     if (Sha256Hex(midi) != digest) return {nullptr, Outcome::OtherMidi};
+    song->frames_ = ov_pcm_total(&decoder.vorbis, -1);
     return {std::move(song), Outcome::Loaded};
 }
 
-int64_t RenderedSong::Frames() const { return ov_pcm_total(&decoder_->vorbis, -1); }
+int64_t RenderedSong::Frames() const { return frames_; }
 
 void RenderedSong::Restart() {
     finished_ = ov_pcm_seek(&decoder_->vorbis, 0) != 0;
@@ -157,6 +158,8 @@ void RenderedSong::Render(int16_t* stereo, int frames) {
         else
             done += static_cast<int>(bytes / kBytesPerFrame);
     }
+    // Over with the block that holds the last frame, as the live synthesis is.
+    if (ov_pcm_tell(&decoder_->vorbis) >= frames_) finished_ = true;
     std::fill(stereo + kChannels * done, stereo + kChannels * frames, int16_t{0});
 }
 

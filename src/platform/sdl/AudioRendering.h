@@ -60,6 +60,7 @@ private:
 
     std::vector<uint8_t> file_;
     std::unique_ptr<Decoder> decoder_;
+    int64_t frames_ = 0;
     bool started_ = false;
     bool finished_ = true;
 };
