@@ -65,10 +65,6 @@ Wave LoadWave(const std::string& path) {
     Uint8* data = nullptr;
     Uint32 length = 0;
     if (!SDL_LoadWAV(path.c_str(), &file, &data, &length)) return {};
-    if (length == 0) {
-        SDL_FreeWAV(data);
-        return {};
-    }
     std::vector<int16_t> samples;
     SDL_AudioCVT cvt;
     if (SDL_BuildAudioCVT(&cvt, file.format, file.channels, file.freq, AUDIO_S16SYS, kOutputChannels, kSampleRate) >=

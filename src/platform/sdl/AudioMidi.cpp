@@ -34,16 +34,18 @@ constexpr int kDrumBank = 128;
 // game playing its renderings never maps it, nor the many libraries it pulls in.
 constexpr const char* kFluidSynthLibrary = "libfluidsynth.so.3";
 
-#define KELO_FLUID_FUNCTIONS(X)                                                                                      \
-    X(fluid_set_log_function)                                                                                        \
-    X(new_fluid_settings)                                                                                            \
-    X(delete_fluid_settings) X(fluid_settings_setint) X(fluid_settings_setnum) X(new_fluid_synth)                    \
-        X(delete_fluid_synth) X(fluid_synth_sfload) X(fluid_synth_get_sfont_by_id) X(fluid_sfont_get_id)             \
-            X(fluid_synth_program_select) X(fluid_synth_add_sfont) X(fluid_synth_remove_sfont)                       \
-                X(fluid_synth_system_reset) X(fluid_synth_all_sounds_off) X(fluid_synth_reverb_on)                   \
-                    X(fluid_synth_chorus_on) X(fluid_synth_write_s16) X(new_fluid_player) X(delete_fluid_player)     \
-                        X(fluid_player_add_mem) X(fluid_player_play) X(fluid_player_stop) X(fluid_player_get_status) \
-                            X(fluid_player_get_total_ticks) X(fluid_player_get_current_tick)
+// clang-format off
+#define KELO_FLUID_FUNCTIONS(X) \
+    X(fluid_set_log_function) X(new_fluid_settings) X(delete_fluid_settings) \
+    X(fluid_settings_setint) X(fluid_settings_setnum) X(new_fluid_synth) X(delete_fluid_synth) \
+    X(fluid_synth_sfload) X(fluid_synth_get_sfont_by_id) X(fluid_sfont_get_id) \
+    X(fluid_synth_program_select) X(fluid_synth_add_sfont) X(fluid_synth_remove_sfont) \
+    X(fluid_synth_system_reset) X(fluid_synth_all_sounds_off) X(fluid_synth_reverb_on) \
+    X(fluid_synth_chorus_on) X(fluid_synth_write_s16) X(new_fluid_player) \
+    X(delete_fluid_player) X(fluid_player_add_mem) X(fluid_player_play) X(fluid_player_stop) \
+    X(fluid_player_get_status) X(fluid_player_get_total_ticks) \
+    X(fluid_player_get_current_tick)
+// clang-format on
 
 // The library's functions, as its header declares them.
 struct FluidSynthFunctions {
