@@ -69,7 +69,9 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${KELO_HOMEPAGE})
-# The libraries come from dpkg-shlibdeps; the font and the soundfont are opened at run time.
+# The libraries come from dpkg-shlibdeps; the font is opened at run time. The music plays
+# from its renderings; FluidSynth and a soundfont only synthesise MIDI files that have none.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic, timgm6mb-soundfont | sf2-soundfont-gm")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libfluidsynth3, timgm6mb-soundfont | sf2-soundfont-gm")
 include(CPack)

@@ -9,7 +9,8 @@ packages=(
   build-essential g++ cmake pkg-config
   libsdl2-dev libsdl2-ttf-dev libsdl2-image-dev
   libfontconfig-dev fontconfig fonts-ipafont-gothic zlib1g-dev
-  libfluidsynth-dev timgm6mb-soundfont
+  libfluidsynth-dev libvorbis-dev libmd-dev
+  fluid-soundfont-gm vorbis-tools
   libxkbcommon-dev libxkbcommon-x11-dev xkb-data x11-xkb-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils openbox python3 python3-xlib sox

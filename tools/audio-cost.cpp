@@ -9,7 +9,8 @@
 //          first tap) and a tap five times a second,
 // and after one second of settling measures SECONDS (default 5) of process CPU time.
 // It prints one line of figures: CPU in percent of one core, threads, peak and current
-// resident memory. It never judges them; run it several times and compare medians.
+// resident memory, and whether the synthesizer library is loaded (1) or not (0). It
+// never judges them; run it several times and compare medians.
 // Pick the device with SDL_AUDIODRIVER (e.g. disk with SDL_DISKAUDIOFILE=/dev/null).
 
 #include <time.h>
@@ -48,6 +49,16 @@ long StatusField(std::string_view name) {
         }
     }
     return -1;
+}
+
+// Whether a mapping of the process names `library`.
+bool Mapped(std::string_view library) {
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    while (std::getline(maps, line)) {
+        if (line.find(library) != std::string::npos) return true;
+    }
+    return false;
 }
 
 void Sleep(std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); }
@@ -97,8 +108,9 @@ int main(int argc, char** argv) {
     const double cpu = ProcessCpuSeconds() - cpuStart;
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
 
-    std::printf("%s cpu_percent=%.2f threads=%ld vmhwm_kib=%ld vmrss_kib=%ld\n", argv[1], 100.0 * cpu / wall,
-                StatusField("Threads"), StatusField("VmHWM"), StatusField("VmRSS"));
+    std::printf("%s cpu_percent=%.2f threads=%ld vmhwm_kib=%ld vmrss_kib=%ld fluidsynth=%d\n", argv[1],
+                100.0 * cpu / wall, StatusField("Threads"), StatusField("VmHWM"), StatusField("VmRSS"),
+                Mapped("libfluidsynth") ? 1 : 0);
     audio.Close();
     return 0;
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks the .deb without installing it: its control fields (name, version from
-# CMakeLists.txt, section, the font and soundfont and the shared libraries among its
-# dependencies), exactly the expected files in Debian's games layout, then unpacks it
+# CMakeLists.txt, section, the font and the shared libraries among its dependencies, the
+# synthesizer and soundfont only recommended), exactly the expected files in Debian's games layout, then unpacks it
 # with dpkg -x into a temporary root and plays the unpacked game (play_installed.sh).
 # Usage: deb_check.sh DEB SOURCE_DIR
 set -euo pipefail
@@ -19,9 +19,14 @@ echo "-- $(basename "$deb"): $(field Package) $(field Version), section $(field 
 [ "$(field Section)" = games ] || fail "section $(field Section)"
 depends="$(field Depends)"
 echo "Depends: $depends"
-for needed in fonts-ipafont-gothic timgm6mb-soundfont libsdl2-2.0-0 libsdl2-ttf-2.0-0 \
-              libfluidsynth3 libfontconfig1; do
+for needed in fonts-ipafont-gothic libsdl2-2.0-0 libsdl2-ttf-2.0-0 libvorbisfile3 libfontconfig1; do
   [[ ", $depends," == *", $needed"[\ ,]* ]] || fail "Depends lacks $needed"
+done
+[[ "$depends" != *fluidsynth* && "$depends" != *soundfont* ]] || fail "Depends names the synthesizer or a soundfont"
+recommends="$(field Recommends)"
+echo "Recommends: $recommends"
+for wanted in libfluidsynth3 timgm6mb-soundfont; do
+  [[ ", $recommends," == *", $wanted"[\ ,]* ]] || fail "Recommends lacks $wanted"
 done
 
 dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\./usr/||' | LC_ALL=C sort > "$root.files"

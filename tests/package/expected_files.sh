@@ -6,7 +6,8 @@ bindir="$1" datadir="$2" datarootdir="$3" mandir="$4" app_id="$5"
 {
   echo "$bindir/kelo-typing"
   [ "${6:-}" = with-sim ] && echo "$bindir/kelo-sim"
-  for sound in bgm.mid bgm2.mid chime.mid dec.wav extend.wav goal.wav sel.wav start.wav tap.wav; do
+  for sound in bgm.mid bgm.ogg bgm2.mid bgm2.ogg chime.mid chime.ogg dec.wav extend.wav goal.wav sel.wav start.wav \
+    tap.wav; do
     echo "$datadir/kelo-typing/snd/$sound"
   done
   echo "$datarootdir/applications/kelo-typing.desktop"

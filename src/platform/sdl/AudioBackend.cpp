@@ -7,14 +7,19 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/sdl/AudioMidi.h"
+#include "platform/sdl/AudioRendering.h"
 #include "sound/SoundCommand.h"
 
 namespace kelo {
@@ -116,7 +121,7 @@ struct AliasSlot {
     std::string alias;          // empty: free, or closed and still fading out
     std::vector<int16_t> wave;  // interleaved stereo, or mono; empty for music
     int waveChannels = kOutputChannels;
-    std::unique_ptr<MidiSong> song;
+    std::unique_ptr<Song> song;
     std::atomic<int> peak{0};
 
     // Playback. The audio thread owns these fields; the game changes them only with the
@@ -220,6 +225,10 @@ struct AudioBackend::Impl {
     explicit Impl(SoundFolders f) : folders(std::move(f)) {}
 
     SoundFolders folders;
+    std::function<void(const std::string&)> sayProblem = [](const std::string& problem) {
+        std::fprintf(stderr, "kelo-typing: %s\n", problem.c_str());
+    };
+    std::set<std::string> saidProblems;
     SDL_AudioDeviceID device = 0;
     std::optional<std::string> soundFontPath;
     std::shared_ptr<SoundFont> soundFont;  // read with the first MIDI alias
@@ -278,12 +287,60 @@ struct AudioBackend::Impl {
         }
     }
 
+    // Each problem once, however often it recurs.
+    void Say(const std::string& problem) {
+        if (saidProblems.insert(problem).second && sayProblem) sayProblem(problem);
+    }
+
     bool LoadSoundFont() {
-        if (!soundFont && soundFontPath) {
-            soundFont = SoundFont::Load(*soundFontPath);
-            if (!soundFont) soundFontPath.reset();
+        if (soundFont) return true;
+        if (std::optional<std::string> problem = FluidSynthProblem()) {
+            Say("cannot load the FluidSynth library (" + *problem + "): MIDI music stays silent");
+            return false;
         }
+        if (!soundFontPath) {
+            Say("no General MIDI soundfont found (install fluid-soundfont-gm, or name one in SDL_SOUNDFONTS): "
+                "MIDI music stays silent");
+            return false;
+        }
+        soundFont = SoundFont::Load(*soundFontPath);
+        if (!soundFont) Say("cannot read the soundfont " + *soundFontPath + ": MIDI music stays silent");
         return soundFont != nullptr;
+    }
+
+    // The file's rendering when it was made from exactly this file, else the file
+    // synthesised live; nothing when neither can play.
+    std::unique_ptr<Song> LoadSong(const std::string& path) {
+        std::optional<std::vector<uint8_t>> midi = ReadWholeFile(path);
+        if (!midi) {
+            SayUnreadable(path);
+            return nullptr;
+        }
+        const std::string renderingPath = RenderingPathOf(path);
+        RenderedSong::Loading rendering = RenderedSong::Load(renderingPath, *midi, kSampleRate);
+        switch (rendering.outcome) {
+            case RenderedSong::Outcome::Loaded: return std::move(rendering.song);
+            case RenderedSong::Outcome::Missing:
+                Say("the rendering " + renderingPath + " is missing: synthesising " + path + " live");
+                break;
+            case RenderedSong::Outcome::Damaged:
+                Say("the rendering " + renderingPath + " is damaged: synthesising " + path + " live");
+                break;
+            case RenderedSong::Outcome::OtherMidi: break;
+        }
+        if (!LoadSoundFont()) return nullptr;
+        // Songs sharing the font must not load while another one plays.
+        DeviceLock lock(device);
+        return MidiSong::Load(std::move(*midi), soundFont, kSampleRate);
+    }
+
+    void SayUnreadable(const std::string& path) {
+        std::error_code error;
+        if (std::filesystem::exists(path, error)) {
+            Say("cannot read the sound file " + path);
+        } else {
+            Say("the sound file " + path + " is missing");
+        }
     }
 
     void OpenAlias(const SoundCommand& command) {
@@ -294,17 +351,12 @@ struct AudioBackend::Impl {
         switch (SoundFileKindOf(command.path)) {
             case SoundFileKind::Wave: {
                 Wave wave = LoadWave(path);
+                if (wave.samples.empty()) SayUnreadable(path);
                 slot->wave = std::move(wave.samples);
                 slot->waveChannels = wave.channels;
                 break;
             }
-            case SoundFileKind::Midi:
-                if (LoadSoundFont()) {
-                    // Songs sharing the font must not load while another one plays.
-                    DeviceLock lock(device);
-                    slot->song = MidiSong::Load(path, soundFont, kSampleRate);
-                }
-                break;
+            case SoundFileKind::Midi: slot->song = LoadSong(path); break;
             case SoundFileKind::Unknown: break;
         }
         if (!slot->HoldsSound()) return;
@@ -388,7 +440,10 @@ AudioBackend::~AudioBackend() { Close(); }
 
 bool AudioBackend::Open() {
     if (impl_->device) return true;
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        impl_->Say(std::string("no audio device (") + SDL_GetError() + "): playing without sound");
+        return false;
+    }
     SDL_AudioSpec wanted{};
     wanted.freq = kSampleRate;
     wanted.format = AUDIO_S16SYS;
@@ -399,6 +454,7 @@ bool AudioBackend::Open() {
     // No changes allowed: SDL converts to whatever the device takes.
     impl_->device = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
     if (!impl_->device) {
+        impl_->Say(std::string("no audio device (") + SDL_GetError() + "): playing without sound");
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return false;
     }
@@ -424,6 +480,8 @@ void AudioBackend::Close() {
 }
 
 bool AudioBackend::IsOpen() const { return impl_->device != 0; }
+
+void AudioBackend::SayProblemsTo(std::function<void(const std::string&)> say) { impl_->sayProblem = std::move(say); }
 
 void AudioBackend::Command(std::string_view command) {
     if (impl_->device) impl_->Carry(ParseSoundCommand(command));

@@ -3,16 +3,20 @@
 // Alias wavTip", "play wavTip notify from 0", "stop midBGM1", "close wavTip") on an SDL
 // audio device. Every alias sounds on its own, so playing, stopping or closing one never
 // touches another, and several (the chime and the music, effects over the music) sound
-// together. MIDI files are played by FluidSynth with one General MIDI soundfont, loaded
-// once for all of them.
+// together. A MIDI file plays its rendering (AudioRendering.h) when it has one made from
+// exactly that file; otherwise FluidSynth synthesises it live with one General MIDI
+// soundfont, loaded once for all of them.
 //
 // Nothing is ever cut mid-wave: a stop, a close, or a play that restarts a sounding alias
 // first fades the alias to silence within a few milliseconds.
 //
 // A command that cannot be carried out (no device, missing file or soundfont, unknown
 // alias, malformed text) does nothing. All file loading happens in the open commands.
+// What keeps a sound from playing as it should is said once, by default on stderr.
 
+#include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "platform/sdl/AudioPaths.h"
@@ -39,6 +43,11 @@ public:
     // The loudest sample (0 to 32767) the alias has put out since the previous call;
     // 0 for an alias that is silent, stopped or not open.
     int TakePeak(std::string_view alias);
+
+    // Where problems are said (one line each, without the program's name; each at most
+    // once): no audio device, a sound file missing or unreadable, a rendering missing or
+    // damaged, no synthesizer or soundfont for music that has to be synthesised live.
+    void SayProblemsTo(std::function<void(const std::string&)> say);
 
 private:
     struct Impl;

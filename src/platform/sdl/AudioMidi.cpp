@@ -15,9 +15,10 @@ namespace {
 
 // Played after the file's last event so that released notes and the reverb die away.
 constexpr int kTailSeconds = 3;
-// Synthesizer output level: the pieces peak around half of full scale, leaving room for
-// the effects on top.
-constexpr double kSynthGain = 0.5;
+// Synthesizer output level: with FluidR3_GM, the soundfont the renderings are made with,
+// the pieces peak around half of full scale, leaving room for the effects on top (twice
+// this gain clips bgm2.mid).
+constexpr double kSynthGain = 0.25;
 constexpr int kFlushFrames = 512;
 // The busiest piece sounds 119 voices at once. Every voice a synthesizer may use is
 // allocated whether it sounds or not, about 12 KiB each.
@@ -29,13 +30,76 @@ constexpr int kKeptPresetChannels = 32;
 constexpr int kDrumChannel = 9;
 constexpr int kDrumBank = 128;
 
+// The synthesizer library is opened only when a piece has to be synthesised, so that a
+// game playing its renderings never maps it, nor the many libraries it pulls in.
+constexpr const char* kFluidSynthLibrary = "libfluidsynth.so.3";
+
+// clang-format off
+#define KELO_FLUID_FUNCTIONS(X) \
+    X(fluid_set_log_function) X(new_fluid_settings) X(delete_fluid_settings) \
+    X(fluid_settings_setint) X(fluid_settings_setnum) X(new_fluid_synth) X(delete_fluid_synth) \
+    X(fluid_synth_sfload) X(fluid_synth_get_sfont_by_id) X(fluid_sfont_get_id) \
+    X(fluid_synth_program_select) X(fluid_synth_add_sfont) X(fluid_synth_remove_sfont) \
+    X(fluid_synth_system_reset) X(fluid_synth_all_sounds_off) X(fluid_synth_reverb_on) \
+    X(fluid_synth_chorus_on) X(fluid_synth_write_s16) X(new_fluid_player) \
+    X(delete_fluid_player) X(fluid_player_add_mem) X(fluid_player_play) X(fluid_player_stop) \
+    X(fluid_player_get_status) X(fluid_player_get_total_ticks) \
+    X(fluid_player_get_current_tick)
+// clang-format on
+
+// The library's functions, as its header declares them.
+struct FluidSynthFunctions {
+#define KELO_FLUID_POINTER(name) decltype(&::name) name = nullptr;
+    KELO_FLUID_FUNCTIONS(KELO_FLUID_POINTER)
+#undef KELO_FLUID_POINTER
+    void* library = nullptr;
+};
+
+// Opened once and kept for the life of the process; an empty library when it could not
+// be opened or lacks a function, and `error` then says why.
+struct FluidSynthLoad {
+    FluidSynthFunctions functions;
+    std::string error;
+};
+
+const FluidSynthLoad& LoadedFluidSynth() {
+    static const FluidSynthLoad load = [] {
+        FluidSynthLoad result;
+        void* library = dlopen(kFluidSynthLibrary, RTLD_NOW | RTLD_LOCAL);
+        if (!library) {
+            const char* why = dlerror();
+            result.error = why ? why : kFluidSynthLibrary;
+            return result;
+        }
+        FluidSynthFunctions& f = result.functions;
+#define KELO_FLUID_SYMBOL(name) f.name = reinterpret_cast<decltype(&::name)>(dlsym(library, #name));
+        KELO_FLUID_FUNCTIONS(KELO_FLUID_SYMBOL)
+#undef KELO_FLUID_SYMBOL
+        bool complete = true;
+#define KELO_FLUID_CHECK(name) complete = complete && f.name != nullptr;
+        KELO_FLUID_FUNCTIONS(KELO_FLUID_CHECK)
+#undef KELO_FLUID_CHECK
+        if (!complete) {
+            result.functions = {};
+            result.error = std::string(kFluidSynthLibrary) + " lacks functions the game calls";
+            return result;
+        }
+        f.library = library;
+        return result;
+    }();
+    return load;
+}
+
+// Only called once the library has loaded: every song and font holds a loaded one.
+const FluidSynthFunctions& Fluid() { return LoadedFluidSynth().functions; }
+
 const char* const kDebianSoundFonts[] = {
     "/usr/share/sounds/sf2/default-GM.sf2",
     "/usr/share/sounds/sf3/default-GM.sf3",
 };
 
 void SilenceFluidSynthLog() {
-    for (int level = FLUID_PANIC; level <= FLUID_DBG; ++level) fluid_set_log_function(level, nullptr, nullptr);
+    for (int level = FLUID_PANIC; level <= FLUID_DBG; ++level) Fluid().fluid_set_log_function(level, nullptr, nullptr);
 }
 
 std::optional<std::vector<uint8_t>> ReadFile(const std::string& path) {
@@ -51,7 +115,7 @@ std::optional<std::vector<uint8_t>> ReadFile(const std::string& path) {
 // as well. Without OpenMP in the process there is nothing to set.
 void ReadSoundFontsOnOneThread() {
     using SetNumThreads = void (*)(int);
-    if (void* set = dlsym(RTLD_DEFAULT, "omp_set_num_threads")) reinterpret_cast<SetNumThreads>(set)(1);
+    if (void* set = dlsym(Fluid().library, "omp_set_num_threads")) reinterpret_cast<SetNumThreads>(set)(1);
 }
 
 bool IsReadableFile(const std::string& path) {
@@ -179,54 +243,66 @@ std::optional<std::string> FindSoundFont() {
     return std::nullopt;
 }
 
+std::optional<std::string> FluidSynthProblem() {
+    const FluidSynthLoad& load = LoadedFluidSynth();
+    if (load.functions.library) return std::nullopt;
+    return load.error;
+}
+
 std::shared_ptr<SoundFont> SoundFont::Load(const std::string& path) {
+    if (FluidSynthProblem()) return nullptr;
     SilenceFluidSynthLog();
     std::shared_ptr<SoundFont> font(new SoundFont());
-    font->settings_ = new_fluid_settings();
+    font->settings_ = Fluid().new_fluid_settings();
     if (!font->settings_) return nullptr;
-    fluid_settings_setint(font->settings_, "synth.polyphony", 1);
-    fluid_settings_setint(font->settings_, "synth.reverb.active", 0);
-    fluid_settings_setint(font->settings_, "synth.chorus.active", 0);
-    fluid_settings_setint(font->settings_, "synth.dynamic-sample-loading", 1);
-    fluid_settings_setint(font->settings_, "synth.midi-channels", kKeptPresetChannels);
-    font->owner_ = new_fluid_synth(font->settings_);
+    Fluid().fluid_settings_setint(font->settings_, "synth.polyphony", 1);
+    Fluid().fluid_settings_setint(font->settings_, "synth.reverb.active", 0);
+    Fluid().fluid_settings_setint(font->settings_, "synth.chorus.active", 0);
+    Fluid().fluid_settings_setint(font->settings_, "synth.dynamic-sample-loading", 1);
+    Fluid().fluid_settings_setint(font->settings_, "synth.midi-channels", kKeptPresetChannels);
+    font->owner_ = Fluid().new_fluid_synth(font->settings_);
     if (!font->owner_) return nullptr;
     ReadSoundFontsOnOneThread();
-    const int id = fluid_synth_sfload(font->owner_, path.c_str(), 0);
+    const int id = Fluid().fluid_synth_sfload(font->owner_, path.c_str(), 0);
     if (id == FLUID_FAILED) return nullptr;
-    font->font_ = fluid_synth_get_sfont_by_id(font->owner_, id);
+    font->font_ = Fluid().fluid_synth_get_sfont_by_id(font->owner_, id);
     return font->font_ ? font : nullptr;
 }
 
 void SoundFont::KeepLoaded(const std::vector<MidiPreset>& presets) {
-    const int fontId = fluid_sfont_get_id(font_);
+    const int fontId = Fluid().fluid_sfont_get_id(font_);
     for (const MidiPreset& preset : presets) {
         if (std::find(kept_.begin(), kept_.end(), preset) != kept_.end()) continue;
         if (kept_.size() >= static_cast<size_t>(kKeptPresetChannels)) return;
         const int channel = static_cast<int>(kept_.size());
-        if (fluid_synth_program_select(owner_, channel, fontId, preset.bank, preset.program) == FLUID_OK) {
+        if (Fluid().fluid_synth_program_select(owner_, channel, fontId, preset.bank, preset.program) == FLUID_OK) {
             kept_.push_back(preset);
         }
     }
 }
 
 SoundFont::~SoundFont() {
-    if (owner_) delete_fluid_synth(owner_);
-    if (settings_) delete_fluid_settings(settings_);
+    if (owner_) Fluid().delete_fluid_synth(owner_);
+    if (settings_) Fluid().delete_fluid_settings(settings_);
 }
 
 std::unique_ptr<MidiSong> MidiSong::Load(const std::string& midiPath, std::shared_ptr<SoundFont> soundFont,
                                          int sampleRate) {
-    if (!soundFont) return nullptr;
     auto file = ReadFile(midiPath);
-    if (!file || !LooksLikeMidi(*file)) return nullptr;
+    if (!file) return nullptr;
+    return Load(std::move(*file), std::move(soundFont), sampleRate);
+}
+
+std::unique_ptr<MidiSong> MidiSong::Load(std::vector<uint8_t> file, std::shared_ptr<SoundFont> soundFont,
+                                         int sampleRate) {
+    if (!soundFont || !LooksLikeMidi(file)) return nullptr;
     // A synthesizer's channels start, and return on every reset, on the piano and the
     // standard drum kit, so those stay in memory as well as the file's own presets.
-    std::vector<MidiPreset> presets = PresetsPlayedBy(*file);
+    std::vector<MidiPreset> presets = PresetsPlayedBy(file);
     presets.push_back({0, 0});
     presets.push_back({kDrumBank, 0});
     soundFont->KeepLoaded(presets);
-    return std::unique_ptr<MidiSong>(new MidiSong(sampleRate, std::move(*file), std::move(soundFont)));
+    return std::unique_ptr<MidiSong>(new MidiSong(sampleRate, std::move(file), std::move(soundFont)));
 }
 
 MidiSong::MidiSong(int sampleRate, std::vector<uint8_t> file, std::shared_ptr<SoundFont> soundFont)
@@ -236,17 +312,17 @@ bool MidiSong::Prepare() {
     if (synth_) return true;
     if (unplayable_) return false;
     SilenceFluidSynthLog();
-    settings_ = new_fluid_settings();
+    settings_ = Fluid().new_fluid_settings();
     if (settings_) {
-        fluid_settings_setnum(settings_, "synth.sample-rate", sampleRate_);
-        fluid_settings_setnum(settings_, "synth.gain", kSynthGain);
-        fluid_settings_setint(settings_, "synth.polyphony", kPolyphony);
+        Fluid().fluid_settings_setnum(settings_, "synth.sample-rate", sampleRate_);
+        Fluid().fluid_settings_setnum(settings_, "synth.gain", kSynthGain);
+        Fluid().fluid_settings_setint(settings_, "synth.polyphony", kPolyphony);
         // The synthesizer is only ever driven from one thread at a time.
-        fluid_settings_setint(settings_, "synth.threadsafe-api", 0);
-        synth_ = new_fluid_synth(settings_);
+        Fluid().fluid_settings_setint(settings_, "synth.threadsafe-api", 0);
+        synth_ = Fluid().new_fluid_synth(settings_);
     }
-    if (synth_ && fluid_synth_add_sfont(synth_, soundFont_->font_) == FLUID_FAILED) {
-        delete_fluid_synth(synth_);
+    if (synth_ && Fluid().fluid_synth_add_sfont(synth_, soundFont_->font_) == FLUID_FAILED) {
+        Fluid().delete_fluid_synth(synth_);
         synth_ = nullptr;
     }
     unplayable_ = synth_ == nullptr;
@@ -255,23 +331,23 @@ bool MidiSong::Prepare() {
 
 // The borrowed font is handed back before the synthesizer goes, which would free it.
 MidiSong::~MidiSong() {
-    if (player_) delete_fluid_player(player_);
+    if (player_) Fluid().delete_fluid_player(player_);
     if (synth_) {
-        fluid_synth_remove_sfont(synth_, soundFont_->font_);
-        delete_fluid_synth(synth_);
+        Fluid().fluid_synth_remove_sfont(synth_, soundFont_->font_);
+        Fluid().delete_fluid_synth(synth_);
     }
-    if (settings_) delete_fluid_settings(settings_);
+    if (settings_) Fluid().delete_fluid_settings(settings_);
 }
 
 void MidiSong::Restart() {
     if (!synth_) return;
     if (player_) {
-        fluid_player_stop(player_);
+        Fluid().fluid_player_stop(player_);
         Silence();
-        delete_fluid_player(player_);
+        Fluid().delete_fluid_player(player_);
         player_ = nullptr;
     }
-    fluid_synth_system_reset(synth_);
+    Fluid().fluid_synth_system_reset(synth_);
     Silence();
     finished_ = !StartPlayer();
     totalTicks_ = 0;
@@ -282,29 +358,29 @@ void MidiSong::Restart() {
 // sounds-off only while rendering, and the effects forget their tails only while they
 // are switched off, so a short stretch is rendered and thrown away.
 void MidiSong::Silence() {
-    fluid_synth_all_sounds_off(synth_, -1);
-    fluid_synth_reverb_on(synth_, -1, 0);
-    fluid_synth_chorus_on(synth_, -1, 0);
+    Fluid().fluid_synth_all_sounds_off(synth_, -1);
+    Fluid().fluid_synth_reverb_on(synth_, -1, 0);
+    Fluid().fluid_synth_chorus_on(synth_, -1, 0);
     int16_t discarded[2 * kFlushFrames];
-    fluid_synth_write_s16(synth_, kFlushFrames, discarded, 0, 2, discarded, 1, 2);
-    fluid_synth_reverb_on(synth_, -1, 1);
-    fluid_synth_chorus_on(synth_, -1, 1);
+    Fluid().fluid_synth_write_s16(synth_, kFlushFrames, discarded, 0, 2, discarded, 1, 2);
+    Fluid().fluid_synth_reverb_on(synth_, -1, 1);
+    Fluid().fluid_synth_chorus_on(synth_, -1, 1);
 }
 
 bool MidiSong::StartPlayer() {
-    player_ = new_fluid_player(synth_);
+    player_ = Fluid().new_fluid_player(synth_);
     if (!player_) return false;
-    return fluid_player_add_mem(player_, file_.data(), file_.size()) == FLUID_OK &&
-           fluid_player_play(player_) == FLUID_OK;
+    return Fluid().fluid_player_add_mem(player_, file_.data(), file_.size()) == FLUID_OK &&
+           Fluid().fluid_player_play(player_) == FLUID_OK;
 }
 
 // The player reports the end of the file only a while after its last event, so the
 // position is checked as well. The player reads the file on its first rendered block and
 // counts the length by walking every event, so the length is taken once, afterwards.
 bool MidiSong::PieceOver() const {
-    if (fluid_player_get_status(player_) != FLUID_PLAYER_PLAYING) return true;
-    if (totalTicks_ <= 0) totalTicks_ = fluid_player_get_total_ticks(player_);
-    return fluid_player_get_current_tick(player_) >= totalTicks_;
+    if (Fluid().fluid_player_get_status(player_) != FLUID_PLAYER_PLAYING) return true;
+    if (totalTicks_ <= 0) totalTicks_ = Fluid().fluid_player_get_total_ticks(player_);
+    return Fluid().fluid_player_get_current_tick(player_) >= totalTicks_;
 }
 
 void MidiSong::Render(int16_t* stereo, int frames) {
@@ -312,7 +388,7 @@ void MidiSong::Render(int16_t* stereo, int frames) {
         std::fill(stereo, stereo + 2 * frames, int16_t{0});
         return;
     }
-    fluid_synth_write_s16(synth_, frames, stereo, 0, 2, stereo, 1, 2);
+    Fluid().fluid_synth_write_s16(synth_, frames, stereo, 0, 2, stereo, 1, 2);
     if (PieceOver()) {
         tailFramesLeft_ -= frames;
         finished_ = tailFramesLeft_ <= 0;

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/sdl/AudioSong.h"
+
 struct _fluid_hashtable_t;
 struct _fluid_synth_t;
 struct _fluid_player_t;
@@ -22,6 +24,10 @@ std::vector<std::string> SoundFontCandidates(const char* sdlSoundFontsVariable);
 
 // The first candidate that is a readable file, if any.
 std::optional<std::string> FindSoundFont();
+
+// Why the synthesizer library (libfluidsynth.so.3, opened on the first call) cannot be
+// used; nothing when it can. Fonts and songs load only once it is.
+std::optional<std::string> FluidSynthProblem();
 
 // A soundfont preset as MIDI selects it: bank 128 holds the drum kits of channel 10.
 struct MidiPreset {
@@ -62,30 +68,33 @@ private:
     std::vector<MidiPreset> kept_;  // selected on the owner's channels, in this order
 };
 
-class MidiSong {
+class MidiSong : public Song {
 public:
     // Reads the file and prepares a synthesizer playing with the soundfont; nothing when
     // the file is no MIDI file. All file reading happens here.
     static std::unique_ptr<MidiSong> Load(const std::string& midiPath, std::shared_ptr<SoundFont> soundFont,
                                           int sampleRate);
-    ~MidiSong();
+    // The same for a file read already.
+    static std::unique_ptr<MidiSong> Load(std::vector<uint8_t> file, std::shared_ptr<SoundFont> soundFont,
+                                          int sampleRate);
+    ~MidiSong() override;
     MidiSong(const MidiSong&) = delete;
     MidiSong& operator=(const MidiSong&) = delete;
 
     // Makes the song's synthesizer unless it has one; false when it cannot be made. Songs
     // get theirs when first played, so pieces never played take no memory for one.
     // Never call while a song sharing the font renders.
-    bool Prepare();
+    bool Prepare() override;
     // Rewinds to the beginning with every voice silenced; stays silent unless prepared.
     // Never call while Render runs.
-    void Restart();
+    void Restart() override;
     // Writes `frames` interleaved 16-bit stereo frames, silence once the piece and the
     // release of its last notes are over.
-    void Render(int16_t* stereo, int frames);
+    void Render(int16_t* stereo, int frames) override;
     // Restart has been called at least once.
-    bool Started() const { return player_ != nullptr; }
+    bool Started() const override { return player_ != nullptr; }
     // Not started yet, or the piece has ended and its last notes have died away.
-    bool Finished() const { return finished_; }
+    bool Finished() const override { return finished_; }
 
 private:
     MidiSong(int sampleRate, std::vector<uint8_t> file, std::shared_ptr<SoundFont> soundFont);

@@ -1,0 +1,166 @@
+#include "platform/sdl/AudioRendering.h"
+
+#include <ogg/ogg.h>
+#include <sha2.h>
+#include <vorbis/codec.h>
+#include <vorbis/vorbisfile.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace kelo {
+
+namespace {
+
+constexpr int kChannels = 2;
+constexpr int kBytesPerFrame = kChannels * static_cast<int>(sizeof(int16_t));
+// How much of the file the page check hands libogg at a time: its buffer stays small.
+constexpr size_t kCheckChunk = 64 * 1024;
+
+// Every byte of the file belongs to an Ogg page whose checksum holds, and the last page
+// ends the stream: a rendering cut short or altered anywhere is refused before it plays,
+// so decoding never meets a hole.
+bool EveryPageIntact(const std::vector<uint8_t>& file) {
+    ogg_sync_state sync;
+    ogg_sync_init(&sync);
+    ogg_page page;
+    size_t fed = 0;
+    size_t paged = 0;
+    bool intact = true;
+    bool ended = false;
+    while (intact) {
+        const long step = ogg_sync_pageseek(&sync, &page);
+        if (step > 0) {
+            paged += static_cast<size_t>(step);
+            ended = ogg_page_eos(&page) != 0;
+        } else if (step < 0) {
+            intact = false;
+        } else if (fed < file.size()) {
+            const size_t count = std::min(kCheckChunk, file.size() - fed);
+            char* buffer = ogg_sync_buffer(&sync, static_cast<long>(count));
+            std::memcpy(buffer, file.data() + fed, count);
+            ogg_sync_wrote(&sync, static_cast<long>(count));
+            fed += count;
+        } else {
+            break;
+        }
+    }
+    ogg_sync_clear(&sync);
+    return intact && ended && paged == file.size();
+}
+
+// libvorbisfile reads the rendering from memory through these.
+struct MemoryReader {
+    const std::vector<uint8_t>* file = nullptr;
+    size_t position = 0;
+
+    static size_t Read(void* out, size_t size, size_t count, void* source) {
+        auto* reader = static_cast<MemoryReader*>(source);
+        const size_t left = reader->file->size() - reader->position;
+        const size_t bytes = size == 0 ? 0 : std::min(size * count, left - left % size);
+        std::memcpy(out, reader->file->data() + reader->position, bytes);
+        reader->position += bytes;
+        return size == 0 ? 0 : bytes / size;
+    }
+    static int Seek(void* source, ogg_int64_t offset, int whence) {
+        auto* reader = static_cast<MemoryReader*>(source);
+        const auto size = static_cast<ogg_int64_t>(reader->file->size());
+        ogg_int64_t base = 0;
+        if (whence == SEEK_CUR) base = static_cast<ogg_int64_t>(reader->position);
+        if (whence == SEEK_END) base = size;
+        const ogg_int64_t target = base + offset;
+        if (target < 0 || target > size) return -1;
+        reader->position = static_cast<size_t>(target);
+        return 0;
+    }
+    static long Tell(void* source) { return static_cast<long>(static_cast<MemoryReader*>(source)->position); }
+};
+
+}  // namespace
+
+struct RenderedSong::Decoder {
+    MemoryReader reader;
+    OggVorbis_File vorbis{};
+    bool open = false;
+    ~Decoder() {
+        if (open) ov_clear(&vorbis);
+    }
+};
+
+std::string RenderingPathOf(const std::string& midiPath) {
+    return std::filesystem::path(midiPath).replace_extension(".ogg").string();
+}
+
+std::string Sha256Hex(const std::vector<uint8_t>& bytes) {
+    char hex[SHA256_DIGEST_STRING_LENGTH];
+    SHA256Data(bytes.data(), bytes.size(), hex);
+    return hex;
+}
+
+std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad()) return std::nullopt;
+    return bytes;
+}
+
+RenderedSong::RenderedSong(std::vector<uint8_t> file) : file_(std::move(file)), decoder_(std::make_unique<Decoder>()) {}
+
+RenderedSong::~RenderedSong() = default;
+
+RenderedSong::Loading RenderedSong::Load(const std::string& path, const std::vector<uint8_t>& midi, int sampleRate) {
+    std::error_code error;
+    if (!std::filesystem::exists(path, error)) return {nullptr, Outcome::Missing};
+    std::optional<std::vector<uint8_t>> file = ReadWholeFile(path);
+    if (!file || !EveryPageIntact(*file)) return {nullptr, Outcome::Damaged};
+
+    std::unique_ptr<RenderedSong> song(new RenderedSong(std::move(*file)));
+    Decoder& decoder = *song->decoder_;
+    decoder.reader.file = &song->file_;
+    const ov_callbacks callbacks = {MemoryReader::Read, MemoryReader::Seek, nullptr, MemoryReader::Tell};
+    decoder.open = ov_open_callbacks(&decoder.reader, &decoder.vorbis, nullptr, 0, callbacks) == 0;
+    if (!decoder.open) return {nullptr, Outcome::Damaged};
+    const vorbis_info* info = ov_info(&decoder.vorbis, -1);
+    if (!info || info->channels != kChannels || info->rate != sampleRate || ov_streams(&decoder.vorbis) != 1 ||
+        ov_pcm_total(&decoder.vorbis, -1) <= 0) {
+        return {nullptr, Outcome::Damaged};
+    }
+    const char* digest = vorbis_comment_query(ov_comment(&decoder.vorbis, -1), kMidiDigestComment, 0);
+    if (!digest) return {nullptr, Outcome::Damaged};
+    if (Sha256Hex(midi) != digest) return {nullptr, Outcome::OtherMidi};
+    song->frames_ = ov_pcm_total(&decoder.vorbis, -1);
+    return {std::move(song), Outcome::Loaded};
+}
+
+int64_t RenderedSong::Frames() const { return frames_; }
+
+void RenderedSong::Restart() {
+    finished_ = ov_pcm_seek(&decoder_->vorbis, 0) != 0;
+    started_ = true;
+}
+
+void RenderedSong::Render(int16_t* stereo, int frames) {
+    constexpr int kBigEndian = std::endian::native == std::endian::big ? 1 : 0;
+    int done = 0;
+    while (done < frames && !finished_) {
+        int section = 0;
+        const long bytes = ov_read(&decoder_->vorbis, reinterpret_cast<char*>(stereo + kChannels * done),
+                                   (frames - done) * kBytesPerFrame, kBigEndian, 2, 1, &section);
+        // The end of the piece; an error cannot follow the page check, but would end it too.
+        if (bytes <= 0)
+            finished_ = true;
+        else
+            done += static_cast<int>(bytes / kBytesPerFrame);
+    }
+    // Over with the block that holds the last frame, as the live synthesis is.
+    if (ov_pcm_tell(&decoder_->vorbis) >= frames_) finished_ = true;
+    std::fill(stereo + kChannels * done, stereo + kChannels * frames, int16_t{0});
+}
+
+}  // namespace kelo

@@ -1,0 +1,68 @@
+#pragma once
+// Music rendered ahead of time: an Ogg Vorbis file made from one MIDI file, whose comment
+// KELO_MIDI_SHA256 holds the SHA-256 digest of that file. It plays only for exactly that
+// file; any other MIDI file under the same name is synthesised live instead.
+//
+// The whole rendering is read into memory and checked page by page when it loads, and
+// decoded while it plays, each block as it is asked for: the audio thread never reads the
+// disk and never decodes more than the block plus one Vorbis packet.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/sdl/AudioSong.h"
+
+namespace kelo {
+
+inline constexpr const char* kMidiDigestComment = "KELO_MIDI_SHA256";
+
+// The rendering that belongs to a MIDI file: beside it, its name ending in .ogg.
+std::string RenderingPathOf(const std::string& midiPath);
+
+// SHA-256 of `bytes`, 64 lowercase hexadecimal digits.
+std::string Sha256Hex(const std::vector<uint8_t>& bytes);
+
+// A file's bytes; nothing when it cannot be read.
+std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path);
+
+class RenderedSong : public Song {
+public:
+    enum class Outcome {
+        Loaded,
+        Missing,    // no file at the path
+        Damaged,    // unreadable, cut short, a page altered, no Vorbis stereo at the mixer's rate, no digest
+        OtherMidi,  // a sound rendered from another MIDI file
+    };
+    struct Loading {
+        std::unique_ptr<RenderedSong> song;  // only when Loaded
+        Outcome outcome;
+    };
+    static Loading Load(const std::string& path, const std::vector<uint8_t>& midi, int sampleRate);
+    ~RenderedSong() override;
+    RenderedSong(const RenderedSong&) = delete;
+    RenderedSong& operator=(const RenderedSong&) = delete;
+
+    bool Prepare() override { return true; }
+    void Restart() override;
+    void Render(int16_t* stereo, int frames) override;
+    bool Started() const override { return started_; }
+    bool Finished() const override { return finished_; }
+
+    // Frames from beginning to end, as the rendering states them.
+    int64_t Frames() const;
+
+private:
+    struct Decoder;
+    explicit RenderedSong(std::vector<uint8_t> file);
+
+    std::vector<uint8_t> file_;
+    std::unique_ptr<Decoder> decoder_;
+    int64_t frames_ = 0;
+    bool started_ = false;
+    bool finished_ = true;
+};
+
+}  // namespace kelo
