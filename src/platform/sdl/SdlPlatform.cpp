@@ -184,7 +184,8 @@ void SdlPlatform::Dispatch(const SDL_Event& event, EventSink& sink) {
 }
 
 // Ctrl+Q closes the game as the window's close button does; F11 and Alt+Enter toggle
-// fullscreen. The game never sees these keys go down.
+// fullscreen. The game never sees these keys go down. Changed: the original has no such
+// keys; they belong to the desktop window, not to any screen.
 bool SdlPlatform::HandleWindowKey(const SDL_KeyboardEvent& key, EventSink& sink) {
     if (key.type != SDL_KEYDOWN) return false;
     if (key.keysym.sym == SDLK_q && (key.keysym.mod & KMOD_CTRL) != 0) {

@@ -2,6 +2,7 @@
 //   kelo-typing [--scale N] [--fullscreen | --windowed] [--help] [--version]
 // Exit status: 0 after a normal end (and after --help or --version), 1 when the game
 // cannot start (no display, no font, another copy running), 2 for a bad command line.
+// Changed: the original reports nothing; the desktop says on stderr why it stopped.
 
 #include <SDL.h>
 
