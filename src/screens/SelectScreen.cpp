@@ -8,7 +8,7 @@
 #include "draw/Helpers.h"
 #include "run/Course.h"
 #include "run/World.h"
-#include "screens/ScreenParts.h"
+#include "screens/FrontEndDrawing.h"
 
 namespace kelo {
 

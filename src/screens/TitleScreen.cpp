@@ -8,7 +8,7 @@
 #include "records/RecordFile.h"
 #include "run/Course.h"
 #include "run/World.h"
-#include "screens/ScreenParts.h"
+#include "screens/FrontEndDrawing.h"
 
 namespace kelo {
 
