@@ -78,14 +78,21 @@ void RememberDisplayChoice(const kelo::SdlPlatform& platform, const kelo::Comman
     }
 }
 
+// A second copy goes through the game's start-up, which finds the lock taken and closes
+// before the window is shown or the sound opened; the running copy is asked to the front.
+int EndSecondCopy(kelo::SdlPlatform& platform, const std::string& lockPath) {
+    platform.SetOtherInstanceRunning(true);
+    kelo::Game game(platform);
+    kelo::PlayGame(game);
+    kelo::RequestRaise(kelo::RaiseSocketPath(lockPath));
+    std::fprintf(stderr, "Ke-Lo Typing is already running\n");
+    return kExitCannotStart;
+}
+
 int RunGame(const kelo::CommandLine& commandLine) {
     const std::string lockPath = kelo::InstanceLockPath(std::getenv("XDG_RUNTIME_DIR"), std::getenv("HOME"));
     kelo::InstanceLock lock;
-    if (lock.Acquire(lockPath) == kelo::InstanceLock::Result::HeldElsewhere) {
-        kelo::RequestRaise(kelo::RaiseSocketPath(lockPath));
-        std::fprintf(stderr, "Ke-Lo Typing is already running\n");
-        return kExitCannotStart;
-    }
+    const bool secondCopy = lock.Acquire(lockPath) == kelo::InstanceLock::Result::HeldElsewhere;
     std::string error;
     // No sound device leaves the game silent and otherwise unchanged.
     kelo::AudioBackend audio;
@@ -93,6 +100,7 @@ int RunGame(const kelo::CommandLine& commandLine) {
     std::unique_ptr<kelo::SdlPlatform> platform =
         kelo::SdlPlatform::Create(sound, ChooseWindowOptions(commandLine), error);
     if (!platform) return Fail("cannot open the window", error);
+    if (secondCopy) return EndSecondCopy(*platform, lockPath);
     platform->ListenForRaise(kelo::RaiseSocketPath(lockPath));
     // The window comes first, black; finding and opening the font is the slow part.
     platform->MapWindow();
