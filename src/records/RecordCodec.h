@@ -25,9 +25,9 @@
 // disagree give two open courses. Kept: as in the original, the last readable copy of
 // a clear mark wins and clear marks are checked against nothing.
 // Changed: fields that are missing (short file) or unreadable (bytes outside 32..121)
-// count as copies that disagree, where the original has no rule for them, and
-// openCourses is kept within 2..9, where the original has no lower bound, so course
-// paging always has two courses to cycle.
+// count as copies that disagree, where the original has no rule for them, a clear mark
+// above 255 reads as 255, and openCourses is kept within 2..9, where the original has
+// no lower bound, so course paging always has two courses to cycle.
 
 #include <array>
 #include <cstdint>

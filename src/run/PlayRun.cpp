@@ -189,6 +189,8 @@ Screen PlayRun(Game& game) {
         RunCourseEvents(s);
         // Space is queried every frame so that an early press is not kept for later.
         const bool space = game.KeyPressed(vk::Space);
+        // Kept: as in the original, Space leaves from endTimer 180, one frame before the
+        // result panel first shows "Press Space Key" (above 180).
         if (space && game.run.endTimer >= kSpaceLeavesFrom) return LeaveRun(game);
         ReleaseHeldKey(game);
         HandStep(game, 0);

@@ -105,6 +105,8 @@ void DrawFilledSector(Surface& s, Colour fill, double fromDegrees, double toDegr
 void DrawSpeedDial(Game& game) {
     Surface& back = game.PicBack;
     const double speed = game.state.speed;
+    // Kept: the original's 224, one degree short of the scale's start, leaves a grey
+    // sliver between 224 and 225 degrees at speed 0.
     const double a = speed / 30 * 270 - 224;
     if (a < 0) {
         DrawFilledSector(back, kPanelGrey, -a, 225);

@@ -335,6 +335,8 @@ std::optional<std::vector<uint8_t>> SdlPlatform::ReadRecordFile() { return recor
 
 // A save that found no folder at all is said once on stderr and stays in the caption
 // until a later save succeeds, so no run is lost without the player knowing.
+// Changed: the original never tells of a save that failed; the desktop says it on stderr
+// and in the window's caption.
 bool SdlPlatform::WriteRecordFile(const std::vector<uint8_t>& bytes) {
     const bool saved = records_.Write(bytes);
     if (!saved) std::fprintf(stderr, "kelo-typing: %s\n", records_.LastError().c_str());
