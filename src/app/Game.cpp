@@ -52,6 +52,8 @@ void Game::WaitFrame(int32_t ms) {
     for (;;) {
         uint32_t waited = ClockDiffSince(static_cast<uint32_t>(state.lastFrameTime));
         if (waited >= wanted) break;
+        // Changed: the original polls the clock without sleeping; sleeping gives the same
+        // frame times without keeping a core busy.
         platform.Sleep(wanted - waited);
     }
     state.lastFrameTime = static_cast<int32_t>(platform.Now());

@@ -16,6 +16,7 @@
 namespace kelo {
 
 // Nearest integer, halves to even, saturated to the 32-bit range.
+// Changed: the original has no answer for a conversion out of range; these saturate.
 inline int32_t RoundHalfEven(double v) {
     if (std::isnan(v)) return 0;
     double r = std::nearbyint(v);  // default rounding mode: to nearest, ties to even

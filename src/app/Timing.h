@@ -14,6 +14,8 @@ inline constexpr int32_t kFrameMs = 33;
 inline constexpr int32_t kHandOverPauseMs = 500;
 
 // Milliseconds of the run clock in one displayed game second.
+// Kept: the original's game second of 30 frames of 33 ms; every time shown and every
+// stored record is counted in it.
 inline constexpr int32_t kMsPerGameSecond = 990;
 
 // A millisecond count in game seconds, unrounded (the run clock, record times, speeds).

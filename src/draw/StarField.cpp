@@ -39,6 +39,8 @@ ProjectedStar ProjectStar(const Star& star, const StarPalette& palette) {
 void DrawStarField(Image& back, std::span<const Star> stars, const StarPalette& palette) {
     for (const Star& star : stars) {
         const ProjectedStar p = ProjectStar(star, palette);
+        // Kept: the original tests only the vertical position here; a star off to the side
+        // is simply clipped.
         if (std::abs(static_cast<int64_t>(p.sy) - kCentre) > kCentre) continue;
         SetPixelV(back, p.sx, p.sy, p.colour);
         if (p.near) {

@@ -13,7 +13,8 @@ namespace {
 constexpr uint8_t kHighestOpenCourses = kCourseCount;
 
 // The first place a run of time `t` takes: an empty place, or the first whose time is
-// above t (an equal time stays ahead of the new run). kPlaceCount when none.
+// above t. Kept: as in the original, an equal time stays ahead of the new run, and an
+// empty place takes any run, however slow. kPlaceCount when none.
 int PlaceFor(const CourseRecord& record, int32_t t) {
     for (int p = 0; p < kPlaceCount; ++p) {
         if (record.times[p] == 0 || t < record.times[p]) return p;
@@ -22,8 +23,9 @@ int PlaceFor(const CourseRecord& record, int32_t t) {
 }
 
 // The entries from `place` on move down one place as far as the first empty place,
-// which takes them in; only in a table without such a place is the fifth lost. A hole
-// left by a damaged file thus never costs a stored run.
+// which takes them in; only in a table without such a place is the fifth lost.
+// Changed: the original moves every place below down and loses the fifth even when a
+// hole left by a damaged file could take it; here such a hole never costs a stored run.
 int FirstEmptyFrom(const CourseRecord& record, int place) {
     for (int q = place; q < kPlaceCount; ++q) {
         if (record.times[q] == 0) return q;

@@ -63,6 +63,7 @@ uint8_t LoadedClearMark(int32_t value) { return static_cast<uint8_t>(std::min<in
 std::string EncodeScore(int32_t value, uint8_t scheme, Random& random) {
     std::string digits = std::to_string(std::max<int32_t>(value, 0));
     if (digits.size() < kFieldSize) digits.insert(0, kFieldSize - digits.size(), '0');
+    // Kept: as in the original, a value of a million or more keeps its six leading digits.
     std::string field;
     for (int i = 0; i < kFieldSize; ++i) field += static_cast<char>(DigitByte(digits[i] - '0', scheme, random));
     return field;

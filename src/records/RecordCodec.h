@@ -21,11 +21,13 @@
 //   offset 1356     trailer  openCourses                                div-9
 //
 // Loading keeps a place only when both copies of its time and of its speed agree;
-// otherwise the place is emptied (time and speed 0). The last readable copy of a
-// clear mark wins. A header and trailer that disagree give two open courses.
-// Fields that are missing (short file) or unreadable (bytes outside 32..121) count
-// as copies that disagree, and openCourses is kept within 2..9 so course paging
-// always has two courses to cycle.
+// otherwise the place is emptied (time and speed 0). A header and trailer that
+// disagree give two open courses. Kept: as in the original, the last readable copy of
+// a clear mark wins and clear marks are checked against nothing.
+// Changed: fields that are missing (short file) or unreadable (bytes outside 32..121)
+// count as copies that disagree, where the original has no rule for them, a clear mark
+// above 255 reads as 255, and openCourses is kept within 2..9, where the original has
+// no lower bound, so course paging always has two courses to cycle.
 
 #include <array>
 #include <cstdint>

@@ -93,6 +93,8 @@ void ResetHands(GameState& s) {
 void ApplyCourseRow(GameState& s, const CourseRow& row, int hard) {
     s.starBand = row.starBand;
     s.courseLength = row.length;
+    // Kept: as in the original, stages beyond the course's last keep the previous
+    // course's values; nothing reads them.
     for (int k = 0; k < row.stageCount; ++k) {
         const StageRow& stage = row.stages[k];
         s.checkpointDistance[k] = stage.checkpoint;
@@ -117,6 +119,8 @@ void ApplyRhythmRow(GameState& s, const RhythmRow& rhythm) {
 
 }  // namespace
 
+// Kept: as in the original, curveRate is left as the last run left it; every course's
+// script sets it from distance 0.
 void ResetRun(GameState& s) {
     s.starTint = kPlainTint;
     s.elapsedTime = 0;

@@ -64,6 +64,8 @@ void RaiseSigns(GameState& s, std::span<const SignWindow> windows) {
     }
 }
 
+// Kept: as in the original, a distance between two ranges (1099.5 after 1000-1099) falls
+// in none and changes nothing.
 void ApplyRanges(GameState& s, std::span<const RangeRule> rules) {
     for (const RangeRule& r : rules) {
         if (!Within(s.distance, r.from, r.to)) continue;
@@ -190,7 +192,9 @@ void Continuous5(GameState& s) {
 }
 
 // Mirroring course 2: the sharp right curve narrows the outside (left) hand to F, and
-// the inside (right) hand keeps its home row J H K L.
+// the inside (right) hand keeps its home row J H K L. Changed: the original's script
+// gives the right hand a pool of 5 here (J H K L Y) and leaves the left hand all its
+// keys, unlike its twin course 2.
 const RangeRule kRanges5[] = {
     {.from = 0, .to = 6999, .curve = Constant(-0.12), .periodRight = 4},
     {.from = 8000, .to = 10399, .curve = Ramp{-0.12, 5000, 10000}, .periodRight = 1, .poolLeft = 1, .poolRight = 4},
@@ -295,6 +299,8 @@ void RunCourseEvents(GameState& state) {
     if (state.courseIndex >= kCourseCount) return;
     const CourseScript& script = kScripts[state.courseIndex];
     RaiseSigns(state, script.signs);
+    // Kept: the range rules come after the continuous ones and overwrite what they set,
+    // as in the original (course 7's star band from 20000 on).
     script.continuous(state);
     ApplyRanges(state, script.ranges);
 }

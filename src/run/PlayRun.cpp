@@ -37,11 +37,14 @@ bool StartRun(Game& game) {
     ResetRun(s);
     s.stageIndex = 0;
     s.distance = 1.0f;
+    // Kept: as in the original, the frame rate reads 30000 FPS until the run's first group
+    // of 30 frames is complete, and fpsFrames and fpsSum(0) carry on from the last run.
     s.fpsSum[1] = 1;
     FillTargetQueues(game);
     s.countdown = kCountdownStart;
     game.SendSound("play midChime notify from 0");
-    // The first wait also clears an Escape press left over from course select.
+    // The first wait also clears an Escape press left over from course select. Kept: the
+    // original waits twice.
     return game.WaitForKey(vk::Escape, false) && game.WaitForKey(vk::Escape, false);
 }
 
@@ -63,6 +66,8 @@ void FlyClocks(Game& game) {
     s.countdown = CountDown(s.countdown);
     s.elapsedTime += game.run.frameTime;
     stageLeft = std::max(stageLeft - game.run.frameTime, 0);
+    // Changed: the original trusts the course table never to put a checkpoint before the
+    // goal in the last stage; the guard keeps stageIndex within the four stages regardless.
     const bool lastStage = s.stageIndex + 1 >= kStageCount;
     if (s.distance >= s.checkpointDistance[s.stageIndex] && stageLeft >= 1 && !lastStage) {
         game.SendSound("play wavExtend notify from 0");
@@ -96,7 +101,8 @@ void DrawRunFrame(Game& game) {
     DrawRightPanel(game);
 }
 
-// A 16-bit sum of a slow group would overflow; it saturates instead.
+// Changed: the original's 16-bit sum overflows when a group of 30 frames lasts over
+// 32.767 s; it saturates instead.
 int16_t SaturatingAdd16(int16_t sum, int32_t add) {
     const int64_t total = static_cast<int64_t>(sum) + add;
     return static_cast<int16_t>(std::clamp<int64_t>(total, -32768, 32767));
@@ -125,7 +131,8 @@ void AdvanceRun(Game& game) {
     s.distance += s.speed;
     run.ringSlot = static_cast<uint8_t>((run.ringSlot + 1) % 10);
     s.extendTimer = CountDown(s.extendTimer);
-    // At or past the last game second: a slow frame may jump over exactly 999.
+    // Changed: the original ends the run only at exactly 999 game seconds; a frame slow
+    // enough to jump over it would let the run go on.
     if (TruncDiv(s.elapsedTime, kMsPerGameSecond) >= kLastGameSecond) s.stageTime[s.stageIndex] = 0;
 
     const bool finished = s.distance >= s.courseLength || s.elapsedTime == 0;
@@ -134,6 +141,8 @@ void AdvanceRun(Game& game) {
     } else if (s.elapsedTime == 0) {
         s.countdown = std::max<uint8_t>(CountDown(s.countdown), kCountdownWaiting);
     } else if (s.distance >= s.courseLength) {
+        // Kept: as in the original, a run that timed out and then crosses the line has a
+        // running endTimer, so it is neither ranked nor saved.
         if (run.endTimer == 0) GoalMoment(game);
         RaiseEndTimer(game, 1);
     }
@@ -180,6 +189,8 @@ Screen PlayRun(Game& game) {
         RunCourseEvents(s);
         // Space is queried every frame so that an early press is not kept for later.
         const bool space = game.KeyPressed(vk::Space);
+        // Kept: as in the original, Space leaves from endTimer 180, one frame before the
+        // result panel first shows "Press Space Key" (above 180).
         if (space && game.run.endTimer >= kSpaceLeavesFrom) return LeaveRun(game);
         ReleaseHeldKey(game);
         HandStep(game, 0);

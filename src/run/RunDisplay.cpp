@@ -19,8 +19,8 @@ constexpr int16_t kRestingStep = 2;  // spacing change while the scroll holds st
 // ---- Letter columns ------------------------------------------------------------------
 
 // Moves the scroll toward its target and returns the spacing step that goes with the
-// movement: 3 while rising, 22 while falling, 2 at rest. A fall stops at 0, not at the
-// target, and climbs back in later frames.
+// movement: 3 while rising, 22 while falling, 2 at rest. Kept: as in the original, a fall
+// stops at 0, not at the target, and climbs back in later frames.
 int16_t MoveScroll(int16_t& scroll, double target) {
     if (target > scroll) {
         scroll = RoundToInt16(MinSingle(static_cast<float>(scroll + 5), static_cast<float>(target)));
@@ -90,6 +90,8 @@ void QuarterSector(Surface& back, double cx, double cy, double radius, double st
 void DrawCurveSign(Surface& back, double cx, double start, int direction) {
     constexpr double cy = 175;
     QuarterSector(back, cx, cy, 50, start, kWhite);
+    // Kept: the original draws the inner quarter in black over the white radius lines and
+    // then its arc again in white; the sign's pixels depend on that order.
     QuarterSector(back, cx, cy, 30, start, kBlack);
     Arc(back, cx, cy, 30, kWhite, start, start + kQuarterTurn);
     Line(back, cx, 110, cx, 160, kWhite);
@@ -117,7 +119,8 @@ public:
                  Colour colour = kWhite) {
         Add(text, y, size, {{x1, kBlack}, {x2, kBlack}, {x3, colour}, {x4, colour}});
     }
-    // A count whose copies end at 223, 228, 226 and 225, eight pixels per character.
+    // A count whose copies end at 223, 228, 226 and 225. Kept: the original right-aligns
+    // by eight pixels a character, whatever the glyphs' real widths.
     void AddCount(int16_t count, int16_t y) {
         const std::string digits = std::to_string(count);
         const int16_t width = static_cast<int16_t>(8 * digits.size());
@@ -209,6 +212,8 @@ void DrawRoadSign(Game& game, SignKind kind) {
         case SignKind::StraightOn: DrawStraightSign(back); break;
         case SignKind::LeftCurve: DrawCurveSign(back, 145, 0, -1); break;
         case SignKind::RightCurve: DrawCurveSign(back, 155, kQuarterTurn, +1); break;
+        // Kept: another kind draws nothing, yet its caller still switches the fill style
+        // to transparent and back, as the original does.
         default: break;
     }
 }
@@ -227,14 +232,17 @@ void DrawRunOverlay(Game& game) {
 
 std::string TypeSpeedLine(const GameState& state) {
     const int touches = state.keyTally.touches[0] + state.keyTally.touches[1];
-    // A run only ends with its clock started; a clock of 0 shows a speed of 0, not a
-    // division by zero.
+    // Changed: the original divides by the clock unguarded (a run only ends with its clock
+    // started); a clock of 0 shows a speed of 0. Kept: recomputed every frame, so keys
+    // typed after a time out change it, as in the original.
     const double speed = state.elapsedTime > 0 ? touches / GameSeconds(state.elapsedTime) * 60 : 0.0;
     return "TypeSpeed: " + FormatTwoDecimalsTrimmed(speed) + " keys/min.";
 }
 
 std::vector<PanelText> ResultPanelTexts(const GameState& state, const RunLocals& run) {
     PanelBuilder panel;
+    // Kept: as in the original, a time out stays a time out even if the craft later
+    // crosses the goal line.
     if (CurrentStageTime(state) != 0) {
         AddGoalPanel(panel, state, run);
     } else {

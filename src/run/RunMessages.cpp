@@ -70,6 +70,8 @@ void DrawSplittingReady(Game& game, int v) {
 void DrawGo(Game& game) {
     const Offset j = Shake(game);
     const auto& back = game.state.backColour;
+    // Kept: the original's "GO!" takes the background's channels rotated (blue, red,
+    // green), not the background colour itself.
     const Colour rotated = Rgb(back[2], back[0], back[1]);
     const Offset whites[] = {{113, 245}, {113, 244}, {116, 244}, {116, 245}};
     for (const Offset& at : whites) PrintText(game, "GO!", j.x + at.x, j.y + at.y, kWhite, 36);
@@ -103,6 +105,8 @@ void DrawFilledSector(Surface& s, Colour fill, double fromDegrees, double toDegr
 void DrawSpeedDial(Game& game) {
     Surface& back = game.PicBack;
     const double speed = game.state.speed;
+    // Kept: the original's 224, one degree short of the scale's start, leaves a grey
+    // sliver between 224 and 225 degrees at speed 0.
     const double a = speed / 30 * 270 - 224;
     if (a < 0) {
         DrawFilledSector(back, kPanelGrey, -a, 225);
@@ -158,6 +162,8 @@ void DrawStageProgress(Game& game) {
     if (s.countdown != 0) return;
     const double previous = s.stageIndex > 0 ? s.checkpointDistance[s.stageIndex - 1] : 0;
     const double stageLength = s.checkpointDistance[s.stageIndex] - previous;
+    // Changed: the original divides by the stage's length unguarded; a stage of no length
+    // shows a full bar.
     const double p = stageLength > 0 ? std::min((s.distance - previous) / stageLength, 1.0) : 1.0;
     Surface& back = game.PicBack;
     FilledBox(back, 20, 265, 20 + 260 * p, 275, kPanelGrey);
@@ -186,7 +192,8 @@ void DrawRightPanel(Game& game) {
 }
 
 void DrawFrameRate(Game& game) {
-    // A group of frames measured at 0 ms must not divide by zero.
+    // Changed: the original divides by the group's sum unguarded; a group of frames
+    // measured at 0 ms must not divide by zero.
     const int32_t sum = std::max<int32_t>(game.state.fpsSum[1], 1);
     PrintText(game, std::to_string(30000 / sum) + " FPS", 345, 280, kWhite, 12);
 }

@@ -24,6 +24,7 @@ bool Contains(std::string_view keys, int vk) {
 
 // One step of the rhythm counter: (period - 1 + wait) mod period.
 uint8_t RhythmStep(uint8_t period, uint8_t wait) {
+    // Changed: a period of 0 would divide by zero in the original; no course sets one.
     if (period == 0) return 0;
     return static_cast<uint8_t>((period - 1 + wait) % period);
 }
@@ -105,13 +106,15 @@ void PrintLetter(Game& game, const std::string& letter, int x, int y) {
 std::string_view HandKeys(int hand) { return hand == 0 ? kLeftHandKeys : kRightHandKeys; }
 
 uint8_t TargetKeyCode(char letter) {
-    if (letter == ',') return 188;
-    if (letter == '.') return 190;
+    if (letter == ',') return vk::Comma;
+    if (letter == '.') return vk::Period;
     return static_cast<uint8_t>(letter);
 }
 
 char DrawLetter(Game& game, int hand) {
     const std::string_view keys = HandKeys(hand);
+    // Changed: the pool is kept within the hand's keys, where the original would read
+    // past its string; the course data keeps it there anyway.
     const int pool = std::clamp<int>(game.state.keyPoolSize[hand], 1, static_cast<int>(keys.size()));
     return keys[game.random.Index(pool)];
 }
@@ -165,9 +168,12 @@ void ScoreHit(Game& game, int hand) {
     s.warpCharge = static_cast<int16_t>(std::min<int>(s.warpCharge + kWarpChargePerHit, kWarpChargeMax));
 }
 
-int MissedHand(int vk) {
-    if (Contains(kLeftHandKeys, vk)) return 0;
-    if (Contains(kRightHandKeys, vk) || vk == 188 || vk == 190) return 1;
+// Kept: the original tests whether the key code's character is in the hand's string, so
+// key codes 44 and 46 ("," and ".") count for the right hand as 188 and 190 do, and a
+// key of neither hand (Space, Escape, Shift) still costs speed in PicMain_KeyDown.
+int MissedHand(int key) {
+    if (Contains(kLeftHandKeys, key)) return 0;
+    if (Contains(kRightHandKeys, key) || key == vk::Comma || key == vk::Period) return 1;
     return -1;
 }
 
@@ -177,6 +183,7 @@ void PicMain_KeyDown(Game& game, int vk) {
     const int hand = MissedHand(vk);
     if (hand >= 0) {
         s.missShake[hand] = kMissShakeFrames;
+        // Changed: the original's 16-bit tallies would overflow past 32767; they saturate.
         int16_t& misses = s.keyTally.misses[hand];
         misses = static_cast<int16_t>(std::min<int>(misses + 1, 32767));
     }

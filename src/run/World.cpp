@@ -72,7 +72,8 @@ void Respawn(Star& star, Game& game) {
     star.z = kFarDepth;
 }
 
-// The new x uses the depth just moved, and the new depth uses the x just turned.
+// Kept: as in the original, the new x uses the depth just moved and the new depth the x
+// just turned, not the old one; the stars' paths depend on it.
 void Move(Star& star, float speed, Turn turn) {
     star.z = RoundHalfEven(star.z - static_cast<double>(speed) * 160);
     star.x = static_cast<float>(static_cast<double>(turn.cos) * star.x - static_cast<double>(turn.sin) * star.z);
@@ -102,6 +103,7 @@ void MoveAndDrawStars(Game& game) {
     for (int i = FirstProcessedStar(game.run.loadLevel); i < kStarCount; ++i) {
         Star& star = s.stars[i];
         if (star.z < 1 || star.z > kFarDepth) {
+            // Kept: as in the original, a respawned star is not drawn until the next frame.
             Respawn(star, game);
             continue;
         }
@@ -178,8 +180,12 @@ void ComposeView(Game& game) {
 
 }  // namespace
 
+// Kept: the original starts at star 10 even without load, so stars 0 to 9 never move
+// or show during a run.
 int FirstProcessedStar(uint8_t loadLevel) { return std::max(loadLevel - 10, 1) * 10; }
 
+// Kept: as in the original, fewer than nine streak frames are the oldest ones, not the
+// most recent.
 int StreakFrameCount(int16_t warpLevel, uint8_t loadLevel) {
     const int n = warpLevel / 10;
     if (n <= 0) return 0;

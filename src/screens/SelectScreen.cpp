@@ -8,7 +8,7 @@
 #include "draw/Helpers.h"
 #include "run/Course.h"
 #include "run/World.h"
-#include "screens/ScreenParts.h"
+#include "screens/FrontEndDrawing.h"
 
 namespace kelo {
 
@@ -41,6 +41,8 @@ SelectKeys ReadKeys(Game& game) {
 
 void PageCourse(Game& game, SelectLocals& l, int step) {
     GameState& s = game.state;
+    // Changed: the original pages modulo openCourses unguarded; a damaged record file
+    // could make that 0.
     const int open = std::max<int>(s.openCourses, 1);
     s.courseIndex = static_cast<uint8_t>((s.courseIndex + open + step) % open);
     l.keyDelay = kArrowDelay;
@@ -74,6 +76,8 @@ void DrawBands(Game& game) {
     for (int y = -1; y <= 49; y += 2) Line(back, -1, y, 401, y, dark);
     Line(back, -1, 51, 401, 51, Grey(230));
     for (int y = 203; y <= 301; y += 2) Line(back, -1, y, 401, y, dark);
+    // Kept: the original draws these columns out to x = 598, past the image's right edge,
+    // where they are clipped.
     for (int x = 0; x <= 598; x += 2) Line(back, x, 201, x, 300, dark);
     Box(back, -1, 201, 401, 201, Grey(230));
 }
@@ -87,6 +91,7 @@ void PrintOutlined(Game& game, const std::string& text, int y, int size, const i
 
 void DrawRecordRow(Game& game, int r) {
     const GameState& s = game.state;
+    // Kept: as in the original, one table per course holds Normal and Hard runs alike.
     const CourseRecord& record = s.courseRecords[s.courseIndex];
     const int rowY = 25 * r + 85;
     for (int k = 0; k <= 8; ++k) Line(game.PicBack, 45, rowY - 2 * k, 355, rowY - 2 * k, BasePlus(s, 10));
@@ -117,6 +122,7 @@ void DrawMode(Game& game) {
         PrintText(game, "Normal Mode", 286, 210, BasePlus(s, 120), 12);
         PrintText(game, "Normal Mode", 285, 210, BasePlus(s, 220), 12);
     } else {
+        // Kept: the original pads " Hard  Mode" to the eleven characters of "Normal Mode".
         PrintText(game, " Hard  Mode", 286, 210, BasePlus(s, 120, 20, 20), 12);
         PrintText(game, " Hard  Mode", 285, 210, BasePlus(s, 220, 80, 80), 12);
     }
@@ -218,6 +224,7 @@ Screen SelectScreen(Game& game) {
     game.SendSound("stop midBGM1");
     game.SendSound("stop midBGM2");
     if (game.Quitting()) return Screen::None;
+    // Kept: the original waits twice for Space to be up.
     if (!game.WaitForKey(vk::Space, false) || !game.WaitForKey(vk::Space, false)) return Screen::None;
     if (!RunSelectFrames(game)) return Screen::None;
 

@@ -8,7 +8,7 @@
 #include "records/RecordFile.h"
 #include "run/Course.h"
 #include "run/World.h"
-#include "screens/ScreenParts.h"
+#include "screens/FrontEndDrawing.h"
 
 namespace kelo {
 
@@ -30,6 +30,8 @@ struct TitleLocals {
 void EnterTitle(Game& game) {
     GameState& s = game.state;
     uint8_t shown = static_cast<uint8_t>(FloorInt(game.Rnd() * s.openCourses));
+    // Kept: with two open courses the original always shows course 0, yet still spends
+    // the draw, so every later random number stays the same.
     s.courseIndex = s.openCourses == 2 ? 0 : shown;
     ResetRun(s);
     FillStarField(game);
@@ -54,6 +56,8 @@ void DrawTitleBand(Game& game) {
 
 void DrawStatusLine(Game& game, uint8_t titlePhase) {
     if (titlePhase != kReady) {
+        // Kept: "Plase Wait..." is the original's own text, typo included; correcting it
+        // would change the title's pixels.
         for (int i = 0; i <= 6; ++i)
             PrintText(game, "Plase Wait...", static_cast<int16_t>(125 + i), 220, Grey(i * 40), 18);
         return;
@@ -110,6 +114,8 @@ Screen TitleScreen(Game& game) {
     if (!RunTitleFrames(game)) return Screen::None;
 
     game.SendSound("play wavDec notify from 0");
+    // Kept: the original waits for Space to read as pressed once more (it normally still
+    // is), and course select always opens on course 0, whatever course coloured the title.
     if (!game.WaitForKey(vk::Space, true)) return Screen::None;
     game.state.courseIndex = 0;
     if (!PlayClosingWipe(game)) return Screen::None;

@@ -3,6 +3,9 @@
 // "play wavDec notify from 0", "stop midBGM1", "close wavTip") read into a small record.
 // Keywords are matched without regard to case, as the media interface does; the path and
 // the alias are kept exactly as written.
+// Changed: the original hands these strings to the system's media command interface;
+// here the platform parses them and plays the files itself (on the desktop through SDL,
+// MIDI through FluidSynth), with the same effect per command.
 
 #include <cstdint>
 #include <optional>

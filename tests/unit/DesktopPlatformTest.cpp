@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Game.h"
 #include "draw/Colour.h"
 #include "platform/sdl/SdlPlatform.h"
 
@@ -202,6 +203,21 @@ TEST_F(DesktopPlatform, SoundDeviceOpensOnceWhenShownAndCommandsPassUnchanged) {
     platform_->ShowWindow();
     platform_->SendSound("play wavTip notify from 0");
     EXPECT_EQ(sounds_, (std::vector<std::string>{"close wavTip", "(device opened)", "play wavTip notify from 0"}));
+}
+
+// A copy that found the instance lock taken ends in start-up: the window stays hidden,
+// the sound device stays closed, and only the close commands are sent.
+TEST_F(DesktopPlatform, SecondCopyEndsInStartUpWithoutShowingAnything) {
+    platform_->SetOtherInstanceRunning(true);
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);  // ends a game that failed to stop, at its first frame
+    Game game(*platform_);
+    PlayGame(game);
+    EXPECT_EQ(game.state.quitRequested, 1);
+    EXPECT_TRUE(SDL_GetWindowFlags(platform_->Window()) & SDL_WINDOW_HIDDEN);
+    ASSERT_EQ(sounds_.size(), 9u);  // those of its close request
+    for (const std::string& command : sounds_) EXPECT_EQ(command.rfind("close ", 0), 0u) << command;
 }
 
 }  // namespace

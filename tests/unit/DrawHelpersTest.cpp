@@ -7,7 +7,7 @@
 #include "draw/Helpers.h"
 #include "draw/StarField.h"
 #include "platform/NullPlatform.h"
-#include "screens/ScreenParts.h"
+#include "screens/FrontEndDrawing.h"
 
 namespace kelo {
 namespace {

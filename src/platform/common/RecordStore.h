@@ -1,5 +1,8 @@
 #pragma once
 // Where the record file lives and how it is replaced, for both platforms.
+// Changed: the original writes "kelodt.hsc" in place and only beside its executable;
+// here a game folder that cannot be written gives way to a per-user folder, and a save
+// replaces the file whole, so a crash cannot leave half of it. The bytes are the same.
 //
 // The file "kelodt.hsc" lives in a main folder: for the desktop game the executable's
 // folder when that is the game's own unpacked folder (it holds snd/) and writable,

@@ -1,4 +1,7 @@
 #pragma once
+// Changed: the original resolves "snd/..." against the current directory only, so it
+// plays no sound unless started from its own folder.
+//
 // Where the "snd/..." paths of the game's open commands lead. The game's sound folder is
 // looked for beside the executable (a build, a portable copy), then in the installed data
 // folder, then in the current directory. A folder counts only if its snd/ holds every one

@@ -1,6 +1,7 @@
 #pragma once
 // The desktop game's command line:
 //   kelo-typing [--scale N] [--fullscreen | --windowed] [--help] [--version]
+// Changed: the original has no command line; none of these options touches the game.
 // Parsing is pure so that every case can be tested without a window.
 
 #include <optional>

@@ -1,7 +1,8 @@
 #pragma once
 // The remembered display choice: the window's zoom and whether it is fullscreen, kept in
 // $XDG_CONFIG_HOME/kelo-typing/settings.ini (default ~/.config/kelo-typing/) as lines
-// "scale=N" and "fullscreen=0|1".
+// "scale=N" and "fullscreen=0|1". Changed: the original keeps no settings; this file
+// holds only how the window shows the picture.
 
 #include <optional>
 #include <string>

@@ -1,4 +1,7 @@
 #pragma once
+// Changed: the original's second copy only closes itself; on the desktop it also brings
+// the running copy's window to the front, so starting the game twice shows it.
+//
 // How a second copy of the game asks the running one to come to the front: the running
 // copy listens on a Unix socket beside its instance lock, and the second copy connects
 // to it and hangs up. The running copy looks for such calls while it yields to events,

@@ -190,7 +190,8 @@ void SdlPlatform::Dispatch(const SDL_Event& event, EventSink& sink) {
 }
 
 // Ctrl+Q closes the game as the window's close button does; F11 and Alt+Enter toggle
-// fullscreen. The game never sees these keys go down.
+// fullscreen. The game never sees these keys go down. Changed: the original has no such
+// keys; they belong to the desktop window, not to any screen.
 bool SdlPlatform::HandleWindowKey(const SDL_KeyboardEvent& key, EventSink& sink) {
     if (key.type != SDL_KEYDOWN) return false;
     if (key.keysym.sym == SDLK_q && (key.keysym.mod & KMOD_CTRL) != 0) {
@@ -344,6 +345,8 @@ bool SdlPlatform::WriteRecordFile(const std::vector<uint8_t>& bytes) { return Sh
 
 bool SdlPlatform::SaveRecordFile(RecordSaver& saver) { return ShowSaveResult(records_.Save(saver)); }
 
+// Changed: the original never tells of a save that failed; the desktop says it on stderr
+// and in the window's caption.
 bool SdlPlatform::ShowSaveResult(bool saved) {
     if (!saved) std::fprintf(stderr, "kelo-typing: %s\n", records_.LastError().c_str());
     SDL_SetWindowTitle(window_, saved ? "Ke-Lo Typing" : "Ke-Lo Typing - records could not be saved");

@@ -61,8 +61,9 @@ public:
     void Yield(EventSink& sink, YieldKind kind) override;
     void Present(const Image& frame, FrameKind kind) override;
     void SendSound(std::string_view command) override;
-    // Always false: the desktop takes the instance lock before it opens the window.
-    bool OtherInstanceRunning() override { return false; }
+    // What the instance lock said: true when another copy holds it (SetOtherInstanceRunning).
+    bool OtherInstanceRunning() override { return otherInstance_; }
+    void SetOtherInstanceRunning(bool running) { otherInstance_ = running; }
     // Shows the window and, the first time, opens the sound.
     void ShowWindow() override;
     uint32_t RandomSeed() override;
@@ -108,6 +109,7 @@ private:
     std::vector<uint32_t> picture_;
     ChannelShifts pictureShifts_;
     bool soundOpened_ = false;
+    bool otherInstance_ = false;
     bool wholeWindowDue_ = true;
     int surfaceWidth_ = 0;
     int surfaceHeight_ = 0;

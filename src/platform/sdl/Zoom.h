@@ -1,7 +1,8 @@
 #pragma once
 // How the 400 x 300 picture fills a window of any size: scaled by a whole number with
 // nearest-neighbour pixels, centred on black. Pure functions; the presenter applies them
-// to SDL's window surface.
+// to SDL's window surface. Changed: the original's window is exactly 400 x 300 and never
+// changes size; the picture itself is still 400 x 300, only shown larger.
 
 #include <cstdint>
 #include <vector>

@@ -2,6 +2,7 @@
 //   kelo-typing [--scale N] [--fullscreen | --windowed] [--help] [--version]
 // Exit status: 0 after a normal end (and after --help or --version), 1 when the game
 // cannot start (no display, no font, another copy running), 2 for a bad command line.
+// Changed: the original reports nothing; the desktop says on stderr why it stopped.
 
 #include <SDL.h>
 
@@ -81,6 +82,17 @@ void RememberDisplayChoice(const kelo::SdlPlatform& platform, const kelo::Comman
     }
 }
 
+// A second copy goes through the game's start-up, which finds the lock taken and closes
+// before the window is shown or the sound opened; the running copy is asked to the front.
+int EndSecondCopy(kelo::SdlPlatform& platform, const std::string& lockPath) {
+    platform.SetOtherInstanceRunning(true);
+    kelo::Game game(platform);
+    kelo::PlayGame(game);
+    kelo::RequestRaise(kelo::RaiseSocketPath(lockPath));
+    std::fprintf(stderr, "Ke-Lo Typing is already running\n");
+    return kExitCannotStart;
+}
+
 int RunGame(const kelo::CommandLine& commandLine) {
     const kelo::InstanceLockPlace lockPlace = kelo::ChooseInstanceLockPlace(
         std::getenv("XDG_RUNTIME_DIR"), std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"));
@@ -92,11 +104,7 @@ int RunGame(const kelo::CommandLine& commandLine) {
         std::fprintf(stderr, "kelo-typing: cannot lock %s: a second copy of the game will not be noticed\n",
                      lockPath.c_str());
     }
-    if (locked == kelo::InstanceLock::Result::HeldElsewhere) {
-        kelo::RequestRaise(kelo::RaiseSocketPath(lockPath));
-        std::fprintf(stderr, "Ke-Lo Typing is already running\n");
-        return kExitCannotStart;
-    }
+    const bool secondCopy = locked == kelo::InstanceLock::Result::HeldElsewhere;
     std::string error;
     // No sound device leaves the game silent and otherwise unchanged.
     kelo::AudioBackend audio;
@@ -104,6 +112,7 @@ int RunGame(const kelo::CommandLine& commandLine) {
     std::unique_ptr<kelo::SdlPlatform> platform =
         kelo::SdlPlatform::Create(sound, ChooseWindowOptions(commandLine), error);
     if (!platform) return Fail("cannot open the window", error);
+    if (secondCopy) return EndSecondCopy(*platform, lockPath);
     platform->ListenForRaise(kelo::RaiseSocketPath(lockPath));
     // The window comes first, black; finding and opening the font is the slow part.
     platform->MapWindow();

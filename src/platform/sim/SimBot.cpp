@@ -6,12 +6,12 @@
 
 #include "app/Keyboard.h"
 #include "app/Numeric.h"
+#include "run/Typing.h"
 
 namespace kelo {
 
 namespace {
 
-constexpr std::string_view kHandKeys[2] = {"FASDGQWERTZXCVB", "JHKLYUIOPNM,."};
 // Frames between Space taps on the title and course select: long enough for the
 // screens to see Space released in between.
 constexpr int64_t kMenuTapGap = 5;
@@ -19,12 +19,6 @@ constexpr int64_t kLeaveTapGap = 3;
 constexpr int kLeaveRunEndTimer = 180;
 
 }  // namespace
-
-int KeyCodeOfLetter(char letter) {
-    if (letter == ',') return vk::Comma;
-    if (letter == '.') return vk::Period;
-    return static_cast<unsigned char>(letter);
-}
 
 SimBot::SimBot(double keysPerSecond, double missChance, uint32_t seed)
     : tapInterval_(1000.0 / keysPerSecond), missChance_(missChance), random_(seed ^ 0x6b656c6fu) {}
@@ -93,12 +87,12 @@ bool SimBot::HandMayScore(const Game& game, int hand, bool needFreeLatch) const 
 }
 
 int SimBot::WrongLetterKey(const Game& game, int hand) {
-    const std::string_view keys = kHandKeys[hand];
+    const std::string_view keys = HandKeys(hand);
     size_t pool = std::min<size_t>(std::max<int>(game.state.keyPoolSize[hand], 1), keys.size());
     if (pool < 2) pool = keys.size();
     std::vector<int> wrong;
     for (char letter : keys.substr(0, pool))
-        if (KeyCodeOfLetter(letter) != game.state.targetKey[hand]) wrong.push_back(KeyCodeOfLetter(letter));
+        if (TargetKeyCode(letter) != game.state.targetKey[hand]) wrong.push_back(TargetKeyCode(letter));
     return wrong[std::uniform_int_distribution<size_t>(0, wrong.size() - 1)(random_)];
 }
 

@@ -49,7 +49,4 @@ private:
     std::optional<Aim> aim_;
 };
 
-// The key code of a target letter: the upper-case letter's code, 188 for ",", 190 for ".".
-int KeyCodeOfLetter(char letter);
-
 }  // namespace kelo

@@ -1,4 +1,7 @@
 #pragma once
+// Changed: the original has nothing like it; the simulator is the port's own tool for
+// checking the game frame by frame.
+//
 // The headless simulator as a library: runs the real game from Form_Load on with a
 // virtual clock and scripted keys, and reports every presented frame and every sound
 // command. kelo-sim is a thin command line around it; tests call it directly:

@@ -1,4 +1,4 @@
-#include "screens/ScreenParts.h"
+#include "screens/FrontEndDrawing.h"
 
 #include "app/Numeric.h"
 #include "app/Timing.h"

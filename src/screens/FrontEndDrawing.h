@@ -1,5 +1,6 @@
 #pragma once
-// Pieces the title and course-select screens share.
+// What the title and course-select screens draw with: colours off the course's base
+// colour, the resting star field, and the steps of the opening and closing wipes.
 
 #include "app/Game.h"
 
