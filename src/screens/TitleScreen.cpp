@@ -75,8 +75,9 @@ void DrawTitleFrame(Game& game, uint8_t titlePhase) {
     DrawStarField(game);
     DrawTitleBand(game);
     DrawStatusLine(game, titlePhase);
-    PrintText(game, "製作： KAVI-noleb.", 275, 280, Grey(200), 10);
-    PrintText(game, "製作： KAVI-noleb.", 276, 280, Grey(200), 10);
+    const std::string_view credit = game.Translated("製作： KAVI-noleb.");
+    PrintText(game, credit, 275, 280, Grey(200), 10);
+    PrintText(game, credit, 276, 280, Grey(200), 10);
 }
 
 // Runs frames until Space is taken (true) or the window is closing (false); Escape asks

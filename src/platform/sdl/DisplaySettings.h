@@ -1,7 +1,7 @@
 #pragma once
 // The remembered display choice: the window's zoom and whether it is fullscreen, kept in
 // $XDG_CONFIG_HOME/kelo-typing/settings.ini (default ~/.config/kelo-typing/) as lines
-// "scale=N" and "fullscreen=0|1".
+// "scale=N" and "fullscreen=0|1", and the language of the game's texts, "language=ja|en".
 
 #include <optional>
 #include <string>
@@ -12,6 +12,7 @@ namespace kelo {
 struct DisplaySettings {
     std::optional<int> zoom;
     std::optional<bool> fullscreen;
+    std::optional<std::string> language{};
     bool operator==(const DisplaySettings&) const = default;
 };
 

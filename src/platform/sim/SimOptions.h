@@ -58,6 +58,7 @@ struct SimOptions {
     FrameObserver observer;                        // after every presented frame
     SoundObserver soundObserver;                   // for every sound command, as sent
     int64_t safetyFrameLimit = kSafetyFrameLimit;  // --runs adds kSafetyFramesPerRun a run
+    std::string language = "ja";                   // the texts' language (kLanguages)
 };
 
 struct CommandLine {
