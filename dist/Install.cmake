@@ -43,6 +43,7 @@ install(DIRECTORY ${CMAKE_BINARY_DIR}/locale/ DESTINATION ${CMAKE_INSTALL_LOCALE
 configure_file(dist/kelo-typing.metainfo.xml.in ${CMAKE_BINARY_DIR}/${KELO_APP_ID}.metainfo.xml @ONLY)
 # The man page names the data folder of the configured prefix (/usr for the .deb).
 string(REPLACE "-" "\\-" KELO_MAN_DATADIR "${CMAKE_INSTALL_FULL_DATADIR}")
+string(REPLACE "-" "\\-" KELO_MAN_LOCALEDIR "${CMAKE_INSTALL_FULL_LOCALEDIR}")
 configure_file(dist/kelo-typing.6.in ${CMAKE_BINARY_DIR}/kelo-typing.6 @ONLY)
 # Installed compressed, as Debian ships man pages; -n keeps the .deb reproducible.
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/kelo-typing.6.gz
