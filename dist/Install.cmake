@@ -24,6 +24,10 @@ file(RELATIVE_PATH KELO_DATA_FROM_BINDIR
   "${CMAKE_INSTALL_FULL_BINDIR}" "${CMAKE_INSTALL_FULL_DATADIR}/kelo-typing")
 set_property(SOURCE src/platform/sdl/AudioPaths.cpp APPEND PROPERTY
   COMPILE_DEFINITIONS KELO_DATA_FROM_BINDIR="${KELO_DATA_FROM_BINDIR}")
+# The translations likewise, in the system's locale folder.
+file(RELATIVE_PATH KELO_LOCALE_FROM_BINDIR "${CMAKE_INSTALL_FULL_BINDIR}" "${CMAKE_INSTALL_FULL_LOCALEDIR}")
+set_property(SOURCE src/platform/common/MessageCatalogue.cpp APPEND PROPERTY
+  COMPILE_DEFINITIONS KELO_LOCALE_FROM_BINDIR="${KELO_LOCALE_FROM_BINDIR}")
 
 # The layout as resolved, for tests/e2e/installed_game.sh.
 file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/install-layout.txt CONTENT
@@ -34,10 +38,12 @@ if(KELO_INSTALL_SIM)
   install(TARGETS kelo-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 install(DIRECTORY snd DESTINATION ${KELO_DATA_INSTALL_DIR})
+install(DIRECTORY ${CMAKE_BINARY_DIR}/locale/ DESTINATION ${CMAKE_INSTALL_LOCALEDIR})
 
 configure_file(dist/kelo-typing.metainfo.xml.in ${CMAKE_BINARY_DIR}/${KELO_APP_ID}.metainfo.xml @ONLY)
 # The man page names the data folder of the configured prefix (/usr for the .deb).
 string(REPLACE "-" "\\-" KELO_MAN_DATADIR "${CMAKE_INSTALL_FULL_DATADIR}")
+string(REPLACE "-" "\\-" KELO_MAN_LOCALEDIR "${CMAKE_INSTALL_FULL_LOCALEDIR}")
 configure_file(dist/kelo-typing.6.in ${CMAKE_BINARY_DIR}/kelo-typing.6 @ONLY)
 # Installed compressed, as Debian ships man pages; -n keeps the .deb reproducible.
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/kelo-typing.6.gz
@@ -49,6 +55,12 @@ install(DIRECTORY dist/icons/hicolor DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/ic
 install(FILES ${CMAKE_BINARY_DIR}/${KELO_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/metainfo)
 install(FILES ${CMAKE_BINARY_DIR}/kelo-typing.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 install(FILES dist/copyright DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/kelo-typing)
+# The release history, in Debian's changelog format, compressed as Debian ships it.
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/changelog.gz
+  COMMAND gzip -9 -n -c ${CMAKE_SOURCE_DIR}/dist/changelog > ${CMAKE_BINARY_DIR}/changelog.gz
+  DEPENDS ${CMAKE_SOURCE_DIR}/dist/changelog VERBATIM)
+add_custom_target(kelo_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/changelog.gz)
+install(FILES ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/kelo-typing)
 
 # The .deb: `cpack -G DEB` in a build configured with the Debian paths above, as
 # scripts/make-deb.sh does.

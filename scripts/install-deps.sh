@@ -1,22 +1,31 @@
 #!/usr/bin/env bash
-# Installs every Debian package needed to build, play, test and package the game
-# (Debian 12). Runs as root or through sudo; does nothing when everything is installed
-# already. When another package manager is at work (unattended upgrades on a desktop,
-# say) it waits for it, up to a few minutes, saying so.
+# Installs the Debian 12 packages needed to build and play the game, and with --test
+# also those that test, fuzz and package it. Asks for sudo only when it has something to
+# install and is not root already; does nothing when everything is installed. When
+# another package manager is at work (unattended upgrades on a desktop, say) it waits
+# for it, up to a few minutes, saying so.
+# Usage: install-deps.sh [--test]
 set -euo pipefail
 
 packages=(
-  build-essential g++ cmake pkg-config
+  build-essential g++ cmake pkg-config gettext
   libsdl2-dev libsdl2-ttf-dev libsdl2-image-dev
   libfontconfig-dev fontconfig fonts-ipafont-gothic zlib1g-dev
   libfluidsynth-dev libvorbis-dev libmd-dev
+  libxkbcommon-dev libxkbcommon-x11-dev xkb-data
+)
+test_packages=(
   fluid-soundfont-gm vorbis-tools
-  libxkbcommon-dev libxkbcommon-x11-dev xkb-data x11-xkb-utils
-  libgtest-dev libgmock-dev libbenchmark-dev
+  x11-xkb-utils libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils openbox python3 python3-xlib sox
-  dpkg-dev desktop-file-utils appstream groff-base librsvg2-bin
+  dpkg-dev desktop-file-utils appstream groff-base librsvg2-bin lintian
   clang libclang-rt-14-dev
 )
+case "${1:-}" in
+  "") ;;
+  --test) packages+=("${test_packages[@]}") ;;
+  *) echo "usage: install-deps.sh [--test]" >&2; exit 2 ;;
+esac
 # Seconds to wait for another package manager to let go of its locks.
 lock_wait="${KELO_APT_LOCK_WAIT:-300}"
 if [ "$lock_wait" -ge 120 ]; then wait_text="$((lock_wait / 60)) minutes"; else wait_text="$lock_wait seconds"; fi

@@ -7,7 +7,7 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 jobs="${KELO_JOBS:-2}"
 
-bash "$root/scripts/install-deps.sh"
+bash "$root/scripts/install-deps.sh" --test
 
 # No desktop and no sound card: the tests that need a display start their own X server.
 unset DISPLAY WAYLAND_DISPLAY
@@ -17,7 +17,7 @@ build_and_test() {
   local build="$1"
   shift
   echo "== $(basename "$build")"
-  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELO_TESTS=ON "$@"
   cmake --build "$build" -j"$jobs"
   (cd "$build" && ctest --output-on-failure -j"$jobs")
 }

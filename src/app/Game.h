@@ -61,6 +61,8 @@ public:
     void SendSound(std::string_view command) { platform.SendSound(command); }
     double Rnd() { return random.Rnd(); }
     TextRenderer& Text() { return platform.Text(); }
+    // One of the game's texts in the language the player chose (Platform::Translate).
+    std::string_view Translated(std::string_view original) { return platform.Translate(original); }
     // Copies the 400 x 300 frame of PicBack to PicMain and shows it.
     void PresentFrame();
     // Shows PicMain again, for a still screen whose PicBack holds the frame it presented
@@ -75,6 +77,8 @@ public:
     void OnKeyDown(int vk) override;
     void OnKeyUp(int vk) override;
     void OnCloseRequest() override;
+    // Everywhere but in a run, where Ctrl and the others are wrong keys.
+    bool TakesZoomKeys() const override { return screen != Screen::Run; }
 
 private:
     uint32_t ClockDiffSince(uint32_t earlier);

@@ -21,6 +21,9 @@ public:
     virtual void OnKeyDown(int vk) = 0;
     virtual void OnKeyUp(int vk) = 0;
     virtual void OnCloseRequest() = 0;
+    // Whether the window may take its zoom keys (Ctrl+Plus, Ctrl+Minus, Ctrl+0) now;
+    // otherwise they are the game's keys like any other.
+    virtual bool TakesZoomKeys() const { return false; }
 };
 
 // Why the game yields to the window: the yield at the end of a frame wait, an extra
@@ -81,6 +84,10 @@ public:
     // aside first. False when no folder took the bytes. This default, for platforms
     // without folders, neither locks nor keeps anything aside.
     virtual bool SaveRecordFile(RecordSaver& saver) { return WriteRecordFile(saver.Merge(ReadRecordFile())); }
+    // What the game shows for one of its own texts, whose original (Japanese) text is
+    // the message id: the translation in the language the player chose, else the
+    // original. The returned text lives as long as the platform.
+    virtual std::string_view Translate(std::string_view original) { return original; }
 };
 
 }  // namespace kelo

@@ -253,7 +253,7 @@ std::vector<PanelText> ResultPanelTexts(const GameState& state, const RunLocals&
 
 void DrawResultPanel(Game& game) {
     for (const PanelText& t : ResultPanelTexts(game.state, game.run)) {
-        PrintText(game, t.text, t.x, t.y, t.colour, t.size);
+        PrintText(game, game.Translated(t.text), t.x, t.y, t.colour, t.size);
     }
 }
 

@@ -132,12 +132,13 @@ void DrawRatingGauge(Game& game) {
     const GameState& s = game.state;
     const Colour shade = BasePlus(s, 120);
     const Colour light = BasePlus(s, 220);
-    PrintText(game, "易", 271, 235, shade, 10);
-    PrintText(game, "易", 270, 235, light, 10);
+    const std::string_view easy = game.Translated("易"), hard = game.Translated("難");
+    PrintText(game, easy, 271, 235, shade, 10);
+    PrintText(game, easy, 270, 235, light, 10);
     PrintText(game, RatingMarks(s.difficultyRating), 287, 235, shade, 10);
     PrintText(game, RatingMarks(s.difficultyRating), 286, 235, light, 10);
-    PrintText(game, "難", 381, 235, shade, 10);
-    PrintText(game, "難", 380, 235, light, 10);
+    PrintText(game, hard, 381, 235, shade, 10);
+    PrintText(game, hard, 380, 235, light, 10);
 }
 
 void DrawClearMarks(Game& game) {
@@ -146,8 +147,9 @@ void DrawClearMarks(Game& game) {
     if (mark != ClearMark::NotCleared) {
         PrintText(game, "Normal: Cleared", 284, 255, BasePlus(s, 120), 10);
         PrintText(game, "Normal: Cleared", 285, 255, BasePlus(s, 220), 10);
-        PrintText(game, "↑↓で難易度変更", 81, 285, Grey(120), 10);
-        PrintText(game, "↑↓で難易度変更", 80, 285, Grey(220), 10);
+        const std::string_view hint = game.Translated("↑↓で難易度変更");
+        PrintText(game, hint, 81, 285, Grey(120), 10);
+        PrintText(game, hint, 80, 285, Grey(220), 10);
     }
     if (mark == ClearMark::ClearedOnHard) {
         PrintText(game, "Hard: Cleared", 300, 275, BasePlus(s, 120), 10);
@@ -174,7 +176,7 @@ void DrawCourseInfo(Game& game) {
     PrintText(game, title, 28, 7, BasePlus(s, 0), 36);
     PrintText(game, title, 8, 2, kWhite, 36);
     for (int line = 0; line < 2; ++line) {
-        const std::string note = "・" + s.courseNotes[s.courseIndex][line];
+        const std::string note = "・" + std::string(game.Translated(s.courseNotes[s.courseIndex][line]));
         const int16_t y = static_cast<int16_t>(215 + 25 * line);
         PrintText(game, note, 31, y, Grey(180), 12);
         PrintText(game, note, 30, y, Grey(230), 12);

@@ -20,6 +20,9 @@ enum TitlePhase : uint8_t { kReady = 0, kWipingIn = 1, kLoading = 2 };
 struct TitleLocals {
     uint8_t titlePhase = kWipingIn;
     uint8_t spaceLatch = 1;
+    // Escape closes the game from here once it has been seen up on this screen, as Space
+    // is taken only then.
+    uint8_t escapeLatch = 1;
     int16_t wipeWidth = 400;
     // What the frame now in PicBack was drawn for. The title's stars and colours stay put,
     // so a frame for the same phase and wipe would draw the same pixels again.
@@ -76,11 +79,13 @@ void DrawTitleFrame(Game& game, uint8_t titlePhase) {
     DrawStarField(game);
     DrawTitleBand(game);
     DrawStatusLine(game, titlePhase);
-    PrintText(game, "製作： KAVI-noleb.", 275, 280, Grey(200), 10);
-    PrintText(game, "製作： KAVI-noleb.", 276, 280, Grey(200), 10);
+    const std::string_view credit = game.Translated("製作： KAVI-noleb.");
+    PrintText(game, credit, 275, 280, Grey(200), 10);
+    PrintText(game, credit, 276, 280, Grey(200), 10);
 }
 
-// Runs frames until Space is taken (true) or the window is closing (false).
+// Runs frames until Space is taken (true) or the window is closing (false); Escape asks
+// to close as the window's close button does.
 bool RunTitleFrames(Game& game) {
     TitleLocals t;
     for (;;) {
@@ -94,6 +99,11 @@ bool RunTitleFrames(Game& game) {
         // holds the screen still on a key that is already up.
         if (!game.KeyPressed(vk::Space)) t.spaceLatch = 0;
         if (t.titlePhase == kReady && t.spaceLatch == 0 && game.KeyPressed(vk::Space)) return true;
+        if (!game.KeyPressed(vk::Escape)) t.escapeLatch = 0;
+        if (t.escapeLatch == 0 && game.KeyPressed(vk::Escape)) {
+            game.OnCloseRequest();
+            return false;
+        }
         if (t.drawnPhase == t.titlePhase && t.drawnWipeWidth == t.wipeWidth) {
             game.PresentSameFrame();
             continue;

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Checks the .deb without installing it: its control fields (name, version from
 # CMakeLists.txt, section, the font and the shared libraries among its dependencies, the
-# synthesizer and soundfont only recommended), exactly the expected files in Debian's games layout, then unpacks it
-# with dpkg -x into a temporary root and plays the unpacked game (play_installed.sh).
+# synthesizer and soundfont only recommended), exactly the expected files in Debian's
+# games layout, what lintian --pedantic says (no error or warning) and
+# desktop-file-validate (not even a hint), then unpacks it with dpkg -x into a temporary
+# root and plays the unpacked game (play_installed.sh).
 # Usage: deb_check.sh DEB SOURCE_DIR
 set -euo pipefail
 deb="$(realpath "$1")"
@@ -35,5 +37,11 @@ bash "$source_dir/tests/package/expected_files.sh" games share/games share share
   "$(sed -n 's/^set(KELO_APP_ID "\([^"]*\)".*/\1/p' "$source_dir/dist/Install.cmake")" > "$root.want"
 diff -u "$root.want" "$root.files" || fail "the package's files differ from the expected ones"
 
+# Information tags are shown but pass: the title's "Plase Wait..." is the game's own text.
+lintian --pedantic --fail-on error,warning --tag-display-limit 0 "$deb" || fail "lintian reports errors or warnings"
+
 dpkg -x "$deb" "$root"
+desktop="$root/usr/share/applications/kelo-typing.desktop"
+validation="$(desktop-file-validate "$desktop" 2>&1)" || fail "desktop-file-validate: $validation"
+[ -z "$validation" ] || fail "desktop-file-validate has remarks: $validation"
 bash "$source_dir/tests/package/play_installed.sh" "$root/usr/games/kelo-typing" "$source_dir"

@@ -18,4 +18,6 @@ bindir="$1" datadir="$2" datarootdir="$3" mandir="$4" app_id="$5"
   echo "$datarootdir/metainfo/$app_id.metainfo.xml"
   echo "$mandir/man6/kelo-typing.6.gz"
   echo "$datarootdir/doc/kelo-typing/copyright"
+  echo "$datarootdir/doc/kelo-typing/changelog.gz"
+  echo "$datarootdir/locale/en/LC_MESSAGES/kelo-typing.mo"
 } | LC_ALL=C sort

@@ -29,6 +29,8 @@ TEST(DesktopCommandLine, OptionsSetZoomAndFullscreenLastChoiceWinning) {
     EXPECT_EQ(both.fullscreen, true);
     EXPECT_EQ(Parse({"--scale=16", "--fullscreen", "--windowed"}).fullscreen, false);
     EXPECT_EQ(Parse({"--scale=16"}).zoom, 16);
+    EXPECT_EQ(Parse({"--language", "en"}).language, "en");
+    EXPECT_EQ(Parse({"--language=en", "--language=ja"}).language, "ja");
 }
 
 TEST(DesktopCommandLine, HelpAndVersionWinButNotOverABadArgument) {
@@ -42,7 +44,8 @@ TEST(DesktopCommandLine, HelpAndVersionWinButNotOverABadArgument) {
 TEST(DesktopCommandLine, BadArgumentsGiveOneLineNamingThem) {
     const std::vector<std::vector<std::string_view>> bad = {
         {"--bogus"},       {"-x"},       {"game.hsc"},      {"--scale"},        {"--scale", "0"}, {"--scale", "17"},
-        {"--scale", "2x"}, {"--scale="}, {"--scale", "-1"}, {"--fullscreen=1"},
+        {"--scale", "2x"}, {"--scale="}, {"--scale", "-1"}, {"--fullscreen=1"}, {"--language"},   {"--language", "fr"},
+        {"--language="},
     };
     for (const auto& args : bad) {
         const CommandLine result = Parse(args);
@@ -57,7 +60,7 @@ TEST(DesktopCommandLine, BadArgumentsGiveOneLineNamingThem) {
 TEST(DesktopSettings, ParsesWhatItFormats) {
     std::string error;
     for (const DisplaySettings& settings : {DisplaySettings{}, DisplaySettings{2, false}, DisplaySettings{16, true},
-                                            DisplaySettings{std::nullopt, true}}) {
+                                            DisplaySettings{std::nullopt, true}, DisplaySettings{2, true, "en"}}) {
         EXPECT_EQ(ParseDisplaySettings(FormatDisplaySettings(settings), error), settings);
     }
     EXPECT_EQ(FormatDisplaySettings({3, true}), "scale=3\nfullscreen=1\n");
@@ -66,7 +69,7 @@ TEST(DesktopSettings, ParsesWhatItFormats) {
 
 TEST(DesktopSettings, DamagedTextIsRejectedWithTheLineNamed) {
     for (const char* text : {"scale=0\n", "scale=17\n", "scale=two\n", "fullscreen=yes\n", "zoom=2\n", "scale 2\n",
-                             "scale=2\ngarbage\n", "\x89PNG\r\n"}) {
+                             "language=fr\n", "language=\n", "scale=2\ngarbage\n", "\x89PNG\r\n"}) {
         std::string error;
         EXPECT_FALSE(ParseDisplaySettings(text, error)) << text;
         EXPECT_NE(error.find("line "), std::string::npos) << text;
@@ -112,6 +115,18 @@ TEST_F(DesktopSettingsFile, DamagedFileIsIgnoredWithOneLine) {
     EXPECT_EQ(LoadDisplaySettings(path_, warning), DisplaySettings{});
     EXPECT_NE(warning.find(path_), std::string::npos);
     EXPECT_EQ(warning.find('\n'), std::string::npos);
+}
+
+TEST(DesktopZoom, ZoomKeysStepWithinOneAndTheLargestOrGoBackToTheDefault) {
+    struct Case {
+        ZoomKey key;
+        int current, expected;
+    };
+    for (const Case& c : {Case{ZoomKey::In, 2, 3}, Case{ZoomKey::In, 4, 4}, Case{ZoomKey::In, 6, 4},
+                          Case{ZoomKey::Out, 2, 1}, Case{ZoomKey::Out, 1, 1}, Case{ZoomKey::Reset, 4, 2}}) {
+        EXPECT_EQ(ZoomAfterKey(c.key, c.current, 2, 4), c.expected) << c.current;
+    }
+    EXPECT_EQ(ZoomAfterKey(ZoomKey::In, 1, 1, 0), 1);
 }
 
 TEST(DesktopZoom, DefaultIsTheLargestZoomWithinSixtyPercentOfTheUsableHeight) {

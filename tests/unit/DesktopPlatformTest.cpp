@@ -23,6 +23,8 @@ struct RecordingSink : EventSink {
     void OnKeyDown(int vk) override { events.push_back("down " + std::to_string(vk)); }
     void OnKeyUp(int vk) override { events.push_back("up " + std::to_string(vk)); }
     void OnCloseRequest() override { events.push_back("close"); }
+    bool TakesZoomKeys() const override { return takesZoomKeys; }
+    bool takesZoomKeys = false;
 };
 
 // Runs on SDL's dummy video driver, which has no accelerated renderer: the window
@@ -133,6 +135,30 @@ TEST_F(DesktopPlatform, CtrlQClosesAndFullscreenKeysToggleWithoutReachingTheGame
     PushKey(SDL_KEYDOWN, SDLK_F11, SDL_SCANCODE_F11);
     platform_->Yield(sink, YieldKind::FrameWait);
     EXPECT_EQ(platform_->DisplayChoice(), (WindowOptions{1, true}));
+}
+
+// The dummy display (1024 x 768) fits zoom 2 at most; its default is 1.
+TEST_F(DesktopPlatform, ZoomKeysZoomTheWindowOnlyWhenTheGameLetsThem) {
+    RecordingSink sink;
+    PushKey(SDL_KEYDOWN, SDLK_EQUALS, SDL_SCANCODE_EQUALS, false, KMOD_LCTRL);
+    platform_->Yield(sink, YieldKind::FrameWait);
+    EXPECT_EQ(sink.events, (std::vector<std::string>{"down 187"}));
+    EXPECT_EQ(platform_->DisplayChoice().zoom, 1);
+
+    sink.takesZoomKeys = true;
+    sink.events.clear();
+    const std::pair<SDL_Keycode, int> steps[] = {{SDLK_KP_PLUS, 2}, {SDLK_PLUS, 2}, {SDLK_MINUS, 1},
+                                                 {SDLK_EQUALS, 2},  {SDLK_0, 1},    {SDLK_KP_PLUS, 2}};
+    for (const auto& [key, zoom] : steps) {
+        PushKey(SDL_KEYDOWN, key, SDL_GetScancodeFromKey(key), false, KMOD_RCTRL);
+        platform_->Yield(sink, YieldKind::FrameWait);
+        EXPECT_EQ(platform_->DisplayChoice().zoom, zoom) << SDL_GetKeyName(key);
+    }
+    EXPECT_TRUE(sink.events.empty());
+    int width = 0, height = 0;
+    SDL_GetWindowSize(platform_->Window(), &width, &height);
+    EXPECT_EQ(width, 800);
+    EXPECT_EQ(height, 600);
 }
 
 TEST_F(DesktopPlatform, WindowSurfaceShowsThePictureZoomedAndCentred) {

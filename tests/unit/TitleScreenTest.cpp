@@ -106,6 +106,29 @@ TEST_F(TitleScreenTest, ClosingDuringTheWipeInOpensNothingAndWritesNothing) {
     EXPECT_EQ(platform.SoundCount("play wavDec notify from 0"), 0);
 }
 
+// Escape is the close request, once seen up on the title: held from before, it quits
+// only when pressed again; a press during the wipe-in quits before anything is opened.
+TEST_F(TitleScreenTest, EscapeSeenUpOnTheTitleClosesTheGame) {
+    struct Case {
+        bool heldBefore;
+        int release, press, closedAfterWaits;
+    };
+    for (const Case& c : {Case{false, 0, 10, 10}, Case{false, 0, 30, 30}, Case{true, 25, 33, 33}}) {
+        test::FrontEndPlatform p;
+        Game g{p};
+        SetUpSurfaces(g);
+        if (c.heldBefore) g.keyboard.Down(vk::Escape);
+        if (c.release) p.Release(c.release, vk::Escape);
+        p.Press(c.press, vk::Escape);
+
+        EXPECT_EQ(TitleScreen(g), Screen::None) << c.press;
+        EXPECT_TRUE(g.Quitting());
+        EXPECT_EQ(p.frameWaits, c.closedAfterWaits) << c.press;
+        EXPECT_EQ(p.SoundCount("close wavTip"), 1) << c.press;
+        EXPECT_EQ(p.SoundCount("play wavDec notify from 0"), 0);
+    }
+}
+
 TEST_F(TitleScreenTest, ClosingDuringTheClosingWipeStopsIt) {
     platform.Press(25, vk::Space);
     platform.CloseAt(30);

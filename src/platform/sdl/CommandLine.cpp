@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "platform/common/MessageCatalogue.h"
+
 namespace kelo {
 
 namespace {
@@ -50,6 +52,16 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
             }
             result.zoom = ParseZoom(value);
             if (!result.zoom) return Failure(BadZoom(value));
+        } else if (arg == "--language" || arg.starts_with("--language=")) {
+            std::string_view value;
+            if (arg == "--language") {
+                if (i + 1 == args.size()) return Failure("--language needs ja or en");
+                value = args[++i];
+            } else {
+                value = arg.substr(11);
+            }
+            if (!IsGameLanguage(value)) return Failure("--language wants ja or en, not \"" + std::string(value) + "\"");
+            result.language = std::string(value);
         } else {
             return Failure("unknown option \"" + std::string(arg) + "\" (try --help)");
         }
@@ -62,17 +74,21 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
 }
 
 std::string HelpText() {
-    return "Usage: kelo-typing [--scale N] [--fullscreen | --windowed] [--help] [--version]\n"
+    return "Usage: kelo-typing [--scale N] [--fullscreen | --windowed] [--language ja|en] [--help] [--version]\n"
            "Steer a craft through space by typing the letters on its course.\n"
            "\n"
            "  --scale N      show the game N times its size (1 to 16; default: fits the screen)\n"
            "  --fullscreen   start fullscreen\n"
            "  --windowed     start in a window\n"
+           "  --language L   the game's texts in Japanese (ja, the default) or English (en)\n"
            "  --help         print this help and exit\n"
            "  --version      print the version and exit\n"
            "\n"
-           "Keys: F11 or Alt+Enter toggles fullscreen, Ctrl+Q quits.\n"
-           "The last zoom and fullscreen choice is kept in $XDG_CONFIG_HOME/kelo-typing/settings.ini.\n";
+           "Keys: F11 or Alt+Enter toggles fullscreen; Ctrl+Plus, Ctrl+Minus and Ctrl+0 zoom\n"
+           "(not during a run); Ctrl+Q, or Escape on the title, quits.\n"
+           "The options apply to this launch only. The zoom and fullscreen choices made in the\n"
+           "game are kept in $XDG_CONFIG_HOME/kelo-typing/settings.ini, which can also hold\n"
+           "language=en.\n";
 }
 
 }  // namespace kelo

@@ -1,6 +1,6 @@
 #pragma once
 // The desktop game's command line:
-//   kelo-typing [--scale N] [--fullscreen | --windowed] [--help] [--version]
+//   kelo-typing [--scale N] [--fullscreen | --windowed] [--language ja|en] [--help] [--version]
 // Changed: the original has no command line; none of these options touches the game.
 // Parsing is pure so that every case can be tested without a window.
 
@@ -16,9 +16,10 @@ inline constexpr int kMaxZoom = 16;
 struct CommandLine {
     enum class Action { Play, Help, Version, Error };
     Action action = Action::Play;
-    std::optional<int> zoom;         // --scale N, 1 .. kMaxZoom
-    std::optional<bool> fullscreen;  // --fullscreen / --windowed; the last one given wins
-    std::string error;               // one line naming the bad argument, for Action::Error
+    std::optional<int> zoom;              // --scale N, 1 .. kMaxZoom
+    std::optional<bool> fullscreen;       // --fullscreen / --windowed; the last one given wins
+    std::string error;                    // one line naming the bad argument, for Action::Error
+    std::optional<std::string> language;  // --language ja|en
 };
 
 // `args` excludes the program name. --help and --version win over the other options,

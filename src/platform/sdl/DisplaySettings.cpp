@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/common/MessageCatalogue.h"
 #include "platform/sdl/CommandLine.h"
 
 namespace kelo {
@@ -40,6 +41,11 @@ bool ApplyLine(std::string_view line, DisplaySettings& settings) {
         if (flag) settings.fullscreen = *flag == 1;
         return flag.has_value();
     }
+    if (key == "language") {
+        if (!IsGameLanguage(value)) return false;
+        settings.language = std::string(value);
+        return true;
+    }
     return false;
 }
 
@@ -70,7 +76,7 @@ std::optional<DisplaySettings> ParseDisplaySettings(std::string_view text, std::
         if (line.empty()) continue;
         if (!ApplyLine(line, settings)) {
             error = "line " + std::to_string(number) + " is not scale=1.." + std::to_string(kMaxZoom) +
-                    " or fullscreen=0|1";
+                    ", fullscreen=0|1 or language=ja|en";
             return std::nullopt;
         }
     }
@@ -81,6 +87,7 @@ std::string FormatDisplaySettings(const DisplaySettings& settings) {
     std::string text;
     if (settings.zoom) text += "scale=" + std::to_string(*settings.zoom) + "\n";
     if (settings.fullscreen) text += std::string("fullscreen=") + (*settings.fullscreen ? "1" : "0") + "\n";
+    if (settings.language) text += "language=" + *settings.language + "\n";
     return text;
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // The remembered display choice: the window's zoom and whether it is fullscreen, kept in
 // $XDG_CONFIG_HOME/kelo-typing/settings.ini (default ~/.config/kelo-typing/) as lines
-// "scale=N" and "fullscreen=0|1". Changed: the original keeps no settings; this file
-// holds only how the window shows the picture.
+// "scale=N" and "fullscreen=0|1", and the language of the game's texts, "language=ja|en".
+// Changed: the original keeps no settings; this file holds only how the window shows the
+// picture and in which language its texts are.
 
 #include <optional>
 #include <string>
@@ -13,6 +14,7 @@ namespace kelo {
 struct DisplaySettings {
     std::optional<int> zoom;
     std::optional<bool> fullscreen;
+    std::optional<std::string> language{};
     bool operator==(const DisplaySettings&) const = default;
 };
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <optional>
 
 #include "platform/sdl/WindowIcon.h"
 #include "platform/sdl/X11WindowManager.h"
@@ -60,6 +61,20 @@ std::FILE* OpenFrameLog() {
     // Line by line, so that a reader sees each frame while the game runs.
     std::setvbuf(log, nullptr, _IOLBF, 0);
     return log;
+}
+
+std::optional<ZoomKey> ZoomKeyOf(const SDL_Keysym& key) {
+    if ((key.mod & KMOD_CTRL) == 0) return std::nullopt;
+    switch (key.sym) {
+        case SDLK_PLUS:
+        case SDLK_EQUALS:
+        case SDLK_KP_PLUS: return ZoomKey::In;
+        case SDLK_MINUS:
+        case SDLK_KP_MINUS: return ZoomKey::Out;
+        case SDLK_0:
+        case SDLK_KP_0: return ZoomKey::Reset;
+        default: return std::nullopt;
+    }
 }
 
 bool IsWindowKey(const SDL_Keysym& key) {
@@ -190,12 +205,17 @@ void SdlPlatform::Dispatch(const SDL_Event& event, EventSink& sink) {
 }
 
 // Ctrl+Q closes the game as the window's close button does; F11 and Alt+Enter toggle
-// fullscreen. The game never sees these keys go down. Changed: the original has no such
-// keys; they belong to the desktop window, not to any screen.
+// fullscreen; the zoom keys zoom when the game lets them. The game never sees these keys
+// go down. Changed: the original has no such keys; they belong to the desktop window,
+// not to any screen.
 bool SdlPlatform::HandleWindowKey(const SDL_KeyboardEvent& key, EventSink& sink) {
     if (key.type != SDL_KEYDOWN) return false;
     if (key.keysym.sym == SDLK_q && (key.keysym.mod & KMOD_CTRL) != 0) {
         if (key.repeat == 0) sink.OnCloseRequest();
+        return true;
+    }
+    if (const std::optional<ZoomKey> zoomKey = ZoomKeyOf(key.keysym); zoomKey && sink.TakesZoomKeys()) {
+        ChangeZoom(*zoomKey);
         return true;
     }
     if (!IsWindowKey(key.keysym)) return false;
@@ -218,6 +238,20 @@ void SdlPlatform::OnWindowEvent(const SDL_WindowEvent& event) {
         case SDL_WINDOWEVENT_EXPOSED: Draw(true); break;
         default: break;
     }
+}
+
+// Full screen always shows the largest zoom, so the keys change only the window's.
+void SdlPlatform::ChangeZoom(ZoomKey key) {
+    if (fullscreen_) return;
+    SDL_Rect usable{};
+    const int display = std::max(0, SDL_GetWindowDisplayIndex(window_));
+    if (SDL_GetDisplayUsableBounds(display, &usable) != 0) return;
+    const int ratio = PixelRatio();
+    const int largest = PlacePicture(usable.w * ratio, usable.h * ratio).zoom;
+    const int zoom = ZoomAfterKey(key, windowedZoom_, DefaultZoom(usable.w * ratio, usable.h * ratio), largest);
+    if (SDL_GetWindowFlags(window_) & SDL_WINDOW_MAXIMIZED) SDL_RestoreWindow(window_);
+    windowedZoom_ = zoom;
+    SDL_SetWindowSize(window_, kPictureWidth * zoom / ratio, kPictureHeight * zoom / ratio);
 }
 
 void SdlPlatform::ToggleFullscreen() {

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "platform/Platform.h"
+#include "platform/common/MessageCatalogue.h"
 #include "platform/common/RecordStore.h"
 #include "platform/sdl/KeyMap.h"
 #include "platform/sdl/RaiseChannel.h"
@@ -51,6 +52,7 @@ public:
 
     // The font, which must be set before the game starts and outlive the game.
     void SetText(TextRenderer& text) { text_ = &text; }
+    void SetCatalogue(MessageCatalogue catalogue) { catalogue_ = std::move(catalogue); }
     // Lets a second copy bring this window to the front through the socket at `path`.
     void ListenForRaise(const std::string& path) { raise_.Listen(path); }
     // Shows the window, black until the first frame, without opening the sound.
@@ -73,6 +75,7 @@ public:
     bool SaveRecordFile(RecordSaver& saver) override;
     // The folder the record file is saved to first.
     const std::filesystem::path& RecordFolder() const { return records_.MainFolder(); }
+    std::string_view Translate(std::string_view original) override { return catalogue_.Translate(original); }
 
     SDL_Window* Window() const { return window_; }
     // The display choice the window started with, and the player's choice now: the zoom
@@ -85,6 +88,7 @@ public:
     bool ZoomCapped() const { return zoomCapped_; }
 
 private:
+    void ChangeZoom(ZoomKey key);
     explicit SdlPlatform(SoundOutput sound);
     bool Open(const WindowOptions& options, std::string& error);
     int PixelRatio() const;
@@ -99,6 +103,7 @@ private:
     bool ShowSaveResult(bool saved);
 
     TextRenderer* text_ = nullptr;
+    MessageCatalogue catalogue_;
     SoundOutput sound_;
     RecordStore records_ = RecordStore::ForDesktop();
     RaiseListener raise_;

@@ -76,6 +76,16 @@ int DefaultZoom(int usableWidth, int usableHeight) {
     return std::max(1, std::min(byHeight, byWidth));
 }
 
+int ZoomAfterKey(ZoomKey key, int current, int defaultZoom, int largest) {
+    largest = std::max(1, largest);
+    switch (key) {
+        case ZoomKey::In: return std::clamp(current + 1, 1, largest);
+        case ZoomKey::Out: return std::clamp(current - 1, 1, largest);
+        case ZoomKey::Reset: break;
+    }
+    return std::clamp(defaultZoom, 1, largest);
+}
+
 Placement PlacePicture(int width, int height) {
     Placement placement;
     placement.zoom = std::max(1, std::min(width / kPictureWidth, height / kPictureHeight));

@@ -19,6 +19,13 @@ inline constexpr int kPictureHeight = 300;
 // Sizes are in real pixels.
 int DefaultZoom(int usableWidth, int usableHeight);
 
+// The zoom keys: Ctrl+Plus, Ctrl+Minus and Ctrl+0.
+enum class ZoomKey { In, Out, Reset };
+
+// The window's zoom after a zoom key: one step up or down, kept from 1 to `largest` (the
+// largest that fits the display), or back to `defaultZoom`.
+int ZoomAfterKey(ZoomKey key, int current, int defaultZoom, int largest);
+
 // Where the picture goes in a window of `width` x `height` pixels: the largest whole
 // zoom that fits (at least 1), centred. x and y are negative when even zoom 1 does not
 // fit, and the picture is then cut at the window's edges.

@@ -1,5 +1,5 @@
 // kelo-typing: the game on the desktop.
-//   kelo-typing [--scale N] [--fullscreen | --windowed] [--help] [--version]
+//   kelo-typing [--scale N] [--fullscreen | --windowed] [--language ja|en] [--help] [--version]
 // Exit status: 0 after a normal end (and after --help or --version), 1 when the game
 // cannot start (no display, no font, another copy running), 2 for a bad command line.
 // Changed: the original reports nothing; the desktop says on stderr why it stopped.
@@ -13,6 +13,7 @@
 
 #include "app/Game.h"
 #include "kelo_version.h"
+#include "platform/common/MessageCatalogue.h"
 #include "platform/common/TextRendering.h"
 #include "platform/sdl/AudioBackend.h"
 #include "platform/sdl/CommandLine.h"
@@ -57,27 +58,47 @@ std::string DisplayNames() {
 
 std::string SettingsPath() { return kelo::DisplaySettingsPath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")); }
 
-// The command line wins over the remembered choice, which wins over the defaults.
-kelo::WindowOptions ChooseWindowOptions(const kelo::CommandLine& commandLine) {
+kelo::DisplaySettings LoadSavedSettings() {
     std::string warning;
-    const kelo::DisplaySettings saved = kelo::LoadDisplaySettings(SettingsPath(), warning);
+    kelo::DisplaySettings saved = kelo::LoadDisplaySettings(SettingsPath(), warning);
     if (!warning.empty()) std::fprintf(stderr, "kelo-typing: %s\n", warning.c_str());
+    return saved;
+}
+
+// The command line wins over the remembered choice, which wins over the defaults.
+kelo::WindowOptions ChooseWindowOptions(const kelo::CommandLine& commandLine, const kelo::DisplaySettings& saved) {
     kelo::WindowOptions options;
     options.zoom = commandLine.zoom.value_or(saved.zoom.value_or(0));
     options.fullscreen = commandLine.fullscreen.value_or(saved.fullscreen.value_or(false));
     return options;
 }
 
-void RememberDisplayChoice(const kelo::SdlPlatform& platform, const kelo::CommandLine& commandLine) {
-    const kelo::WindowOptions choice = platform.DisplayChoice();
-    const bool changed = !(choice == platform.StartChoice());
-    const bool chosen = commandLine.zoom || commandLine.fullscreen || changed;
-    // A window made smaller than asked for the display of this launch keeps nothing.
-    if (!chosen || (platform.ZoomCapped() && !changed)) return;
+// Likewise for the language; a missing catalogue leaves the original texts.
+kelo::MessageCatalogue ChooseCatalogue(const kelo::CommandLine& commandLine, const kelo::DisplaySettings& saved) {
+    const std::string language =
+        commandLine.language.value_or(saved.language.value_or(std::string(kelo::kOriginalLanguage)));
+    std::string error;
+    std::optional<kelo::MessageCatalogue> catalogue =
+        kelo::MessageCatalogue::ForLanguage(language, kelo::ExecutableFolder(), error);
+    if (catalogue) return std::move(*catalogue);
+    std::fprintf(stderr, "kelo-typing: %s; the texts stay as they are\n", error.c_str());
+    return {};
+}
+
+// Options on the command line are for one launch: the file changes only where the player
+// changed the display during the game, and keeps everything else it holds.
+void RememberDisplayChoice(const kelo::SdlPlatform& platform, const kelo::DisplaySettings& saved) {
+    const kelo::WindowOptions choice = platform.DisplayChoice(), start = platform.StartChoice();
+    kelo::DisplaySettings updated = saved;
+    if (choice.zoom != start.zoom) updated.zoom = choice.zoom;
+    if (choice.fullscreen != start.fullscreen) updated.fullscreen = choice.fullscreen;
+    if (updated == saved) return;
+    // A window made smaller than asked for the display of this launch changes nothing
+    // here: its start choice is already the smaller zoom.
     std::string error;
     if (SettingsPath().empty()) {
         std::fprintf(stderr, "kelo-typing: the display choice was not kept: neither XDG_CONFIG_HOME nor HOME is set\n");
-    } else if (!kelo::SaveDisplaySettings(SettingsPath(), {choice.zoom, choice.fullscreen}, error)) {
+    } else if (!kelo::SaveDisplaySettings(SettingsPath(), updated, error)) {
         std::fprintf(stderr, "kelo-typing: the display choice was not kept: %s\n", error.c_str());
     }
 }
@@ -106,11 +127,12 @@ int RunGame(const kelo::CommandLine& commandLine) {
     }
     const bool secondCopy = locked == kelo::InstanceLock::Result::HeldElsewhere;
     std::string error;
+    const kelo::DisplaySettings saved = LoadSavedSettings();
     // No sound device leaves the game silent and otherwise unchanged.
     kelo::AudioBackend audio;
     kelo::SoundOutput sound{[&audio] { audio.Open(); }, [&audio](std::string_view command) { audio.Command(command); }};
     std::unique_ptr<kelo::SdlPlatform> platform =
-        kelo::SdlPlatform::Create(sound, ChooseWindowOptions(commandLine), error);
+        kelo::SdlPlatform::Create(sound, ChooseWindowOptions(commandLine, saved), error);
     if (!platform) return Fail("cannot open the window", error);
     if (secondCopy) return EndSecondCopy(*platform, lockPath);
     platform->ListenForRaise(kelo::RaiseSocketPath(lockPath));
@@ -120,9 +142,10 @@ int RunGame(const kelo::CommandLine& commandLine) {
     std::unique_ptr<kelo::TextRenderer> font = kelo::CreateTextRenderer(error);
     if (!font) return Fail("no usable font", error);
     platform->SetText(*font);
+    platform->SetCatalogue(ChooseCatalogue(commandLine, saved));
     kelo::Game game(*platform);
     kelo::PlayGame(game);
-    RememberDisplayChoice(*platform, commandLine);
+    RememberDisplayChoice(*platform, saved);
     return 0;
 }
 

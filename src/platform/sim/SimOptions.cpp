@@ -8,6 +8,7 @@
 #include <map>
 #include <sstream>
 
+#include "platform/common/MessageCatalogue.h"
 #include "platform/sim/SimError.h"
 
 namespace kelo {
@@ -166,6 +167,11 @@ const std::map<std::string, OptionSetter>& ValueOptions() {
              p.options.pngFrames = ParsePngFrames(v);
              p.pngFramesGiven = true;
          }},
+        {"--language",
+         [](ParsedArgs& p, auto&, auto& v) {
+             if (!IsGameLanguage(v)) Fail("--language: expected ja or en, not " + QuotedForMessage(v));
+             p.options.language = v;
+         }},
     };
     return setters;
 }
@@ -247,6 +253,8 @@ no sound device. Sound commands are only logged.
   --sound-log FILE      one line per sound command: FRAME<TAB>COMMAND
   --png DIR             save presented frames as DIR/frame-NNNNNN.png
   --png-frames WHICH    all (default), N,M,... or every:K
+  --language LANG       ja (default) shows the game's own texts, en their English
+                        translations (from locale/ beside kelo-sim or the installed one)
   --help                this text
 
 Ending: without --frames the simulation ends when the game ends (a close event), when
@@ -260,7 +268,7 @@ record file. A save merges its run into the record file as it finds it, under a 
 the folder, so simulations saving into one folder at once keep each other's runs. A
 record file that does not load whole is kept as kelodt.hsc.damaged-<UTC time> before it
 is first replaced, with one line on stderr.
-Exit codes: 0 done, 1 no usable font, 2 bad option or script line (nothing written),
+Exit codes: 0 done, 1 no usable font or no catalogue for --language, 2 bad option or script line (nothing written),
 3 stalled or at the safety limit, 4 a record save failed, 5 an output file (--trace,
 --sound-log, --png) could not be written whole (said in one line on stderr).
 )";

@@ -59,6 +59,7 @@ struct SimOptions {
     SoundObserver soundObserver;                   // for every sound command, as sent
     bool keepSounds = true;                        // list them in SimResult::sounds
     int64_t safetyFrameLimit = kSafetyFrameLimit;  // --runs adds kSafetyFramesPerRun a run
+    std::string language = "ja";                   // the texts' language (kLanguages)
 };
 
 struct CommandLine {

@@ -10,6 +10,7 @@
 
 #include "app/Game.h"
 #include "platform/Platform.h"
+#include "platform/common/MessageCatalogue.h"
 #include "platform/common/RecordStore.h"
 #include "platform/sim/SimBot.h"
 #include "platform/sim/SimScript.h"
@@ -33,6 +34,7 @@ struct SimPlatformSettings {
     std::optional<int> runLimit;
     uint32_t seed = 1;
     std::string recordsDir = ".";
+    MessageCatalogue catalogue;  // empty: the original texts
 };
 
 class SimPlatform : public Platform {
@@ -62,6 +64,7 @@ public:
     std::optional<std::vector<uint8_t>> ReadRecordFile() override;
     bool WriteRecordFile(const std::vector<uint8_t>& bytes) override;
     bool SaveRecordFile(RecordSaver& saver) override;
+    std::string_view Translate(std::string_view original) override { return settings_.catalogue.Translate(original); }
 
 private:
     bool SaidFailure(bool saved);

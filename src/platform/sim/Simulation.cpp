@@ -177,8 +177,19 @@ SimResult RunSimulation(const SimOptions& options) {
         noFont.message = fontError;
         return noFont;
     }
+    std::string catalogueError;
+    std::optional<MessageCatalogue> catalogue =
+        MessageCatalogue::ForLanguage(options.language, ExecutableFolder(), catalogueError);
+    if (!catalogue) {
+        SimResult noCatalogue;
+        noCatalogue.exitCode = 1;
+        noCatalogue.message = catalogueError;
+        return noCatalogue;
+    }
     SimOutputs outputs(options);
-    SimPlatform platform(SettingsFrom(options), options.script, *text);
+    SimPlatformSettings settings = SettingsFrom(options);
+    settings.catalogue = std::move(*catalogue);
+    SimPlatform platform(std::move(settings), options.script, *text);
     auto game = std::make_unique<Game>(platform);
     platform.Attach(*game);
     if (options.bot) {
