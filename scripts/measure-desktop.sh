@@ -12,6 +12,9 @@
 # (Space) and during a run (Space, then a letter every 0.2 s), with peak RSS, the most
 # threads seen, context switches per second (all threads, on the idle title) and the
 # frame intervals of the run from KELO_FRAME_LOG ("-" when the game writes none).
+# Each screen's CPU is also split by thread (/proc/PID/task): the game (main) thread,
+# audio threads (by name: SDLAudio..., or audio, sound, fluid, vorbis in it) and the
+# rest; each row is its own median, so the three need not add up to the total's.
 # Where Tux Typing (/usr/games/tuxtype) is installed it is measured in the same rounds,
 # interleaved (title = its main menu, select = a game's level menu, run = that game's
 # first wave with letters typed), and the ratios ours / Tux Typing are printed.
@@ -67,6 +70,49 @@ def cpu_ticks(pid):
     with open(f"/proc/{pid}/stat") as stat:
         fields = stat.read().rsplit(")", 1)[1].split()
     return int(fields[11]) + int(fields[12])  # utime + stime
+
+
+def thread_kind(pid, tid):
+    """"game" for the main thread, "audio" for an audio thread (SDL names its own
+    SDLAudio..., a decoder or synthesiser thread says audio, sound, fluid or vorbis in
+    its name), "other" for the rest."""
+    if tid == pid:
+        return "game"
+    try:
+        with open(f"/proc/{pid}/task/{tid}/comm") as comm:
+            name = comm.read().strip().lower()
+    except FileNotFoundError:
+        return "other"
+    if any(word in name for word in ("audio", "sound", "fluid", "vorbis")):
+        return "audio"
+    return "other"
+
+
+def thread_ticks(pid):
+    """CPU ticks so far of each live thread, by thread id: (kind, ticks)."""
+    ticks = {}
+    try:
+        tids = os.listdir(f"/proc/{pid}/task")
+    except FileNotFoundError:
+        return ticks
+    for task in tids:
+        try:
+            with open(f"/proc/{pid}/task/{task}/stat") as stat:
+                fields = stat.read().rsplit(")", 1)[1].split()
+        except FileNotFoundError:
+            continue
+        ticks[int(task)] = (thread_kind(pid, int(task)), int(fields[11]) + int(fields[12]))
+    return ticks
+
+
+def split_by_kind(pid, before, after, seconds):
+    """CPU % of one core per kind of thread between two thread_ticks() readings; a
+    thread that started meanwhile counts from 0, one that ended is left out."""
+    split = {"game": 0.0, "audio": 0.0, "other": 0.0}
+    for tid, (kind, ticks) in after.items():
+        earlier = before.get(tid, (kind, 0))[1]
+        split[kind] += (ticks - earlier) / TICKS / seconds * 100
+    return split
 
 
 def status_value(path, key):
@@ -157,8 +203,10 @@ class Session:
         self.disp.sync()
 
     def measure(self, seconds, typing=False):
-        """CPU % of one core and context switches per second over `seconds`."""
+        """CPU % of one core, context switches per second, start and end over `seconds`,
+        and the CPU % split by kind of thread (thread_kind)."""
         pid = self.process.pid
+        threads_before = thread_ticks(pid)
         ticks, switches, began = cpu_ticks(pid), context_switches(pid), time.monotonic()
         letters, next_key = "FJDKSLAGHRUEIWOTY", began
         while time.monotonic() - began < seconds:
@@ -168,8 +216,9 @@ class Session:
                 next_key += 0.2
             time.sleep(0.05)
         elapsed = time.monotonic() - began
-        return ((cpu_ticks(pid) - ticks) / TICKS / elapsed * 100,
-                (context_switches(pid) - switches) / elapsed, began, began + elapsed)
+        total = (cpu_ticks(pid) - ticks) / TICKS / elapsed * 100
+        split = split_by_kind(pid, threads_before, thread_ticks(pid), elapsed)
+        return total, (context_switches(pid) - switches) / elapsed, began, began + elapsed, split
 
     def close(self):
         if self.process.poll() is not None:
@@ -207,6 +256,11 @@ def p99(values):
     return ordered[min(len(ordered) - 1, int(round(0.99 * (len(ordered) - 1))))]
 
 
+def add_split(subject, screen, split):
+    for kind, cpu in split.items():
+        subject.add(f"{screen}_{kind}", cpu)
+
+
 def one_round(subject, round_index):
     frame_log = os.path.join(WORK, f"frames-{subject.name}-{round_index}.log")
     subject.env["KELO_FRAME_LOG"] = frame_log
@@ -220,20 +274,24 @@ def one_round(subject, round_index):
         # The pointer off every menu, so only keys choose.
         xtest.fake_input(session.disp, X.MotionNotify, x=1020, y=4)
         session.disp.sync()
-        cpu, switches, _, _ = session.measure(SECONDS)
+        cpu, switches, _, _, split = session.measure(SECONDS)
         subject.add("title", cpu)
+        add_split(subject, "title", split)
         subject.add("switches", switches)
         for key in subject.select_keys:
             session.press(key)
             time.sleep(0.5)
         time.sleep(1.0)
-        subject.add("select", session.measure(SECONDS)[0])
+        cpu, _, _, _, split = session.measure(SECONDS)
+        subject.add("select", cpu)
+        add_split(subject, "select", split)
         for key in subject.run_keys:
             session.press(key)
             time.sleep(0.5)
         time.sleep(1.0)
-        cpu, _, begin, end = session.measure(SECONDS, typing=True)
+        cpu, _, begin, end, split = session.measure(SECONDS, typing=True)
         subject.add("run", cpu)
+        add_split(subject, "run", split)
         intervals = frame_intervals(frame_log, begin, end)
         if len(intervals) >= 2:
             subject.add("frame_median", statistics.median(intervals))
@@ -246,11 +304,13 @@ def one_round(subject, round_index):
         session.close()
 
 
-COLUMNS = [("mapped", "launch->mapped ms", "{:.0f}"), ("title", "title CPU %", "{:.1f}"),
-           ("select", "select CPU %", "{:.1f}"), ("run", "run CPU %", "{:.1f}"),
-           ("rss", "peak RSS MiB", "{:.1f}"), ("threads", "threads", "{:.0f}"),
-           ("switches", "ctx switches/s", "{:.0f}"), ("frame_median", "frame median ms", "{:.2f}"),
-           ("frame_p99", "frame p99 ms", "{:.2f}"), ("frame_max", "frame max ms", "{:.2f}")]
+COLUMNS = [("mapped", "launch->mapped ms", "{:.0f}")]
+for screen in ("title", "select", "run"):
+    COLUMNS += [(screen, f"{screen} CPU %", "{:.1f}"), (f"{screen}_game", "  game thread", "{:.2f}"),
+                (f"{screen}_audio", "  audio thread", "{:.2f}"), (f"{screen}_other", "  other threads", "{:.2f}")]
+COLUMNS += [("rss", "peak RSS MiB", "{:.1f}"), ("threads", "threads", "{:.0f}"),
+            ("switches", "ctx switches/s", "{:.0f}"), ("frame_median", "frame median ms", "{:.2f}"),
+            ("frame_p99", "frame p99 ms", "{:.2f}"), ("frame_max", "frame max ms", "{:.2f}")]
 
 
 def median_of(subject, key):

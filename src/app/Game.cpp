@@ -72,12 +72,11 @@ bool Game::WaitForKey(int vk, bool pressed) {
     return !Quitting();
 }
 
-void Game::PresentFrame() {
-    BitBlt(PicMain.image, 0, 0, 400, 300, PicBack.image, 0, 0, BlitMode::Copy);
-    platform.Present(PicMain.image, FrameKind::New);
-}
+void Game::PresentFrame() { platform.Present(PicBack.image, FrameKind::New); }
 
-void Game::PresentSameFrame() { platform.Present(PicMain.image, FrameKind::Repeated); }
+void Game::PresentSameFrame() { platform.Present(PicBack.image, FrameKind::Repeated); }
+
+void Game::CopyToPicMain(const Image& shown) { BitBlt(PicMain.image, 0, 0, 400, 300, shown, 0, 0, BlitMode::Copy); }
 
 void Game::OnKeyDown(int vk) {
     keyboard.Down(vk);

@@ -44,7 +44,7 @@ public:
     Surface PicWarpMask;  // 3000 x 300: the masks of those ten layers
     Surface PicBBack;     // 300 x 300: this run frame's star layer: the stars in their colours on white
     Surface PicBMask;     // 300 x 300: its mask: white at the stars, the course's back colour elsewhere
-    Surface PicMain;      // 400 x 300: the shown frame, a copy of PicBack; the run's key events are its events
+    Surface PicMain;      // 400 x 300: the shown frame (see CopyToPicMain); the run's key events are its events
     // What the run's world last drew into PicBBack, PicBMask and the history planes.
     SketchedLayers starLayers;
 
@@ -63,11 +63,16 @@ public:
     TextRenderer& Text() { return platform.Text(); }
     // One of the game's texts in the language the player chose (Platform::Translate).
     std::string_view Translated(std::string_view original) { return platform.Translate(original); }
-    // Copies the 400 x 300 frame of PicBack to PicMain and shows it.
+    // Shows the 400 x 300 frame of PicBack.
     void PresentFrame();
-    // Shows PicMain again, for a still screen whose PicBack holds the frame it presented
-    // last: nothing is copied or compared.
+    // Shows PicBack again, for a still screen whose PicBack holds the frame it presented
+    // last: nothing is compared.
     void PresentSameFrame();
+    // The frame is presented straight from PicBack, and nothing in the game reads
+    // PicMain's pixels, so they are not kept up to date on every frame (that copy was a
+    // sizeable part of a run frame). Whoever wants to look at the shown frame on PicMain
+    // (the simulator's observers) copies the presented image there with this.
+    void CopyToPicMain(const Image& shown);
     bool Quitting() const { return state.quitRequested != 0; }
     // Whether key events go to the run's typing (PicMain_KeyDown, PicMain_KeyUp): while
     // the run is the active screen. The other screens only poll the keyboard.

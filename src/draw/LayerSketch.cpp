@@ -1,6 +1,7 @@
 #include "draw/LayerSketch.h"
 
 #include <algorithm>
+#include <array>
 
 #include "draw/Painter.h"
 
@@ -46,6 +47,7 @@ void ClearLayer(LayerSketch& sketch, Image& colour, Image& mask, Colour colourFi
     sketch.colourFill = colourFill;
     sketch.maskFill = maskFill;
     sketch.pixels.clear();
+    sketch.constantPixels = true;
 }
 
 void SetLayerPixel(LayerSketch& sketch, Image& colour, Image& mask, int x, int y, Colour colourValue,
@@ -54,6 +56,7 @@ void SetLayerPixel(LayerSketch& sketch, Image& colour, Image& mask, int x, int y
     SetPixelV(mask, x, y, maskValue);
     if (sketch.valid && colour.Contains(x, y)) {
         sketch.pixels.push_back({static_cast<uint16_t>(x), static_cast<uint16_t>(y), colourValue, maskValue});
+        sketch.constantPixels = sketch.constantPixels && IsConstant(maskValue, colourValue);
     }
 }
 
@@ -96,6 +99,7 @@ void StoreLayer(SketchedHistory& history, int slot, const LayerSketch& sketch, c
     stored.colourFill = sketch.colourFill;
     stored.maskFill = sketch.maskFill;
     stored.pixels.assign(sketch.pixels.begin(), sketch.pixels.end());
+    stored.constantPixels = sketch.constantPixels;
     history.colourStamp = historyColour.Stamp();
     history.maskStamp = historyMask.Stamp();
 }
@@ -107,17 +111,21 @@ bool ComposeSketched(Image& view, const SketchedLayers& layers, std::span<const 
     if (historyColour.Stamp() != layers.history.colourStamp || historyMask.Stamp() != layers.history.maskStamp)
         return false;
     // The layers, oldest first; the planes hold what their sketches say.
-    std::vector<const LayerSketch*> stack;
-    stack.reserve(order.size() + 1);
+    if (order.size() > kSketchedSlots) return false;
+    std::array<const LayerSketch*, kSketchedSlots + 1> stack;
+    size_t count = 0;
     for (int slot : order) {
         if (!layers.history.slots[slot].valid) return false;
-        stack.push_back(&layers.history.slots[slot]);
+        stack[count++] = &layers.history.slots[slot];
     }
-    stack.push_back(&layers.current);
+    stack[count++] = &layers.current;
+    for (size_t j = 0; j < count; ++j) {
+        if (!stack[j]->constantPixels) return false;
+    }
 
     // after[j]: what the fills of the layers above layer j do to a pixel.
-    std::vector<BitFunction> after(stack.size());
-    for (size_t j = stack.size() - 1; j > 0; --j) {
+    std::array<BitFunction, kSketchedSlots + 1> after{};
+    for (size_t j = count - 1; j > 0; --j) {
         after[j - 1] = after[j].After(BitFunction::Layer(stack[j]->maskFill, stack[j]->colourFill));
     }
     const Colour background = after[0].After(BitFunction::Layer(stack[0]->maskFill, stack[0]->colourFill))(kBlack);
@@ -128,11 +136,9 @@ bool ComposeSketched(Image& view, const SketchedLayers& layers, std::span<const 
     // what the sketches say (their stamps vouch for it), so they are not read.
     Colour* out = view.Row(0);
     const int viewStride = view.Width();
-    for (size_t j = 0; j < stack.size(); ++j) {
-        for (const SketchedPixel& p : stack[j]->pixels) {
-            if (!IsConstant(p.mask, p.colour)) return false;
-            out[p.y * viewStride + p.x] = after[j](p.mask & p.colour);
-        }
+    for (size_t j = 0; j < count; ++j) {
+        const BitFunction above = after[j];
+        for (const SketchedPixel& p : stack[j]->pixels) out[p.y * viewStride + p.x] = above(p.mask & p.colour);
     }
     return true;
 }

@@ -30,6 +30,9 @@ struct LayerSketch {
     Colour colourFill = 0;
     Colour maskFill = 0;
     std::vector<SketchedPixel> pixels;
+    // Whether every pixel's colour and mask give it one result whatever lies below it
+    // (its mask covers every bit its colour clears), which composing relies on.
+    bool constantPixels = true;
     ImageStamp colourStamp;  // the planes as the sketch last left them
     ImageStamp maskStamp;
 

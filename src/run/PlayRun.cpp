@@ -200,7 +200,7 @@ Screen PlayRun(Game& game) {
         MeasureFrame(game);
         DrawFrameRate(game);
         if (s.countdown > kCurtainUntil) DrawWipe(game, static_cast<int16_t>((s.countdown - kCurtainUntil) * 20));
-        // The frame copy is 700 x 300 wide; only the 400 x 300 image falls on PicMain.
+        // The frame copy is 700 x 300 wide; only the 400 x 300 image is shown.
         game.PresentFrame();
     }
 }

@@ -208,7 +208,9 @@ SimResult RunSimulation(const SimOptions& options) {
     platform.onPresent = [&](const Image& image) {
         const SimFrame frame{platform.FrameCalls(), platform.Now()};
         outputs.Frame(*game, frame.frame, frame.clock, image);
-        if (options.observer) options.observer(*game, frame);
+        if (!options.observer) return;
+        game->CopyToPicMain(image);
+        options.observer(*game, frame);
     };
 
     game->state.courseIndex = static_cast<uint8_t>(options.course);
