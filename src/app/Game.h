@@ -4,10 +4,13 @@
 // offers the shell's services to the screens: frame pacing, yields, key polling,
 // sound commands and presenting a frame.
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "app/GameState.h"
+#include "app/KeyLayout.h"
 #include "app/Keyboard.h"
 #include "app/Random.h"
 #include "draw/LayerSketch.h"
@@ -17,7 +20,7 @@
 namespace kelo {
 
 // The active screen. A screen hands over by returning the next one to the dispatcher.
-enum class Screen { None, Title, Select, Run };
+enum class Screen { None, Title, Select, Run, Progress };
 
 const char* ScreenName(Screen screen);
 
@@ -31,6 +34,9 @@ public:
     Screen screen = Screen::None;
     Keyboard keyboard;
     Random random;
+    // Set for a practice run: the weight of each typed key (TypedKeyIndex) when its hand
+    // draws a letter. Cleared when the run ends.
+    std::optional<std::array<float, kTypedKeyCount>> practiceWeights;
 
     // The six surfaces, which keep the names of the game's picture boxes. Every
     // screen composes its whole frame in PicBack and presents it on PicMain, so the player

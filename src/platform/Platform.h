@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/KeyLayout.h"
 #include "draw/Image.h"
 #include "draw/Text.h"
 
@@ -60,6 +61,10 @@ public:
     virtual std::optional<std::vector<uint8_t>> ReadRecordFile() = 0;
     // Replaces the record file whole; false when it could not be written.
     virtual bool WriteRecordFile(const std::vector<uint8_t>& bytes) = 0;
+
+    // Where the player's keyboard layout puts the typed keys, for drawing a keyboard;
+    // US QWERTY unless the platform knows better.
+    virtual KeyLayout TypedKeyLayout() { return kUsQwerty; }
 };
 
 }  // namespace kelo

@@ -52,6 +52,7 @@ float DecayedSpeed(float speed) {
 
 void GoalMoment(Game& game) {
     game.SendSound("play wavGoal notify from 0");
+    if (game.run.practice) return;
     InsertRunRecord(game);
     SaveRecords(game);
 }
@@ -94,6 +95,7 @@ void DrawRunFrame(Game& game) {
     DrawStageProgress(game);
     DrawExtendMessage(game);
     DrawRightPanel(game);
+    if (game.run.practice) DrawPracticeMark(game);
 }
 
 // A 16-bit sum of a slow group would overflow; it saturates instead.
@@ -115,6 +117,8 @@ Screen LeaveRun(Game& game) {
     game.WaitFrame(kHandOverPauseMs);
     return Screen::Select;
 }
+
+Screen FlyRun(Game& game);
 
 }  // namespace
 
@@ -164,8 +168,10 @@ void MeasureFrame(Game& game) {
     }
 }
 
-Screen PlayRun(Game& game) {
-    game.run = RunLocals{};
+namespace {
+
+// The run's frames from the start to the hand-over.
+Screen FlyRun(Game& game) {
     if (!StartRun(game)) return Screen::None;
 
     GameState& s = game.state;
@@ -192,6 +198,16 @@ Screen PlayRun(Game& game) {
         // The frame copy is 700 x 300 wide; only the 400 x 300 image falls on PicMain.
         game.PresentFrame();
     }
+}
+
+}  // namespace
+
+Screen PlayRun(Game& game) {
+    game.run = RunLocals{};
+    game.run.practice = game.practiceWeights.has_value();
+    const Screen next = FlyRun(game);
+    game.practiceWeights.reset();
+    return next;
 }
 
 }  // namespace kelo

@@ -185,6 +185,11 @@ void DrawRightPanel(Game& game) {
     DrawSpeedNumber(game);
 }
 
+void DrawPracticeMark(Game& game) {
+    PrintText(game, "Practice", 322, 150, Rgb(120, 100, 20), 12);
+    PrintText(game, "Practice", 321, 149, Rgb(255, 230, 90), 12);
+}
+
 void DrawFrameRate(Game& game) {
     // A group of frames measured at 0 ms must not divide by zero.
     const int32_t sum = std::max<int32_t>(game.state.fpsSum[1], 1);

@@ -1,6 +1,7 @@
 #include "run/Typing.h"
 
 #include <algorithm>
+#include <array>
 #include <string>
 
 #include "app/Numeric.h"
@@ -113,7 +114,11 @@ uint8_t TargetKeyCode(char letter) {
 char DrawLetter(Game& game, int hand) {
     const std::string_view keys = HandKeys(hand);
     const int pool = std::clamp<int>(game.state.keyPoolSize[hand], 1, static_cast<int>(keys.size()));
-    return keys[game.random.Index(pool)];
+    if (!game.practiceWeights) return keys[game.random.Index(pool)];
+    // A practice letter takes the same one draw of the generator, spent by weight.
+    std::array<float, 15> weights{};
+    for (int i = 0; i < pool; ++i) weights[i] = (*game.practiceWeights)[TypedKeyIndex(keys[i])];
+    return keys[game.random.WeightedIndex(weights.data(), pool)];
 }
 
 void FillTargetQueues(Game& game) {

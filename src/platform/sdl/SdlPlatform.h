@@ -69,6 +69,8 @@ public:
     TextRenderer& Text() override { return *text_; }
     std::optional<std::vector<uint8_t>> ReadRecordFile() override;
     bool WriteRecordFile(const std::vector<uint8_t>& bytes) override;
+    // The X server's layout as it is now (read afresh each call); US QWERTY elsewhere.
+    KeyLayout TypedKeyLayout() override;
 
     SDL_Window* Window() const { return window_; }
     // The display choice the window started with, and the player's choice now: the zoom
