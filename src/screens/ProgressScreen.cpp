@@ -125,6 +125,8 @@ void DrawWrongKeys(Surface& s, TextRenderer& font, const ProgressView& view) {
         Line(s, a.x1 + 1, a.y1 + 1, a.x2 + 1, a.y2 + 1, kBlack);
         Line(s, a.x1, a.y1, a.x2, a.y2, kArrowColours[i]);
         DrawArrowHead(s, a, kArrowColours[i]);
+        s.fillStyle = FillStyle::Solid;
+        s.fillColour = kArrowColours[i];
         Circle(s, a.x1, a.y1, 1.5, kArrowColours[i]);
     }
 }
@@ -228,9 +230,10 @@ void DrawFigures(Surface& s, TextRenderer& font, const ProgressView& view) {
     PrintShadowed(s, font, line, 6, 250, kWhite, 10);
 }
 
-void DrawHints(Surface& s, TextRenderer& font) {
+void DrawHints(Surface& s, TextRenderer& font, const ProgressView& view) {
     Line(s, 0, 271, 400, 271, Rgb(40, 40, 64));
-    Print(s, font, "Tab/Esc: back   ←→: miss/reaction   ↑↓: all courses   P: practise", 6, 278, kFaint, 8);
+    const std::string scope = view.course < 0 ? "this course" : "all courses";
+    Print(s, font, "Tab/Esc: back   ←→: miss/reaction   ↑↓: " + scope + "   P: practise", 6, 278, kFaint, 8);
 }
 
 // ---- The screen's frames ------------------------------------------------------------------
@@ -348,7 +351,7 @@ void DrawProgressFrame(Surface& s, TextRenderer& font, const ProgressView& view)
     } else {
         DrawEmpty(s, font, view);
     }
-    DrawHints(s, font);
+    DrawHints(s, font, view);
 }
 
 Screen ProgressScreen(Game& game) {
