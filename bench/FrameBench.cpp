@@ -21,6 +21,7 @@
 #include "run/RunMessages.h"
 #include "run/Typing.h"
 #include "run/World.h"
+#include "screens/ProgressScreen.h"
 
 namespace kelo {
 namespace {
@@ -148,9 +149,27 @@ void BM_WorldOnly(benchmark::State& state) {
     }
 }
 
+// A whole progress screen frame, drawn when its view changes: 28 heat keys, three
+// arrows, a plot of 30 runs and every text.
+void BM_ProgressFrame(benchmark::State& state) {
+    ProgressSummary summary;
+    summary.runs = 10000;
+    summary.practisedMs = 36000000;
+    for (int k = 0; k < kTypedKeyCount; ++k) summary.keys[k] = {400, k % 9 * 10, 400, 400 * (280 + 15 * k)};
+    summary.wrongPairs = {{5, 3, 40}, {9, 7, 22}, {16, 15, 9}};
+    for (int r = 0; r < kPlottedRuns; ++r) summary.recent.push_back({80.0 + 3 * r, 0.9, r % 5 != 2, r % 7 == 0});
+    Surface surface(400, 300, kBlack, kWhite);
+    const ProgressView view{4, Difficulty::Normal, HeatView::MissRate, kUsQwerty, &summary};
+    for (auto _ : state) {
+        DrawProgressFrame(surface, Font(), view);
+        benchmark::DoNotOptimize(surface.image.Pixels().data());
+    }
+}
+
 BENCHMARK(BM_FlyingFrame)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ResultFrame)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_WorldOnly)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ProgressFrame)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace kelo

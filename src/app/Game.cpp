@@ -6,6 +6,7 @@
 #include "run/PlayRun.h"
 #include "run/Typing.h"
 #include "run/World.h"
+#include "screens/ProgressScreen.h"
 #include "screens/SelectScreen.h"
 #include "screens/TitleScreen.h"
 #include "sound/SoundAliases.h"
@@ -39,6 +40,7 @@ const char* ScreenName(Screen screen) {
         case Screen::Title: return "title";
         case Screen::Select: return "select";
         case Screen::Run: return "run";
+        case Screen::Progress: return "progress";
         case Screen::None: break;
     }
     return "none";
@@ -122,7 +124,7 @@ void ArriveAsFromCourseSelect(Game& game) {
 
 void PlayGame(Game& game, Screen firstScreen) {
     if (!Form_Load(game)) return;
-    if (firstScreen == Screen::Run) ArriveAsFromCourseSelect(game);
+    if (firstScreen == Screen::Run || firstScreen == Screen::Progress) ArriveAsFromCourseSelect(game);
     RunScreens(game, firstScreen);
 }
 
@@ -167,6 +169,7 @@ void RunScreens(Game& game, Screen next) {
             case Screen::Title: next = TitleScreen(game); break;
             case Screen::Select: next = SelectScreen(game); break;
             case Screen::Run: next = PlayRun(game); break;
+            case Screen::Progress: next = ProgressScreen(game); break;
             case Screen::None: break;
         }
     }

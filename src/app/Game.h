@@ -4,11 +4,14 @@
 // offers the shell's services to the screens: frame pacing, yields, key polling,
 // sound commands and presenting a frame.
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 #include <vector>
 
 #include "app/GameState.h"
+#include "app/KeyLayout.h"
 #include "app/Keyboard.h"
 #include "app/Random.h"
 #include "draw/LayerSketch.h"
@@ -18,7 +21,7 @@
 namespace kelo {
 
 // The active screen. A screen hands over by returning the next one to the dispatcher.
-enum class Screen { None, Title, Select, Run };
+enum class Screen { None, Title, Select, Run, Progress };
 
 const char* ScreenName(Screen screen);
 
@@ -35,6 +38,9 @@ public:
     // Goal runs that no record save has written yet. A save ranks them into the record
     // file as it finds it, so runs saved meanwhile by another copy of the game are kept.
     std::vector<FinishedRun> unsavedRuns;
+    // Set for a practice run: the weight of each typed key (TypedKeyIndex) when its hand
+    // draws a letter. Cleared when the run ends.
+    std::optional<std::array<float, kTypedKeyCount>> practiceWeights;
 
     // The six surfaces, which keep the names of the game's picture boxes. Every
     // screen composes its whole frame in PicBack and presents it on PicMain, so the player

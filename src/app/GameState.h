@@ -143,6 +143,8 @@ struct RunLocals {
     uint8_t ringSlot = 0;
     uint8_t newRank = 0;
     uint8_t heldKey = 0;
+    // A practice run: places nothing in the records and says so.
+    bool practice = false;
 };
 
 }  // namespace kelo

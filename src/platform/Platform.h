@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/KeyLayout.h"
 #include "draw/Image.h"
 #include "draw/Text.h"
 
@@ -88,6 +89,9 @@ public:
     // the message id: the translation in the language the player chose, else the
     // original. The returned text lives as long as the platform.
     virtual std::string_view Translate(std::string_view original) { return original; }
+    // Where the player's keyboard layout puts the typed keys, for drawing a keyboard;
+    // US QWERTY unless the platform knows better.
+    virtual KeyLayout TypedKeyLayout() { return kUsQwerty; }
 };
 
 }  // namespace kelo

@@ -305,4 +305,14 @@ void RunCourseEvents(GameState& state) {
     ApplyRanges(state, script.ranges);
 }
 
+PerHand<uint8_t> LargestScriptedPools(int course) {
+    PerHand<uint8_t> largest{};
+    if (course < 0 || course >= kCourseCount) return largest;
+    for (const RangeRule& r : kScripts[course].ranges) {
+        largest[0] = std::max(largest[0], r.poolLeft);
+        largest[1] = std::max(largest[1], r.poolRight);
+    }
+    return largest;
+}
+
 }  // namespace kelo

@@ -55,6 +55,7 @@ float DecayedSpeed(float speed) {
 
 void GoalMoment(Game& game) {
     game.SendSound("play wavGoal notify from 0");
+    if (game.run.practice) return;
     InsertRunRecord(game);
     SaveRecords(game);
 }
@@ -99,6 +100,7 @@ void DrawRunFrame(Game& game) {
     DrawStageProgress(game);
     DrawExtendMessage(game);
     DrawRightPanel(game);
+    if (game.run.practice) DrawPracticeMark(game);
 }
 
 // Changed: the original's 16-bit sum overflows when a group of 30 frames lasts over
@@ -121,6 +123,8 @@ Screen LeaveRun(Game& game) {
     game.WaitFrame(kHandOverPauseMs);
     return Screen::Select;
 }
+
+Screen FlyRun(Game& game);
 
 }  // namespace
 
@@ -173,8 +177,10 @@ void MeasureFrame(Game& game) {
     }
 }
 
-Screen PlayRun(Game& game) {
-    game.run = RunLocals{};
+namespace {
+
+// The run's frames from the start to the hand-over.
+Screen FlyRun(Game& game) {
     if (!StartRun(game)) return Screen::None;
 
     GameState& s = game.state;
@@ -203,6 +209,16 @@ Screen PlayRun(Game& game) {
         // The frame copy is 700 x 300 wide; only the 400 x 300 image is shown.
         game.PresentFrame();
     }
+}
+
+}  // namespace
+
+Screen PlayRun(Game& game) {
+    game.run = RunLocals{};
+    game.run.practice = game.practiceWeights.has_value();
+    const Screen next = FlyRun(game);
+    game.practiceWeights.reset();
+    return next;
 }
 
 }  // namespace kelo

@@ -125,6 +125,7 @@ void DrawCurveSign(Surface& back, double cx, double start, int direction) {
 // ---- Result panel ----------------------------------------------------------------------
 
 const Colour kPromptGrey = Rgb(220, 220, 220);
+const Colour kPracticeYellow = Rgb(255, 230, 90);
 
 struct Copy {
     int16_t x;
@@ -186,6 +187,8 @@ void AddGoalPanel(PanelBuilder& panel, const GameState& s, const RunLocals& run)
         panel.AddBold("Time " + FormatSeconds(GameSeconds(s.elapsedTime)), 110, 16, 63, 68, 66, 65);
         if (run.newRank != 0) {
             panel.AddBold(RankText(run.newRank), 110, 16, 194, 197, 196, 195, RankColour(run.newRank));
+        } else if (run.practice) {
+            panel.AddBold("Practice", 110, 16, 194, 197, 196, 195, kPracticeYellow);
         }
     }
     AddTallies(panel, s, run.endTimer);

@@ -191,6 +191,11 @@ void DrawRightPanel(Game& game) {
     DrawSpeedNumber(game);
 }
 
+void DrawPracticeMark(Game& game) {
+    PrintText(game, "Practice", 322, 150, Rgb(120, 100, 20), 12);
+    PrintText(game, "Practice", 321, 149, Rgb(255, 230, 90), 12);
+}
+
 void DrawFrameRate(Game& game) {
     // Changed: the original divides by the group's sum unguarded; a group of frames
     // measured at 0 ms must not divide by zero.

@@ -19,6 +19,9 @@ void DrawExtendMessage(Game& game);
 // The panel right of the flight view: stage time, run clock, speed dial and speed.
 void DrawRightPanel(Game& game);
 
+// "Practice" in the right-hand panel, throughout a practice run.
+void DrawPracticeMark(Game& game);
+
 // The rate of the last complete group of 30 frames, printed last in a frame.
 void DrawFrameRate(Game& game);
 

@@ -1,6 +1,7 @@
 #include "run/Typing.h"
 
 #include <algorithm>
+#include <array>
 #include <string>
 
 #include "app/Numeric.h"
@@ -116,7 +117,11 @@ char DrawLetter(Game& game, int hand) {
     // Changed: the pool is kept within the hand's keys, where the original would read
     // past its string; the course data keeps it there anyway.
     const int pool = std::clamp<int>(game.state.keyPoolSize[hand], 1, static_cast<int>(keys.size()));
-    return keys[game.random.Index(pool)];
+    if (!game.practiceWeights) return keys[game.random.Index(pool)];
+    // A practice letter takes the same one draw of the generator, spent by weight.
+    std::array<float, 15> weights{};
+    for (int i = 0; i < pool; ++i) weights[i] = (*game.practiceWeights)[TypedKeyIndex(keys[i])];
+    return keys[game.random.WeightedIndex(weights.data(), pool)];
 }
 
 void FillTargetQueues(Game& game) {

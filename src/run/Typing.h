@@ -19,7 +19,8 @@ std::string_view HandKeys(int hand);
 // Key code of a target letter: the upper-case character code, 188 for ",", 190 for ".".
 uint8_t TargetKeyCode(char letter);
 
-// A letter drawn at random from the first keyPoolSize(hand) letters of the hand's keys.
+// A letter drawn at random from the first keyPoolSize(hand) letters of the hand's keys,
+// by the practice weights during a practice run.
 char DrawLetter(Game& game, int hand);
 
 // Both queues get ten letters (no letter twice in a row unless the pool has one

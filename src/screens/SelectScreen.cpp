@@ -31,12 +31,12 @@ struct SelectLocals {
 // Every key is read every frame, whether or not the frame can take it, so a press made
 // while the arrows are blocked does not fire later.
 struct SelectKeys {
-    bool left, right, up, down, space;
+    bool left, right, up, down, space, tab;
 };
 
 SelectKeys ReadKeys(Game& game) {
     return SelectKeys{game.KeyPressed(vk::Left), game.KeyPressed(vk::Right), game.KeyPressed(vk::Up),
-                      game.KeyPressed(vk::Down), game.KeyPressed(vk::Space)};
+                      game.KeyPressed(vk::Down), game.KeyPressed(vk::Space), game.KeyPressed(vk::Tab)};
 }
 
 void PageCourse(Game& game, SelectLocals& l, int step) {
@@ -197,16 +197,18 @@ void DrawSelectFrame(Game& game) {
     DrawCourseInfo(game);
 }
 
-// Runs frames until Space starts a run (true) or the window is closing (false).
-bool RunSelectFrames(Game& game) {
+// Runs frames until Space starts a run (Screen::Run), Tab opens the progress screen
+// (Screen::Progress) or the window is closing (Screen::None).
+Screen RunSelectFrames(Game& game) {
     SelectLocals l;
     for (;;) {
         game.WaitFrame(kFrameMs);
-        if (game.Quitting()) return false;
+        if (game.Quitting()) return Screen::None;
         game.YieldEvents();
         const SelectKeys keys = ReadKeys(game);
         UpdateSelection(game, l, keys);
-        if (l.spaceLatch == 0 && keys.space) return true;
+        if (l.spaceLatch == 0 && keys.space) return Screen::Run;
+        if (keys.tab) return Screen::Progress;
         // A second query: a tap used up by the first one does not also free the latch.
         if (!game.KeyPressed(vk::Space)) l.spaceLatch = 0;
         if (l.keyDelay != kArrowDelay && l.drawnWipeWidth == l.wipeWidth) {
@@ -228,7 +230,14 @@ Screen SelectScreen(Game& game) {
     if (game.Quitting()) return Screen::None;
     // Kept: the original waits twice for Space to be up.
     if (!game.WaitForKey(vk::Space, false) || !game.WaitForKey(vk::Space, false)) return Screen::None;
-    if (!RunSelectFrames(game)) return Screen::None;
+    // The Tab that left the progress screen must not open it again at once.
+    if (!game.WaitForKey(vk::Tab, false) || !game.WaitForKey(vk::Tab, false)) return Screen::None;
+    const Screen next = RunSelectFrames(game);
+    if (next == Screen::Progress) {
+        game.SendSound("play wavSel notify from 0");
+        return next;
+    }
+    if (next == Screen::None) return Screen::None;
 
     game.SendSound("play wavDec notify from 0");
     if (game.Quitting()) return Screen::None;

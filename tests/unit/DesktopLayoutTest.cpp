@@ -134,6 +134,42 @@ TEST(DesktopLayouts, SecondLayoutGroupIsReadWhenActive) {
 namespace kelo {
 namespace {
 
+// The drawn keyboard follows the layout's letters; a layout without Latin letters
+// falls back to US QWERTY rather than leaving keys out.
+TEST(DesktopTypedKeyLayout, PlacesTheLayoutsLetters) {
+    struct Case {
+        const char* layout;
+        KeyLayout expected;
+    };
+    const Case cases[] = {
+        {"us", kUsQwerty},
+        {"de", LayoutFromRows("QWERTZUIOP", "ASDFGHJKL", "YXCVBNM,.")},
+        {"ru", kUsQwerty},
+    };
+    for (const Case& c : cases) {
+        std::unique_ptr<Keymap> compiled = Compile(c.layout, "");
+        ASSERT_NE(compiled, nullptr) << c.layout;
+        EXPECT_EQ(TypedKeyLayoutOf(compiled->keymap, 0), c.expected) << c.layout;
+    }
+    // French: A and Z swap with Q and W, M moves to the home row, "," and "." share keys
+    // with "?" and ";" (the period on the second level).
+    std::unique_ptr<Keymap> fr = Compile("fr", "");
+    ASSERT_NE(fr, nullptr);
+    const KeyLayout azerty = TypedKeyLayoutOf(fr->keymap, 0);
+    EXPECT_EQ(azerty[TypedKeyIndex('A')], (KeyPlace{0, 0}));
+    EXPECT_EQ(azerty[TypedKeyIndex('Q')], (KeyPlace{1, 1}));
+    EXPECT_EQ(azerty[TypedKeyIndex('M')], (KeyPlace{1, 37}));
+    EXPECT_EQ(azerty[TypedKeyIndex('W')], (KeyPlace{2, 3}));
+    EXPECT_EQ(azerty[TypedKeyIndex(',')], (KeyPlace{2, 27}));
+    EXPECT_EQ(azerty[TypedKeyIndex('.')], (KeyPlace{2, 31}));
+}
+
+}  // namespace
+}  // namespace kelo
+
+namespace kelo {
+namespace {
+
 // Reads the keymap of the X server at $DISPLAY, as the game does. Run by
 // tests/e2e/desktop_layout.sh under a private X server with the US layout (it sets
 // KELO_TEST_X11_LAYOUT=us); skipped elsewhere.

@@ -351,6 +351,11 @@ void SdlPlatform::SendSound(std::string_view command) {
     if (sound_.command) sound_.command(command);
 }
 
+KeyLayout SdlPlatform::TypedKeyLayout() {
+    if (std::strcmp(SDL_GetCurrentVideoDriver(), "x11") != 0) return kUsQwerty;
+    return ReadX11TypedKeyLayout();
+}
+
 void SdlPlatform::MapWindow() {
     SDL_ShowWindow(window_);
     SDL_RaiseWindow(window_);

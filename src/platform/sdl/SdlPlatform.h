@@ -76,6 +76,8 @@ public:
     // The folder the record file is saved to first.
     const std::filesystem::path& RecordFolder() const { return records_.MainFolder(); }
     std::string_view Translate(std::string_view original) override { return catalogue_.Translate(original); }
+    // The X server's layout as it is now (read afresh each call); US QWERTY elsewhere.
+    KeyLayout TypedKeyLayout() override;
 
     SDL_Window* Window() const { return window_; }
     // The display choice the window started with, and the player's choice now: the zoom

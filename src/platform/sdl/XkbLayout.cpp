@@ -91,23 +91,74 @@ LayoutPunctuation PunctuationOf(xkb_keymap* keymap, xkb_layout_index_t group) {
     return layout;
 }
 
-LayoutPunctuation ReadX11Punctuation() {
+namespace {
+
+// Runs `read` on the X server's keymap in its current layout group; `fallback` when the
+// server cannot be reached or has no XKB.
+template <typename Result, typename Read>
+Result ReadX11Keymap(Result fallback, Read read) {
     std::unique_ptr<xcb_connection_t, XcbDisconnect> connection(xcb_connect(nullptr, nullptr));
-    if (xcb_connection_has_error(connection.get())) return {};
+    if (xcb_connection_has_error(connection.get())) return fallback;
     if (!xkb_x11_setup_xkb_extension(connection.get(), XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
                                      XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, nullptr, nullptr)) {
-        return {};
+        return fallback;
     }
     const int32_t device = xkb_x11_get_core_keyboard_device_id(connection.get());
-    if (device < 0) return {};
+    if (device < 0) return fallback;
     std::unique_ptr<xkb_context, ContextUnref> context(xkb_context_new(XKB_CONTEXT_NO_DEFAULT_INCLUDES));
-    if (!context) return {};
+    if (!context) return fallback;
     std::unique_ptr<xkb_keymap, KeymapUnref> keymap(
         xkb_x11_keymap_new_from_device(context.get(), connection.get(), device, XKB_KEYMAP_COMPILE_NO_FLAGS));
-    if (!keymap) return {};
+    if (!keymap) return fallback;
     std::unique_ptr<xkb_state, StateUnref> state(xkb_x11_state_new_from_device(keymap.get(), connection.get(), device));
     const xkb_layout_index_t group = state ? xkb_state_serialize_layout(state.get(), XKB_STATE_LAYOUT_EFFECTIVE) : 0;
-    return PunctuationOf(keymap.get(), group);
+    return read(keymap.get(), group);
 }
+
+// The character keys of the three letter rows by Linux input code, left to right; the
+// lower row starts with the ISO key left of Z.
+constexpr int kUpperRowCodes[] = {16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27};
+constexpr int kHomeRowCodes[] = {30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40};
+constexpr int kLowerRowCodes[] = {86, 44, 45, 46, 47, 48, 49, 50, 51, 52, 53};
+
+// The typed key (TypedKeyIndex) a keysym stands for, -1 for others.
+int TypedKeyOfKeysym(xkb_keysym_t keysym) {
+    if (keysym >= XKB_KEY_a && keysym <= XKB_KEY_z) return static_cast<int>(keysym - XKB_KEY_a);
+    if (keysym >= XKB_KEY_A && keysym <= XKB_KEY_Z) return static_cast<int>(keysym - XKB_KEY_A);
+    if (keysym == XKB_KEY_comma) return TypedKeyIndex(',');
+    if (keysym == XKB_KEY_period) return TypedKeyIndex('.');
+    return -1;
+}
+
+}  // namespace
+
+LayoutPunctuation ReadX11Punctuation() { return ReadX11Keymap(LayoutPunctuation{}, PunctuationOf); }
+
+KeyLayout TypedKeyLayoutOf(xkb_keymap* keymap, xkb_layout_index_t group) {
+    KeyLayout layout{};
+    int placed = 0;
+    // The lower row's ISO key sits a key left of Z; quarters count from the upper row.
+    const struct {
+        const int* codes;
+        size_t count;
+        int firstQuarter;
+    } rows[3] = {{kUpperRowCodes, std::size(kUpperRowCodes), 0},
+                 {kHomeRowCodes, std::size(kHomeRowCodes), 1},
+                 {kLowerRowCodes, std::size(kLowerRowCodes), -1}};
+    for (int r = 0; r < 3; ++r) {
+        for (size_t c = 0; c < rows[r].count; ++c) {
+            const xkb_keycode_t keycode = static_cast<xkb_keycode_t>(rows[r].codes[c]) + kEvdevOffset;
+            const xkb_layout_index_t keyGroup = group < xkb_keymap_num_layouts_for_key(keymap, keycode) ? group : 0;
+            int index = TypedKeyOfKeysym(KeysymAt(keymap, keycode, keyGroup, 0));
+            if (index < 0) index = TypedKeyOfKeysym(KeysymAt(keymap, keycode, keyGroup, 1));
+            if (index < 0 || layout[index].row >= 0) continue;
+            layout[index] = {static_cast<int8_t>(r), static_cast<int16_t>(rows[r].firstQuarter + 4 * c)};
+            ++placed;
+        }
+    }
+    return placed == kTypedKeyCount ? layout : kUsQwerty;
+}
+
+KeyLayout ReadX11TypedKeyLayout() { return ReadX11Keymap(kUsQwerty, TypedKeyLayoutOf); }
 
 }  // namespace kelo

@@ -4,6 +4,7 @@
 
 #include <xkbcommon/xkbcommon.h>
 
+#include "app/KeyLayout.h"
 #include "platform/sdl/KeyMap.h"
 
 namespace kelo {
@@ -19,5 +20,12 @@ LayoutPunctuation PunctuationOf(xkb_keymap* keymap, xkb_layout_index_t group);
 // The same for the X server at $DISPLAY in its current layout group; empty when the
 // server cannot be reached or has no XKB.
 LayoutPunctuation ReadX11Punctuation();
+
+// Where `keymap` in layout `group` puts the typed keys (by their first, else second
+// level). US QWERTY when it lacks any of them, a layout without Latin letters say.
+KeyLayout TypedKeyLayoutOf(xkb_keymap* keymap, xkb_layout_index_t group);
+
+// The same for the X server at $DISPLAY; US QWERTY when it cannot be read.
+KeyLayout ReadX11TypedKeyLayout();
 
 }  // namespace kelo

@@ -29,7 +29,8 @@ std::optional<int> SimBot::ChooseTap(const Game& game, uint32_t clock) {
     ++framesSinceTap_;
     switch (game.screen) {
         case Screen::Title:
-        case Screen::Select: return ChooseMenuTap(game);
+        case Screen::Select:
+        case Screen::Progress: return ChooseMenuTap(game);
         case Screen::Run: return ChooseRunTap(game);
         case Screen::None: break;
     }

@@ -41,7 +41,8 @@ Screen ParseStart(const std::string& text) {
     if (text == "title") return Screen::Title;
     if (text == "select") return Screen::Select;
     if (text == "run") return Screen::Run;
-    Fail("--start: expected title, select or run, not " + QuotedForMessage(text));
+    if (text == "progress") return Screen::Progress;
+    Fail("--start: expected title, select, run or progress, not " + QuotedForMessage(text));
 }
 
 BotOptions ParseBot(const std::string& text) {
@@ -236,7 +237,7 @@ no sound device. Sound commands are only logged.
   --clock-start MS      first reading of the virtual clock (default 100000; wraps at 2^32)
   --frame-cost MS       virtual time each presented frame takes to draw (default 0)
   --frames N            stop when the game calls WaitFrame for the (N+1)-th time
-  --start SCREEN        title, select or run: the screen entered after start-up
+  --start SCREEN        title, select, run or progress: the screen entered after start-up
   --course C            course 0..8 for --start (default 0); the bot also picks it
                         on course select when it is open
   --difficulty D        0 Normal, 1 Hard (default 0), likewise
