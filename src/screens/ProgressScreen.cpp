@@ -6,7 +6,7 @@
 
 #include "app/Timing.h"
 #include "draw/Helpers.h"
-#include "screens/ScreenParts.h"
+#include "screens/FrontEndDrawing.h"
 
 namespace kelo {
 
