@@ -2,12 +2,12 @@
 # Two kelo-sim copies saving into one record folder at once, one on course 3 and one on
 # course 4, five goal runs each: in every round the file ends with all ten runs, each
 # course's five places exactly those the same copy writes when it plays alone, and four
-# open courses. KELO_TWO_COPIES_ROUNDS changes the number of rounds (default 5).
+# open courses. KELO_TWO_COPIES_ROUNDS changes the number of rounds (default 3).
 set -u
 build=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-python3 - "$build/kelo-sim" "$work" "${KELO_TWO_COPIES_ROUNDS:-5}" <<'PY'
+python3 - "$build/kelo-sim" "$work" "${KELO_TWO_COPIES_ROUNDS:-3}" <<'PY'
 import os, subprocess, sys
 
 sim, work, rounds = sys.argv[1], sys.argv[2], int(sys.argv[3])

@@ -141,7 +141,7 @@ std::optional<fs::path> PathFromSdl(char* text) {
 }
 
 // Holds an exclusive lock on a folder for as long as it lives. A folder that cannot be
-// opened, or a lock still held elsewhere after kMostLockWait, leaves it unlocked: a
+// opened, or a lock still held elsewhere after ten seconds, leaves it unlocked: a
 // save goes ahead rather than hang the game.
 class FolderLock {
 public:

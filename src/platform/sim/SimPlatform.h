@@ -51,6 +51,8 @@ public:
     int RunsCompleted() const { return runsCompleted_; }
     // Saves of the record file that failed; each was said in one line on stderr.
     int FailedSaves() const { return failedSaves_; }
+    // The folder the record file is saved to (--records-dir).
+    const std::filesystem::path& RecordFolder() const { return records_.MainFolder(); }
 
     uint32_t Now() override;
     void OnFrameWaitBegin() override;
