@@ -27,7 +27,7 @@ if [ "$(id -u)" -eq 0 ]; then
     [ -n "${!variable:-}" ] && player_env+=("$variable=${!variable}")
   done
   [ -d "/run/user/$player_uid" ] && player_env+=(XDG_RUNTIME_DIR="/run/user/$player_uid")
-  as_player=(sudo -u "$SUDO_USER" env -i "${player_env[@]}")
+  as_player=(runuser -u "$SUDO_USER" -- env -i "${player_env[@]}")
 fi
 
 # install-deps.sh ends its own failures with what to do.

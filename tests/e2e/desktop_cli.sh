@@ -3,8 +3,9 @@
 # --help and --version print and end with status 0 without a window, a bad option gets
 # one line and status 2 without a window, a start without a reachable display gets one
 # line and status 1, --scale and --windowed size the window, Ctrl+Q ends the game with
-# status 0, and the zoom and fullscreen choice is remembered while a damaged settings
-# file is ignored with one line.
+# status 0 as Escape on the title does, the zoom and fullscreen chosen with the keys are
+# remembered but the command line's are not, and a damaged settings file is ignored with
+# one line.
 # Usage: desktop_cli.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build="$(cd "$1" && pwd)"
@@ -76,12 +77,27 @@ quit_with_ctrl_q() {
   game_pid=""
 }
 
-echo "-- --scale 1 and Ctrl+Q; the zoom is remembered; the frame log"
+# Waits up to 5 s for the game to end and checks it ended with status 0 after $1.
+expect_end() {
+  local ended=""
+  for _ in $(seq 50); do
+    if ! kill -0 "$game_pid" 2>/dev/null; then
+      wait "$game_pid" && ended=0 || ended=$?
+      break
+    fi
+    sleep 0.1
+  done
+  [ -n "$ended" ] || fail "$1 did not end the game within 5 s"
+  [ "$ended" -eq 0 ] || fail "after $1 the game ended with status $ended"
+  game_pid=""
+}
+
+echo "-- --scale 1 and Ctrl+Q, for that launch only; the frame log"
 KELO_FRAME_LOG="$work/frames.log" start_game --scale 1 --windowed
 sleep 1
 [[ "$window" == "size=400x300 "* ]] || fail "--scale 1 did not give a 400 x 300 window"
 quit_with_ctrl_q
-grep -qx "scale=1" "$settings" || fail "the settings file does not hold scale=1: $(cat "$settings")"
+[ ! -e "$settings" ] || fail "the command line was written to the settings file: $(cat "$settings")"
 # One line per presented frame: microseconds of the monotonic clock, never going back.
 /usr/bin/python3 -c '
 import sys
@@ -89,18 +105,36 @@ times = [int(line) for line in open(sys.argv[1])]
 steps = [b - a for a, b in zip(times, times[1:])]
 print(f"{len(times)} frames logged")
 sys.exit(0 if len(times) >= 10 and min(steps) >= 0 else 1)' "$work/frames.log" || fail "bad frame log"
+
+echo "-- Ctrl+Minus on the title zooms out and is remembered; Escape on the title quits"
+start_game
+[[ "$window" == "size=800x600 "* ]] || fail "the default window is not 800 x 600"
+sleep 1
+"${probe[@]}" press "Ke-Lo Typing" Control_L+minus
+sleep 1
+[ "$("${probe[@]}" size "Ke-Lo Typing")" = "400x300" ] || fail "Ctrl+Minus did not zoom the window out to 400 x 300"
+"${probe[@]}" press "Ke-Lo Typing" Escape
+expect_end "Escape on the title"
+grep -qx "scale=1" "$settings" || fail "the settings file does not hold scale=1: $(cat "$settings")"
 start_game
 [[ "$window" == "size=400x300 "* ]] || fail "the remembered zoom 1 was not used"
 quit_with_ctrl_q
 
-echo "-- --fullscreen is remembered; a damaged settings file is ignored with one line"
-start_game --fullscreen
-[[ "$window" == "size=1920x1080 "* ]] || fail "--fullscreen did not fill the screen"
+echo "-- F11 is remembered, --windowed --scale 3 is not"
+start_game
+"${probe[@]}" press "Ke-Lo Typing" F11
+sleep 1
 quit_with_ctrl_q
 grep -qx "fullscreen=1" "$settings" || fail "the settings file does not hold fullscreen=1: $(cat "$settings")"
+start_game
+[[ "$window" == "size=1920x1080 "* ]] || fail "the remembered fullscreen did not fill the screen"
+quit_with_ctrl_q
 start_game --windowed --scale 3
 [[ "$window" == "size=1200x900 "* ]] || fail "--windowed --scale 3 did not give a 1200 x 900 window"
 quit_with_ctrl_q
+grep -qx "fullscreen=1" "$settings" && grep -qx "scale=1" "$settings" ||
+  fail "--windowed --scale 3 changed the settings file: $(cat "$settings")"
+echo "-- a damaged settings file is ignored with one line"
 printf 'scale=banana\n' > "$settings"
 start_game
 [[ "$window" == "size=800x600 "* ]] || fail "with a damaged settings file the window was not the default 800 x 600"

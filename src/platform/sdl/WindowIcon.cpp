@@ -3,6 +3,10 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include <SDL_syswm.h>
+
+#include "platform/sdl/X11WindowManager.h"
+
 namespace kelo {
 
 namespace {
@@ -22,24 +26,43 @@ uint32_t CraftPixel(int x, int y) {
     return 0;
 }
 
+// The design's pixel at grid position (x, y).
+uint32_t DesignPixel(int x, int y) {
+    if (const uint32_t craft = CraftPixel(x, y)) return craft;
+    for (const auto& star : kStars) {
+        if (star[0] == x && star[1] == y) return kWhite;
+    }
+    return kNavy;
+}
+
 }  // namespace
 
+std::vector<uint32_t> WindowIconPixels(int size) {
+    std::vector<uint32_t> pixels(static_cast<size_t>(size) * size);
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) pixels[y * size + x] = DesignPixel(x * kIconSize / size, y * kIconSize / size);
+    }
+    return pixels;
+}
+
 void SetWindowIcon(SDL_Window* window) {
-    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormat(0, kIconSize, kIconSize, 32, SDL_PIXELFORMAT_ARGB8888);
+    const std::vector<uint32_t> pixels = WindowIconPixels(kIconSize);
+    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(pixels.data()), kIconSize, kIconSize,
+                                                           32, kIconSize * 4, SDL_PIXELFORMAT_ARGB8888);
     if (icon == nullptr) return;
-    auto* pixels = static_cast<uint32_t*>(icon->pixels);
-    const int stride = icon->pitch / 4;
-    for (int y = 0; y < kIconSize; ++y) {
-        for (int x = 0; x < kIconSize; ++x) pixels[y * stride + x] = kNavy;
-    }
-    for (const auto& star : kStars) pixels[star[1] * stride + star[0]] = kWhite;
-    for (int y = 0; y < kIconSize; ++y) {
-        for (int x = 0; x < kIconSize; ++x) {
-            if (uint32_t colour = CraftPixel(x, y)) pixels[y * stride + x] = colour;
-        }
-    }
     SDL_SetWindowIcon(window, icon);
     SDL_FreeSurface(icon);
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+    std::vector<uint32_t> sizes;
+    for (int size : {16, 32, 48, 64}) {
+        const std::vector<uint32_t> drawn = WindowIconPixels(size);
+        sizes.push_back(static_cast<uint32_t>(size));
+        sizes.push_back(static_cast<uint32_t>(size));
+        sizes.insert(sizes.end(), drawn.begin(), drawn.end());
+    }
+    X11SetWindowIcons(static_cast<uint32_t>(info.info.x11.window), sizes);
 }
 
 }  // namespace kelo

@@ -40,4 +40,16 @@ bool X11HasWindowManager() {
     return reply && xcb_get_property_value_length(reply.get()) >= 4;
 }
 
+void X11SetWindowIcons(uint32_t window, const std::vector<uint32_t>& icons) {
+    std::unique_ptr<xcb_connection_t, XcbDisconnect> connection(xcb_connect(nullptr, nullptr));
+    if (xcb_connection_has_error(connection.get())) return;
+    const xcb_atom_t icon = Atom(connection.get(), "_NET_WM_ICON");
+    if (icon == XCB_ATOM_NONE) return;
+    // Checked, so the server has the icon before this connection closes.
+    const xcb_void_cookie_t cookie =
+        xcb_change_property_checked(connection.get(), XCB_PROP_MODE_REPLACE, window, icon, XCB_ATOM_CARDINAL, 32,
+                                    static_cast<uint32_t>(icons.size()), icons.data());
+    std::free(xcb_request_check(connection.get(), cookie));
+}
+
 }  // namespace kelo
