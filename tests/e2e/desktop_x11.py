@@ -26,6 +26,7 @@
                               them are Mesa's llvmpipe workers
 """
 import os
+import re
 import subprocess
 import sys
 import time
@@ -171,9 +172,11 @@ def grab(title, path):
 def read_ppm(path):
     with open(path, "rb") as ppm:
         data = ppm.read()
-    magic, width, height, depth, pixels = data.split(maxsplit=4)
-    assert magic == b"P6" and depth == b"255"
-    return int(width), int(height), pixels
+    # One whitespace byte ends the header; the pixels may begin with bytes that read as
+    # whitespace (a red of 10, say), so they are not split off.
+    header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", data)
+    assert header
+    return int(header[1]), int(header[2]), data[header.end():]
 
 
 def differs(path1, path2):
