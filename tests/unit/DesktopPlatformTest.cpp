@@ -222,6 +222,30 @@ TEST_F(DesktopPlatform, RepeatedFramesKeepTheWindowCurrent) {
     EXPECT_EQ(centre(), Rgb(0, 255, 0));
 }
 
+// At zoom 1 the window surface is the shown picture: a resize that keeps zoom 1 gives a
+// new surface, which a repeated frame must still fill, centred on black.
+TEST_F(DesktopPlatform, RepeatedFrameFillsANewSurfaceAtZoomOne) {
+    SDL_Window* window = platform_->Window();
+    Image frame(400, 300, Rgb(0, 0, 200));
+    frame.At(0, 0) = Rgb(0, 255, 0);
+    platform_->Present(frame, FrameKind::New);
+    SDL_SetWindowSize(window, 500, 350);
+    platform_->Present(frame, FrameKind::Repeated);
+    SDL_Surface* surface = SDL_GetWindowSurface(window);
+    ASSERT_NE(surface, nullptr) << SDL_GetError();
+    ASSERT_EQ(surface->w, 500);
+    auto pixelAt = [&](int x, int y) {
+        const auto* row = static_cast<const Uint8*>(surface->pixels) + y * surface->pitch;
+        Uint8 red = 0, green = 0, blue = 0;
+        SDL_GetRGB(reinterpret_cast<const Uint32*>(row)[x], surface->format, &red, &green, &blue);
+        return Rgb(red, green, blue);
+    };
+    EXPECT_EQ(pixelAt(49, 25), kBlack);
+    EXPECT_EQ(pixelAt(50, 25), Rgb(0, 255, 0));
+    EXPECT_EQ(pixelAt(449, 324), Rgb(0, 0, 200));
+    EXPECT_EQ(pixelAt(450, 325), kBlack);
+}
+
 TEST_F(DesktopPlatform, SoundDeviceOpensOnceWhenShownAndCommandsPassUnchanged) {
     platform_->SendSound("close wavTip");
     EXPECT_EQ(sounds_, (std::vector<std::string>{"close wavTip"}));

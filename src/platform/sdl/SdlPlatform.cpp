@@ -282,6 +282,7 @@ void SdlPlatform::Present(const Image& frame, FrameKind kind) {
     SDL_Surface* surface = SDL_GetWindowSurface(window_);
     if (surface == nullptr) return;
     if (frameLog_ != nullptr) LogFrame();
+    if (PresentOnSurface(surface, frame, kind)) return;
     // A repeated frame is on screen already. Of a new frame only the rows that differ
     // from the shown picture are drawn and sent.
     const bool sameSurface =
@@ -293,11 +294,58 @@ void SdlPlatform::Present(const Image& frame, FrameKind kind) {
     if (!changed.Empty()) Draw(false, changed);
 }
 
+bool SdlPlatform::HoldsPicture(const SDL_Surface& surface) const { return surface.userdata == &picture_; }
+
+// At zoom 1, with the whole picture inside a window surface of 8-bit channels, the
+// surface itself is the shown picture: each row of a new frame is converted while it is
+// in the cache, compared with the surface's row and written there only where it
+// differs, and no second copy of the picture is kept. A surface holding the picture
+// carries a mark in its userdata, which a surface that SDL makes anew (after a resize)
+// lacks. False when the picture does not fit so; Present then goes the general way.
+bool SdlPlatform::PresentOnSurface(SDL_Surface* surface, const Image& frame, FrameKind kind) {
+    const Placement placement = PlacePicture(surface->w, surface->h);
+    const bool fits = HasEightBitChannels(*surface->format) && placement.zoom == 1 && placement.x >= 0 &&
+                      placement.y >= 0 && placement.x + kPictureWidth <= surface->w &&
+                      placement.y + kPictureHeight <= surface->h;
+    if (!fits) {
+        surface->userdata = nullptr;
+        return false;
+    }
+    const ChannelShifts shifts = ShiftsFor(*surface);
+    const bool holds = HoldsPicture(*surface) && shifts == pictureShifts_ && !wholeWindowDue_;
+    if (holds && kind == FrameKind::Repeated) return true;
+    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return true;
+    const PixelTarget target = TargetOf(surface);
+    if (!holds) FillBlack(target);
+    const PictureRows changed = ConvertPictureOnto(frame, shifts, target, placement.x, placement.y, !holds);
+    if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+    surface->userdata = &picture_;
+    pictureShifts_ = shifts;
+    surfaceWidth_ = surface->w;
+    surfaceHeight_ = surface->h;
+    wholeWindowDue_ = false;
+    // The picture lives on the surface now; the general way starts afresh when needed.
+    std::vector<uint32_t>().swap(picture_);
+    if (!holds) {
+        SDL_UpdateWindowSurface(window_);
+    } else if (!changed.Empty()) {
+        const SDL_Rect rows{placement.x, placement.y + changed.first, kPictureWidth, changed.end - changed.first};
+        SDL_UpdateWindowSurfaceRects(window_, &rows, 1);
+    }
+    return true;
+}
+
 // Draws the last frame into the window surface, which SDL makes anew whenever the
 // window's size changes; then the black around the picture is painted too.
 void SdlPlatform::Draw(bool wholeWindow, PictureRows rows) {
     SDL_Surface* surface = SDL_GetWindowSurface(window_);
     if (surface == nullptr) return;
+    if (HoldsPicture(*surface)) {
+        // Picture and black around it are there already (PresentOnSurface).
+        if (wholeWindow || wholeWindowDue_) SDL_UpdateWindowSurface(window_);
+        wholeWindowDue_ = false;
+        return;
+    }
     if (surface->w != surfaceWidth_ || surface->h != surfaceHeight_) {
         surfaceWidth_ = surface->w;
         surfaceHeight_ = surface->h;

@@ -100,6 +100,8 @@ private:
     void OnWindowEvent(const SDL_WindowEvent& event);
     void Draw(bool wholeWindow, PictureRows rows = {});
     void DrawThroughStaging(SDL_Surface* surface, bool hasFrame);
+    bool PresentOnSurface(SDL_Surface* surface, const Image& frame, FrameKind kind);
+    bool HoldsPicture(const SDL_Surface& surface) const;
     void LogFrame();
     void FillDisplayOrRestore();
     bool ShowSaveResult(bool saved);
@@ -112,7 +114,7 @@ private:
     LayoutPunctuation punctuation_;
     SDL_Window* window_ = nullptr;
     // The last frame as the game drew it, and converted to the window's pixel layout
-    // for redrawing it.
+    // for redrawing it; empty while the window surface holds it (PresentOnSurface).
     std::vector<uint32_t> picture_;
     ChannelShifts pictureShifts_;
     bool soundOpened_ = false;

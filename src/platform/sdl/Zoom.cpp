@@ -94,12 +94,14 @@ Placement PlacePicture(int width, int height) {
     return placement;
 }
 
-PictureRows ConvertPicture(const Image& frame, const ChannelShifts& shifts, std::vector<uint32_t>& picture) {
+namespace {
+
+// Converts the picture row by row into `rowAt(y)`, where each row is written only when
+// it differs (or `fresh`, always); returns the rows written.
+template <typename RowAt>
+PictureRows ConvertRows(const Image& frame, const ChannelShifts& shifts, bool fresh, RowAt rowAt) {
     const int width = std::min(frame.Width(), kPictureWidth);
     const int height = std::min(frame.Height(), kPictureHeight);
-    const size_t size = static_cast<size_t>(kPictureWidth) * kPictureHeight;
-    const bool fresh = picture.size() != size;
-    if (fresh) picture.assign(size, 0);
     // Most displays want red where the game keeps blue.
     const bool swapRedAndBlue = shifts == ChannelShifts{16, 8, 0};
     // Each row is converted where it stays in the cache and stored only when it differs.
@@ -116,13 +118,30 @@ PictureRows ConvertPicture(const Image& frame, const ChannelShifts& shifts, std:
         } else {
             std::fill_n(converted, width, 0u);
         }
-        uint32_t* out = picture.data() + static_cast<std::ptrdiff_t>(y) * kPictureWidth;
+        uint32_t* out = rowAt(y);
         if (!fresh && std::memcmp(out, converted, sizeof converted) == 0) continue;
         std::memcpy(out, converted, sizeof converted);
         changed.first = std::min(changed.first, y);
         changed.end = y + 1;
     }
     return changed;
+}
+
+}  // namespace
+
+PictureRows ConvertPicture(const Image& frame, const ChannelShifts& shifts, std::vector<uint32_t>& picture) {
+    const size_t size = static_cast<size_t>(kPictureWidth) * kPictureHeight;
+    const bool fresh = picture.size() != size;
+    if (fresh) picture.assign(size, 0);
+    return ConvertRows(frame, shifts, fresh,
+                       [&](int y) { return picture.data() + static_cast<std::ptrdiff_t>(y) * kPictureWidth; });
+}
+
+PictureRows ConvertPictureOnto(const Image& frame, const ChannelShifts& shifts, const PixelTarget& target, int x, int y,
+                               bool fresh) {
+    return ConvertRows(frame, shifts, fresh, [&](int row) {
+        return target.pixels + static_cast<std::ptrdiff_t>(y + row) * target.pitch + x;
+    });
 }
 
 void DrawZoomed(const std::vector<uint32_t>& picture, const Placement& placement, const PixelTarget& target,

@@ -68,6 +68,12 @@ struct PictureRows {
 // picture before, none when it already showed this frame in this layout.
 PictureRows ConvertPicture(const Image& frame, const ChannelShifts& shifts, std::vector<uint32_t>& picture);
 
+// The same with the picture kept at zoom 1 in `target`, its top-left pixel at (x, y),
+// all of it inside: the target's pixels there are the picture to bring up to date.
+// With `fresh` every row is written and counted as changed.
+PictureRows ConvertPictureOnto(const Image& frame, const ChannelShifts& shifts, const PixelTarget& target, int x, int y,
+                               bool fresh);
+
 // Draws `rows` of a converted picture into `target` at `placement`, each picture pixel
 // becoming a zoom x zoom block. Pixels outside those rows are untouched.
 void DrawZoomed(const std::vector<uint32_t>& picture, const Placement& placement, const PixelTarget& target,
