@@ -4,12 +4,14 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/KeyLayout.h"
 #include "draw/Image.h"
 #include "draw/Text.h"
+#include "history/RunHistory.h"
 
 namespace kelo {
 
@@ -61,6 +63,17 @@ public:
     virtual std::optional<std::vector<uint8_t>> ReadRecordFile() = 0;
     // Replaces the record file whole; false when it could not be written.
     virtual bool WriteRecordFile(const std::vector<uint8_t>& bytes) = 0;
+
+    // The run history. The wall clock and the keyboard layout's name, read once at the
+    // start of each run that is remembered.
+    virtual WallTime WallClock() { return {}; }
+    virtual std::string KeyboardLayoutName() { return {}; }
+    // Keeps one finished run. Returns at once: the store writes it later, and a failed
+    // write keeps the run for the next attempt and is reported by the platform.
+    virtual void SaveRunHistory(const RunHistory&) {}
+    // The remembered runs summed for the progress screen, including every run saved
+    // before the call; not available when there is no history.
+    virtual ProgressAggregate ReadProgress(const ProgressQuery&) { return {}; }
 
     // Where the player's keyboard layout puts the typed keys, for drawing a keyboard;
     // US QWERTY unless the platform knows better.
