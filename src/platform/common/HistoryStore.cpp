@@ -443,6 +443,7 @@ void HistoryStore::MoveAside() {
 }
 
 bool HistoryStore::Save(const std::vector<RunHistory>& runs, const std::string& gameVersion) {
+    lastError_.clear();
     bool damaged = false;
     if (SaveOnce(runs, gameVersion, damaged)) return true;
     if (!damaged) return false;

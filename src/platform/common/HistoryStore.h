@@ -47,7 +47,8 @@ public:
     const std::filesystem::path& File() const { return file_; }
 
     // Adds `runs` in one transaction, `gameVersion` in each row. False when nothing was
-    // written; then LastError() says why in one line.
+    // written; then LastError() says why in one line. After a success LastError() is
+    // empty, or says that a damaged file was moved aside.
     bool Save(const std::vector<RunHistory>& runs, const std::string& gameVersion);
     // The sums of the progress screen; not available when there is no readable history.
     ProgressAggregate ReadProgress(const ProgressQuery& query);

@@ -35,7 +35,7 @@ void HistoryWriter::WriteQueued(std::unique_lock<std::mutex>& lock) {
         unsaved_.insert(unsaved_.begin(), std::make_move_iterator(batch.begin()), std::make_move_iterator(batch.end()));
     writing_ = false;
     lock.unlock();
-    if (report_ && (!saved || !line.empty())) report_(line, saved);
+    if (report_) report_(line, saved);
     lock.lock();
     idle_.notify_all();
 }

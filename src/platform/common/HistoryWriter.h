@@ -18,9 +18,10 @@ namespace kelo {
 
 class HistoryWriter {
 public:
-    // Called from the writing thread with one line: a failure, or a damaged file that was
-    // moved aside. `ok` is whether the runs were kept.
-    using Report = std::function<void(const std::string& line, bool ok)>;
+    // Called from the writing thread after every write: `saved` whether the runs are in
+    // the database, `line` empty or one line to tell (why it failed, or that a damaged
+    // file was moved aside).
+    using Report = std::function<void(const std::string& line, bool saved)>;
 
     HistoryWriter(std::filesystem::path file, std::string gameVersion, bool background, Report report,
                   int busyTimeoutMs = 2000);

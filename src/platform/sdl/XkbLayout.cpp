@@ -91,7 +91,7 @@ LayoutPunctuation PunctuationOf(xkb_keymap* keymap, xkb_layout_index_t group) {
     return layout;
 }
 
-LayoutPunctuation ReadX11Punctuation() {
+LayoutPunctuation ReadX11Punctuation(std::string* layoutName) {
     std::unique_ptr<xcb_connection_t, XcbDisconnect> connection(xcb_connect(nullptr, nullptr));
     if (xcb_connection_has_error(connection.get())) return {};
     if (!xkb_x11_setup_xkb_extension(connection.get(), XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
@@ -107,6 +107,10 @@ LayoutPunctuation ReadX11Punctuation() {
     if (!keymap) return {};
     std::unique_ptr<xkb_state, StateUnref> state(xkb_x11_state_new_from_device(keymap.get(), connection.get(), device));
     const xkb_layout_index_t group = state ? xkb_state_serialize_layout(state.get(), XKB_STATE_LAYOUT_EFFECTIVE) : 0;
+    if (layoutName) {
+        const char* name = xkb_keymap_layout_get_name(keymap.get(), group);
+        *layoutName = name ? name : "";
+    }
     return PunctuationOf(keymap.get(), group);
 }
 

@@ -180,9 +180,10 @@ SimResult RunSimulation(const SimOptions& options) {
     RunRecorder recorder;
     if (!options.historyPath.empty()) {
         history = std::make_unique<HistoryWriter>(options.historyPath, KELO_VERSION, false,
-                                                  [&](const std::string& line, bool kept) {
-                                                      std::fprintf(stderr, "kelo-sim: %s\n", line.c_str());
-                                                      if (!kept) ++failedHistoryWrites;
+                                                  [&](const std::string& line, bool saved) {
+                                                      if (!line.empty())
+                                                          std::fprintf(stderr, "kelo-sim: %s\n", line.c_str());
+                                                      if (!saved) ++failedHistoryWrites;
                                                   });
         platform.SetHistory(history.get());
     }
