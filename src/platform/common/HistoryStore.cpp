@@ -3,13 +3,16 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <map>
 #include <ostream>
 #include <sstream>
+#include <string_view>
 #include <system_error>
 #include <utility>
 
@@ -102,6 +105,7 @@ public:
     int Columns() const { return sqlite3_column_count(stmt_); }
     int Type(int c) const { return sqlite3_column_type(stmt_, c); }
     const char* Name(int c) const { return sqlite3_column_name(stmt_, c); }
+    sqlite3_stmt* Raw() const { return stmt_; }
 
 private:
     sqlite3_stmt* stmt_ = nullptr;
@@ -185,19 +189,23 @@ void BindProgressFilter(Statement& s, const ProgressQuery& q) {
     s.Bind(3, int64_t{q.includePractice ? 1 : 0});
 }
 
-std::string CsvField(const std::string& v) {
-    if (v.find_first_of(",\"\r\n") == std::string::npos) return v;
-    std::string quoted = "\"";
-    for (char c : v) {
-        if (c == '"') quoted += '"';
-        quoted += c;
+void AppendCsv(std::string& out, const char* v, size_t n) {
+    if (std::string_view(v, n).find_first_of(",\"\r\n") == std::string_view::npos) {
+        out.append(v, n);
+        return;
     }
-    return quoted + '"';
+    out += '"';
+    for (size_t i = 0; i < n; ++i) {
+        if (v[i] == '"') out += '"';
+        out += v[i];
+    }
+    out += '"';
 }
 
-std::string JsonString(const std::string& v) {
-    std::string out = "\"";
-    for (unsigned char c : v) {
+void AppendJsonString(std::string& out, const char* v, size_t n) {
+    out += '"';
+    for (size_t i = 0; i < n; ++i) {
+        const auto c = static_cast<unsigned char>(v[i]);
         if (c == '"' || c == '\\') {
             out += '\\';
             out += static_cast<char>(c);
@@ -209,19 +217,33 @@ std::string JsonString(const std::string& v) {
             out += static_cast<char>(c);
         }
     }
-    return out + '"';
+    out += '"';
 }
 
-std::string ValueText(const Statement& s, int c, bool json) {
-    switch (s.Type(c)) {
-        case SQLITE_NULL: return json ? "null" : "";
-        case SQLITE_INTEGER: return std::to_string(s.Int(c));
-        case SQLITE_FLOAT: {
-            char number[40];
-            std::snprintf(number, sizeof number, "%.10g", s.Real(c));
-            return number;
+// Appends column `c` of the current row: as JSON, or as a CSV field.
+void AppendValue(std::string& out, sqlite3_stmt* s, int c, bool json) {
+    char number[40];
+    switch (sqlite3_column_type(s, c)) {
+        case SQLITE_NULL:
+            if (json) out += "null";
+            return;
+        case SQLITE_INTEGER: {
+            const auto r = std::to_chars(number, number + sizeof number, sqlite3_column_int64(s, c));
+            out.append(number, r.ptr);
+            return;
         }
-        default: return json ? JsonString(s.Text(c)) : CsvField(s.Text(c));
+        case SQLITE_FLOAT:
+            out.append(number, std::snprintf(number, sizeof number, "%.10g", sqlite3_column_double(s, c)));
+            return;
+        default: {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(s, c));
+            const auto n = static_cast<size_t>(sqlite3_column_bytes(s, c));
+            if (json) {
+                AppendJsonString(out, text, n);
+            } else {
+                AppendCsv(out, text, n);
+            }
+        }
     }
 }
 
@@ -548,7 +570,6 @@ bool HistoryStore::Export(std::ostream& out, ExportFormat format) {
     // The CSV's columns: "kind", then every table's columns in order, each name once.
     std::vector<std::string> columns{"kind"};
     std::vector<std::vector<int>> where;  // [table][column] -> CSV column
-    if (json) out << "{\"schema_version\":" << kHistorySchemaVersion;
     for (const ExportTable& table : kExportTables) {
         std::vector<int> at;
         if (any) {
@@ -562,38 +583,60 @@ bool HistoryStore::Export(std::ostream& out, ExportFormat format) {
         }
         where.push_back(at);
     }
-    if (!json) {
-        for (size_t c = 0; c < columns.size(); ++c) out << (c ? "," : "") << columns[c];
-        out << "\n";
+    std::string buffer;
+    auto flushIfLarge = [&] {
+        if (buffer.size() < (1 << 20)) return;
+        out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        buffer.clear();
+    };
+    if (json) {
+        buffer += "{\"schema_version\":" + std::to_string(kHistorySchemaVersion);
+    } else {
+        for (size_t c = 0; c < columns.size(); ++c) (buffer += c ? "," : "") += columns[c];
+        buffer += '\n';
     }
     for (size_t t = 0; t < std::size(kExportTables); ++t) {
         const ExportTable& table = kExportTables[t];
-        if (json) out << ",\n\"" << table.kind << "s\":[";
+        if (json) buffer += std::string(",\n\"") + table.kind + "s\":[";
         if (any) {
             Statement s(db_, table.sql);
+            sqlite3_stmt* raw = s.Raw();
+            // A row's names as JSON keys, and its columns in CSV order.
+            std::vector<std::string> keys;
+            for (int c = 0; c < s.Columns(); ++c) {
+                std::string key;
+                AppendJsonString(key, s.Name(c), std::strlen(s.Name(c)));
+                keys.push_back(key + ':');
+            }
+            std::vector<int> columnAt(columns.size(), -1);
+            for (int c = 0; c < s.Columns(); ++c) columnAt[where[t][c]] = c;
             bool first = true;
-            std::vector<std::string> line(columns.size());
             while (s.Step() == SQLITE_ROW) {
                 if (json) {
-                    out << (first ? "\n{" : ",\n{");
+                    buffer += first ? "\n{" : ",\n{";
                     for (int c = 0; c < s.Columns(); ++c) {
-                        out << (c ? "," : "") << JsonString(s.Name(c)) << ":" << ValueText(s, c, true);
+                        if (c) buffer += ',';
+                        buffer += keys[c];
+                        AppendValue(buffer, raw, c, true);
                     }
-                    out << "}";
+                    buffer += '}';
                 } else {
-                    std::fill(line.begin(), line.end(), std::string());
-                    line[0] = table.kind;
-                    for (int c = 0; c < s.Columns(); ++c) line[where[t][c]] = ValueText(s, c, false);
-                    for (size_t c = 0; c < line.size(); ++c) out << (c ? "," : "") << line[c];
-                    out << "\n";
+                    buffer += table.kind;
+                    for (size_t c = 1; c < columns.size(); ++c) {
+                        buffer += ',';
+                        if (columnAt[c] >= 0) AppendValue(buffer, raw, columnAt[c], false);
+                    }
+                    buffer += '\n';
                 }
                 first = false;
+                flushIfLarge();
             }
             if (s.Code() != SQLITE_DONE) return Fail("cannot read", s.Code());
         }
-        if (json) out << "]";
+        if (json) buffer += ']';
     }
-    if (json) out << "}\n";
+    if (json) buffer += "}\n";
+    out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
     out.flush();
     if (!out) {
         lastError_ = "cannot write the export";

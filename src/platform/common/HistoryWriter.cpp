@@ -17,11 +17,14 @@ HistoryWriter::~HistoryWriter() {
     }
     wake_.notify_all();
     if (thread_.joinable()) thread_.join();
+    // Runs whose write failed get one more attempt as the game closes.
+    std::unique_lock lock(mutex_);
+    if (!unsaved_.empty()) WriteQueued(lock);
 }
 
 // Called with the lock held; writes with it released, so Submit never waits on the disk.
 void HistoryWriter::WriteQueued(std::unique_lock<std::mutex>& lock) {
-    if (queued_.empty()) return;
+    if (queued_.empty() && unsaved_.empty()) return;
     writing_ = true;
     for (RunHistory& run : queued_) unsaved_.push_back(std::move(run));
     queued_.clear();

@@ -25,7 +25,8 @@ public:
 
     HistoryWriter(std::filesystem::path file, std::string gameVersion, bool background, Report report,
                   int busyTimeoutMs = 2000);
-    // Writes what is still queued (one attempt), then stops the thread.
+    // Writes what is still queued, then stops the thread; runs whose write failed get
+    // one last attempt.
     ~HistoryWriter();
     HistoryWriter(const HistoryWriter&) = delete;
     HistoryWriter& operator=(const HistoryWriter&) = delete;
