@@ -6,8 +6,8 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <random>
 #include <fstream>
+#include <random>
 
 #include "platform/common/HistoryStore.h"
 
