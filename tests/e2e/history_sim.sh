@@ -90,6 +90,8 @@ kinds = [r["kind"] for r in rows]
 if (kinds.count("run"), kinds.count("key"), kinds.count("wrong_key")) != (runs_db, keys_db, pairs_db):
     fail("the CSV export does not hold every row")
 if [r for r in rows if r["kind"] == "key" and r["key"] == ","] and not any(r["key"] == "," for r in rows): fail("comma")
+outcomes = db.execute("SELECT outcome, rank FROM runs ORDER BY run_id").fetchall()
+if outcomes[0] != ("goal", 1): fail(f"the first run is not a goal in first place: {outcomes}")
 empty = list(csv.reader(open(f"{work}/none.csv")))
 if len(empty) != 1: fail("the export of no history is not a lone header")
 PY

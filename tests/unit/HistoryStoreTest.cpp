@@ -255,6 +255,36 @@ TEST_F(HistoryTest, ARecordedRunChargesWrongKeysAsTheTallyDoes) {
                          {"F", "D", 1}, {"F", "Escape", 1}, {"F", "Space", 1}, {"J", "Escape", 1}, {"J", "Space", 1}}));
 }
 
+// Every run is kept, however it ends, with the outcome its state and its way out give.
+TEST_F(HistoryTest, EveryWayARunEndsIsKept) {
+    const struct {
+        const char* script;
+        RunOutcome outcome;
+        bool clockStarted;
+    } cases[] = {
+        {"120 tap J\n400 tap SPACE\n", RunOutcome::TimeOut, true},
+        {"50 close\n", RunOutcome::WindowClosed, false},
+        {"120 tap J\n130 tap ESCAPE\n", RunOutcome::Escape, true},
+        {"50 tap ESCAPE\n", RunOutcome::Escape, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script);
+        SimOptions options;
+        options.start = Screen::Run;
+        options.recordsDir = root.string();
+        options.historyPath = (root / "h.sqlite3").string();
+        options.script = ParseScript(c.script);
+        options.frames = 500;
+        ASSERT_EQ(RunSimulation(options).exitCode, 0);
+        HistoryStore store(root / "h.sqlite3");
+        const ProgressAggregate sums = store.ReadProgress({});
+        ASSERT_FALSE(sums.lastRuns.empty());
+        EXPECT_EQ(sums.lastRuns.back().outcome, c.outcome);
+        EXPECT_EQ(sums.lastRuns.back().runTimeMs > 0, c.clockStarted);
+    }
+    EXPECT_EQ(HistoryStore(root / "h.sqlite3").ReadProgress({}).runCount, 4);
+}
+
 TEST(HistoryDefinitions, LocalDateAndMedian) {
     EXPECT_EQ(LocalDate({1767225600000 - 1, 0}), "2025-12-31");
     EXPECT_EQ(LocalDate({1767225600000 - 1, 60}), "2026-01-01");
