@@ -287,7 +287,9 @@ bool HistoryStore::Fail(const std::string& what, int code) {
         case SQLITE_CANTOPEN:
         case SQLITE_READONLY:
         case SQLITE_PERM: why = "the folder or file cannot be written"; break;
-        default: why = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(code); break;
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB: why = "the file is damaged"; break;
+        default: why = db_ && sqlite3_errcode(db_) != SQLITE_OK ? sqlite3_errmsg(db_) : sqlite3_errstr(code); break;
     }
     lastError_ = what + " " + file_.string() + ": " + why;
     return false;
