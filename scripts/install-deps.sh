@@ -11,6 +11,7 @@ packages=(
   libfontconfig-dev fontconfig fonts-ipafont-gothic zlib1g-dev
   libfluidsynth-dev timgm6mb-soundfont
   libxkbcommon-dev libxkbcommon-x11-dev xkb-data x11-xkb-utils
+  libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils openbox python3 python3-xlib sox
   dpkg-dev desktop-file-utils appstream groff-base librsvg2-bin

@@ -37,6 +37,7 @@ void RunRecorder::OnRunStart(const Game& game, bool practice) {
     run_.practice = practice;
     run_.course = game.state.courseIndex;
     run_.difficulty = game.state.difficulty;
+    recording_ = true;
     for (int hand = 0; hand < 2; ++hand) BecameHead(game, hand);
 }
 
@@ -47,6 +48,7 @@ void RunRecorder::BecameHead(const Game& game, int hand) {
 }
 
 void RunRecorder::OnHit(const Game& game, int hand, char letter, bool startedClock) {
+    if (!recording_) return;
     const GameState& s = game.state;
     if (startedClock) {
         for (KeyFigures& key : run_.keys) key.misses = 0;
@@ -82,6 +84,7 @@ void RunRecorder::CountPair(int targetRow, const std::string& typed) {
 }
 
 void RunRecorder::OnWrongKey(const Game& game, int vk, int hand) {
+    if (!recording_) return;
     const std::string typed = TypedKeyLabel(vk);
     if (hand >= 0) {
         const int row = HeadRow(game.state, hand);
@@ -95,6 +98,7 @@ void RunRecorder::OnWrongKey(const Game& game, int vk, int hand) {
 }
 
 void RunRecorder::OnFrame(const Game& game) {
+    if (!recording_) return;
     const GameState& s = game.state;
     std::vector<float>& samples = run_.speedPerSecond;
     while (s.elapsedTime >= static_cast<int64_t>(samples.size() + 1) * kMsPerGameSecond &&
@@ -104,6 +108,8 @@ void RunRecorder::OnFrame(const Game& game) {
 }
 
 void RunRecorder::OnRunEnd(const Game& game, RunOutcome outcome) {
+    if (!recording_) return;
+    recording_ = false;
     const GameState& s = game.state;
     run_.outcome = outcome;
     run_.clockStarted = s.elapsedTime > 0;

@@ -23,6 +23,9 @@ private:
     RunHistory run_;
     PerHand<int> headRow_{};
     PerHand<int32_t> headSince_{};  // game clock when the head became head
+    // Between OnRunStart and OnRunEnd; keys typed during the closing curtain are not
+    // part of the run that was saved.
+    bool recording_ = false;
 };
 
 // How a run that is closing ended: by its state (goal, time out) before the way out.

@@ -1,6 +1,7 @@
 #pragma once
 // The desktop game's command line:
 //   kelo-typing [--scale N] [--fullscreen | --windowed] [--help] [--version]
+//   kelo-typing --export-history FILE
 // Parsing is pure so that every case can be tested without a window.
 
 #include <optional>
@@ -13,11 +14,12 @@ namespace kelo {
 inline constexpr int kMaxZoom = 16;
 
 struct CommandLine {
-    enum class Action { Play, Help, Version, Error };
+    enum class Action { Play, Help, Version, Error, ExportHistory };
     Action action = Action::Play;
     std::optional<int> zoom;         // --scale N, 1 .. kMaxZoom
     std::optional<bool> fullscreen;  // --fullscreen / --windowed; the last one given wins
     std::string error;               // one line naming the bad argument, for Action::Error
+    std::string exportPath;          // --export-history FILE: .csv, .json or - (CSV on stdout)
 };
 
 // `args` excludes the program name. --help and --version win over the other options,

@@ -6,13 +6,16 @@
 
 #include <SDL.h>
 
+#include <atomic>
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
 #include "platform/Platform.h"
+#include "platform/common/HistoryWriter.h"
 #include "platform/common/RecordStore.h"
 #include "platform/sdl/KeyMap.h"
 #include "platform/sdl/RaiseChannel.h"
@@ -69,6 +72,11 @@ public:
     TextRenderer& Text() override { return *text_; }
     std::optional<std::vector<uint8_t>> ReadRecordFile() override;
     bool WriteRecordFile(const std::vector<uint8_t>& bytes) override;
+    WallTime WallClock() override;
+    std::string KeyboardLayoutName() override { return layoutName_; }
+    // Hands the run to the history's writing thread, which saves it beside the record file.
+    void SaveRunHistory(const RunHistory& run) override;
+    ProgressAggregate ReadProgress(const ProgressQuery& query) override;
     // The X server's layout as it is now (read afresh each call); US QWERTY elsewhere.
     KeyLayout TypedKeyLayout() override;
 
@@ -91,6 +99,9 @@ private:
     void DrawThroughStaging(SDL_Surface* surface, bool hasFrame);
     void LogFrame();
     void FillDisplayOrRestore();
+    void UpdateTitle();
+    void NoteHistory(const std::string& line, bool saved);
+    HistoryWriter& History();
 
     TextRenderer* text_ = nullptr;
     SoundOutput sound_;
@@ -114,6 +125,15 @@ private:
     SDL_Rect windowedArea_{};
     WindowOptions startChoice_;
     std::FILE* frameLog_ = nullptr;
+    std::string layoutName_;
+    bool recordsFailed_ = false;
+    // Set by the history's writing thread, shown in the title by the game's thread.
+    std::mutex historyNoticeMutex_;
+    std::string historyNotice_;
+    std::atomic<bool> historyNoticeChanged_ = false;
+    std::string shownHistoryNotice_;
+    // Made on the first run; destroyed before the rest, after writing what is queued.
+    std::unique_ptr<HistoryWriter> history_;
 };
 
 }  // namespace kelo

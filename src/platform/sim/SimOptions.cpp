@@ -8,6 +8,7 @@
 #include <map>
 #include <sstream>
 
+#include "platform/common/HistoryStore.h"
 #include "platform/sim/SimError.h"
 
 namespace kelo {
@@ -162,6 +163,8 @@ const std::map<std::string, OptionSetter>& ValueOptions() {
         {"--trace", [](ParsedArgs& p, auto& n, auto& v) { p.options.tracePath = NonEmptyPath(n, v); }},
         {"--sound-log", [](ParsedArgs& p, auto& n, auto& v) { p.options.soundLogPath = NonEmptyPath(n, v); }},
         {"--png", [](ParsedArgs& p, auto& n, auto& v) { p.options.pngDir = NonEmptyPath(n, v); }},
+        {"--history", [](ParsedArgs& p, auto& n, auto& v) { p.options.historyPath = NonEmptyPath(n, v); }},
+        {"--export-history", [](ParsedArgs& p, auto& n, auto& v) { p.options.exportHistoryPath = NonEmptyPath(n, v); }},
         {"--png-frames",
          [](ParsedArgs& p, auto&, auto& v) {
              p.options.pngFrames = ParsePngFrames(v);
@@ -195,6 +198,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     }
     if (helpRequested) return CommandLine{{}, true};
     if (parsed.pngFramesGiven && parsed.options.pngDir.empty()) Fail("--png-frames needs --png DIR");
+    if (!parsed.options.exportHistoryPath.empty()) {
+        if (parsed.options.historyPath.empty()) Fail("--export-history needs --history DB");
+        if (!ExportFormatFor(parsed.options.exportHistoryPath) && parsed.options.exportHistoryPath != "-")
+            Fail("--export-history: the file name must end in .csv or .json, or be -");
+    }
     if (parsed.inputPath) parsed.options.script = ReadScriptFile(*parsed.inputPath);
     ValidateOutputPlaces(parsed.options);
     return CommandLine{std::move(parsed.options), false};
@@ -248,6 +256,11 @@ no sound device. Sound commands are only logged.
   --sound-log FILE      one line per sound command: FRAME<TAB>COMMAND
   --png DIR             save presented frames as DIR/frame-NNNNNN.png
   --png-frames WHICH    all (default), N,M,... or every:K
+  --history DB          add every run to the run history database DB (made when
+                        missing); without it no history is kept
+  --export-history FILE with --history: write DB's runs, key figures and wrong keys
+                        to FILE (.csv or .json; - for CSV on standard output) and
+                        exit, reading DB only; nothing is simulated
   --help                this text
 
 Ending: without --frames the simulation ends when the game ends (a close event), when
@@ -259,7 +272,8 @@ change the key and the simulation ends with a note on stderr and exit code 3.
 Every record save that fails is said in one line on stderr; such a run is not in the
 record file.
 Exit codes: 0 done, 1 no usable font, 2 bad option or script line (nothing written),
-3 stalled or at the safety limit, 4 a record save failed.
+3 stalled or at the safety limit, 4 a record save failed, 6 a run history write or
+export failed (the runs are kept in memory and go with the next run's write).
 )";
 }
 

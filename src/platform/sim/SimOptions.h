@@ -58,6 +58,10 @@ struct SimOptions {
     FrameObserver observer;                        // after every presented frame
     SoundObserver soundObserver;                   // for every sound command, as sent
     int64_t safetyFrameLimit = kSafetyFrameLimit;  // --runs adds kSafetyFramesPerRun a run
+    // Run history: the database every run is added to (empty: none is kept), and the
+    // file to export it to instead of simulating ("-": standard output).
+    std::string historyPath;
+    std::string exportHistoryPath;
 };
 
 struct CommandLine {

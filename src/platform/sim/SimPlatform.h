@@ -10,6 +10,7 @@
 
 #include "app/Game.h"
 #include "platform/Platform.h"
+#include "platform/common/HistoryWriter.h"
 #include "platform/common/RecordStore.h"
 #include "platform/sim/SimBot.h"
 #include "platform/sim/SimScript.h"
@@ -62,6 +63,14 @@ public:
     std::optional<std::vector<uint8_t>> ReadRecordFile() override;
     bool WriteRecordFile(const std::vector<uint8_t>& bytes) override;
 
+    // Where finished runs go; none by default. The writer must outlive the game.
+    void SetHistory(HistoryWriter* history) { history_ = history; }
+    // The virtual clock's time since its start, counted from 2026-01-01 00:00 UTC, in UTC.
+    WallTime WallClock() override;
+    std::string KeyboardLayoutName() override { return "us"; }
+    void SaveRunHistory(const RunHistory& run) override;
+    ProgressAggregate ReadProgress(const ProgressQuery& query) override;
+
 private:
     void DeliverUpTo(EventSink& sink, int64_t frame);
     void DeliverNextPendingFrame(EventSink& sink);
@@ -86,6 +95,8 @@ private:
     // (so a run measures it inside the frame) or, failing that, when it is presented.
     bool drawingCostDue_ = false;
     Screen lastScreen_ = Screen::None;
+    HistoryWriter* history_ = nullptr;
+    uint32_t wallClockBase_ = 0;
 };
 
 }  // namespace kelo

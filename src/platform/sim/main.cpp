@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
             std::fputs(kelo::SimUsageText(), stdout);
             return 0;
         }
+        if (!commandLine.options.exportHistoryPath.empty()) return kelo::ExportHistory(commandLine.options);
         kelo::SimResult result = kelo::RunSimulation(commandLine.options);
         if (!result.message.empty()) std::fprintf(stderr, "kelo-sim: %s\n", result.message.c_str());
         return result.exitCode;
