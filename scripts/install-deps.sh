@@ -11,11 +11,11 @@ packages=(
   build-essential g++ cmake pkg-config gettext
   libsdl2-dev libsdl2-ttf-dev libsdl2-image-dev
   libfontconfig-dev fontconfig fonts-ipafont-gothic zlib1g-dev
-  libfluidsynth-dev libvorbis-dev libmd-dev
+  libfluidsynth-dev libvorbis-dev libmd-dev libsqlite3-dev
   libxkbcommon-dev libxkbcommon-x11-dev xkb-data
 )
 test_packages=(
-  fluid-soundfont-gm vorbis-tools
+  fluid-soundfont-gm vorbis-tools sqlite3
   x11-xkb-utils libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils openbox python3 python3-xlib sox
   dpkg-dev desktop-file-utils appstream groff-base librsvg2-bin lintian

@@ -16,6 +16,7 @@
 #include "app/Random.h"
 #include "draw/LayerSketch.h"
 #include "draw/Painter.h"
+#include "history/RunObserver.h"
 #include "platform/Platform.h"
 
 namespace kelo {
@@ -53,6 +54,8 @@ public:
     Surface PicMain;      // 400 x 300: the shown frame (see CopyToPicMain); the run's key events are its events
     // What the run's world last drew into PicBBack, PicBMask and the history planes.
     SketchedLayers starLayers;
+    // Watches every run for its history when set; the front-end owns it.
+    RunObserver* runObserver = nullptr;
 
     // Waits until `ms` milliseconds have passed since the end of the previous wait
     // (32-bit wrap-around arithmetic), records the time and yields to window events once.

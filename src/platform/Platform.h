@@ -11,6 +11,7 @@
 #include "app/KeyLayout.h"
 #include "draw/Image.h"
 #include "draw/Text.h"
+#include "history/RunHistory.h"
 
 namespace kelo {
 
@@ -89,6 +90,17 @@ public:
     // the message id: the translation in the language the player chose, else the
     // original. The returned text lives as long as the platform.
     virtual std::string_view Translate(std::string_view original) { return original; }
+    // The run history. The wall clock and the keyboard layout's name, read once at the
+    // start of each run that is remembered.
+    virtual WallTime WallClock() { return {}; }
+    virtual std::string KeyboardLayoutName() { return {}; }
+    // Keeps one finished run. Returns at once: the store writes it later, and a failed
+    // write keeps the run for the next attempt and is reported by the platform.
+    virtual void SaveRunHistory(const RunHistory&) {}
+    // The remembered runs summed for the progress screen, including every run saved
+    // before the call; not available when there is no history.
+    virtual ProgressAggregate ReadProgress(const ProgressQuery&) { return {}; }
+
     // Where the player's keyboard layout puts the typed keys, for drawing a keyboard;
     // US QWERTY unless the platform knows better.
     virtual KeyLayout TypedKeyLayout() { return kUsQwerty; }

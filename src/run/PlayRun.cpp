@@ -5,6 +5,7 @@
 #include "app/Numeric.h"
 #include "app/Timing.h"
 #include "draw/Helpers.h"
+#include "history/RunRecorder.h"
 #include "records/Ranking.h"
 #include "records/RecordFile.h"
 #include "run/Course.h"
@@ -41,6 +42,7 @@ bool StartRun(Game& game) {
     // of 30 frames is complete, and fpsFrames and fpsSum(0) carry on from the last run.
     s.fpsSum[1] = 1;
     FillTargetQueues(game);
+    if (game.runObserver) game.runObserver->OnRunStart(game, game.run.practice);
     s.countdown = kCountdownStart;
     game.SendSound("play midChime notify from 0");
     // The first wait also clears an Escape press left over from course select. Kept: the
@@ -110,9 +112,15 @@ int16_t SaturatingAdd16(int16_t sum, int32_t add) {
     return static_cast<int16_t>(std::clamp<int64_t>(total, -32768, 32767));
 }
 
+// Tells the history how the run ended, once, as its screen closes.
+void EndRun(Game& game, bool windowClosed) {
+    if (game.runObserver) game.runObserver->OnRunEnd(game, OutcomeOfClosingRun(game.state, windowClosed));
+}
+
 // The closing curtain of 21 steps, then the pause before course select. Closing the
 // window stops it at once: no pause and no next screen.
 Screen LeaveRun(Game& game) {
+    EndRun(game, false);
     for (int width = 0; width <= 400; width += 20) {
         game.state.loopIndex = static_cast<int16_t>(width);
         game.WaitFrame(kFrameMs);
@@ -181,14 +189,20 @@ namespace {
 
 // The run's frames from the start to the hand-over.
 Screen FlyRun(Game& game) {
-    if (!StartRun(game)) return Screen::None;
+    if (!StartRun(game)) {
+        EndRun(game, true);
+        return Screen::None;
+    }
 
     GameState& s = game.state;
     for (;;) {
         s.frameStartTime = static_cast<int32_t>(game.platform.Now());
         game.WaitFrame(kFrameMs);
         if (game.KeyPressed(vk::Escape)) return LeaveRun(game);
-        if (game.Quitting()) return Screen::None;
+        if (game.Quitting()) {
+            EndRun(game, true);
+            return Screen::None;
+        }
         game.YieldEvents();
 
         AdvanceRun(game);
@@ -201,6 +215,7 @@ Screen FlyRun(Game& game) {
         ReleaseHeldKey(game);
         HandStep(game, 0);
         HandStep(game, 1);
+        if (game.runObserver) game.runObserver->OnFrame(game);
 
         DrawRunFrame(game);
         MeasureFrame(game);

@@ -160,10 +160,12 @@ void HandStep(Game& game, int hand) {
 
 void ScoreHit(Game& game, int hand) {
     GameState& s = game.state;
-    if (s.elapsedTime == 0) StartRunClock(game);
+    const bool startsClock = s.elapsedTime == 0;
+    if (startsClock) StartRunClock(game);
     game.SendSound("play wavTip notify from 0");
     s.keyLatch = KeyLatch::CorrectKeyHeld;
     game.run.heldKey = s.targetKey[hand];
+    const char letter = s.targetQueue[hand].empty() ? '\0' : s.targetQueue[hand].front();
     ConsumeTarget(game, hand);
     AdvanceRhythm(s, hand);
     int16_t& touches = s.keyTally.touches[hand];
@@ -171,6 +173,7 @@ void ScoreHit(Game& game, int hand) {
     StartHitFlash(s, hand);
     s.speed = SpeedAfterHit(s.speed);
     s.warpCharge = static_cast<int16_t>(std::min<int>(s.warpCharge + kWarpChargePerHit, kWarpChargeMax));
+    if (game.runObserver) game.runObserver->OnHit(game, hand, letter, startsClock);
 }
 
 // Kept: the original tests whether the key code's character is in the hand's string, so
@@ -194,6 +197,7 @@ void PicMain_KeyDown(Game& game, int vk) {
     }
     s.speed = SpeedAfterMiss(s.speed);
     s.keyLatch = KeyLatch::WrongKeyHeld;
+    if (game.runObserver) game.runObserver->OnWrongKey(game, vk, hand);
 }
 
 void PicMain_KeyUp(Game& game, int) {

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The record file across the simulator and the real game: a goal run recorded by
 # kelo-sim shows on the desktop game's course select, a run started with Space and left
-# with Escape changes nothing, the game closes with status 0, the file still decodes to
+# with Escape changes nothing but is in the run history beside it, the game closes with status 0, the file still decodes to
 # the same table, and a second start shows the record again. The game runs from a
 # portable copy (its folder holds portable.txt), so the file lives beside the executable.
 # Usage: desktop_records.sh BUILD_DIR SOURCE_DIR
@@ -111,6 +111,9 @@ wait_for_still_picture "$work/back.ppm"
 close_game
 [ "$(table "$record")" = "$recorded" ] || fail "the table changed: $(table "$record")"
 [ ! -e "$XDG_DATA_HOME/kelo-typing/kelodt.hsc" ] || fail "records went to the per-user folder"
+history="$("$game_dir/kelo-typing" --export-history - | grep '^run,')" || fail "no run in the history export"
+[ "$(echo "$history" | wc -l)" -eq 1 ] || fail "not one run in the history: $history"
+echo "$history" | grep -q ',1,normal,escape,0,0,0,' || fail "the left run is not an escape on course 1: $history"
 
 echo "-- a second start shows it again"
 open_course_select

@@ -41,11 +41,21 @@ TEST(DesktopCommandLine, HelpAndVersionWinButNotOverABadArgument) {
     EXPECT_NE(HelpText().find("--scale N"), std::string::npos);
 }
 
+TEST(DesktopCommandLine, ExportHistoryTakesACsvJsonOrStandardOutputName) {
+    for (std::string_view name : {"runs.csv", "Runs.JSON", "-"}) {
+        const CommandLine result = Parse({"--export-history", name});
+        EXPECT_EQ(result.action, CommandLine::Action::ExportHistory) << name;
+        EXPECT_EQ(result.exportPath, name);
+    }
+    EXPECT_EQ(Parse({"--export-history=a.json"}).exportPath, "a.json");
+    EXPECT_EQ(Parse({"--export-history", "a.csv", "--help"}).action, CommandLine::Action::Help);
+}
+
 TEST(DesktopCommandLine, BadArgumentsGiveOneLineNamingThem) {
     const std::vector<std::vector<std::string_view>> bad = {
         {"--bogus"},       {"-x"},       {"game.hsc"},      {"--scale"},        {"--scale", "0"}, {"--scale", "17"},
         {"--scale", "2x"}, {"--scale="}, {"--scale", "-1"}, {"--fullscreen=1"}, {"--language"},   {"--language", "fr"},
-        {"--language="},
+        {"--language="},   {"--export-history"}, {"--export-history", "runs.txt"}, {"--export-history=.csv"},
     };
     for (const auto& args : bad) {
         const CommandLine result = Parse(args);

@@ -1,5 +1,6 @@
 #include "platform/sdl/CommandLine.h"
 
+#include <cctype>
 #include <charconv>
 
 #include "platform/common/MessageCatalogue.h"
@@ -27,6 +28,13 @@ std::string BadZoom(std::string_view text) {
     return "--scale wants a whole number from 1 to " + std::to_string(kMaxZoom) + ", not \"" + std::string(text) + "\"";
 }
 
+bool IsExportName(std::string_view name) {
+    if (name == "-") return true;
+    std::string lower(name);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower.size() > 4 && (lower.ends_with(".csv") || lower.ends_with(".json"));
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
@@ -42,6 +50,15 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
             result.fullscreen = true;
         } else if (arg == "--windowed") {
             result.fullscreen = false;
+        } else if (arg == "--export-history" || arg.starts_with("--export-history=")) {
+            if (arg == "--export-history") {
+                if (i + 1 == args.size()) return Failure("--export-history needs a file name");
+                result.exportPath = args[++i];
+            } else {
+                result.exportPath = arg.substr(17);
+            }
+            if (!IsExportName(result.exportPath))
+                return Failure("--export-history wants a file ending in .csv or .json, or -");
         } else if (arg == "--scale" || arg.starts_with("--scale=")) {
             std::string_view value;
             if (arg == "--scale") {
@@ -70,6 +87,8 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
         result.action = CommandLine::Action::Help;
     else if (version)
         result.action = CommandLine::Action::Version;
+    else if (!result.exportPath.empty())
+        result.action = CommandLine::Action::ExportHistory;
     return result;
 }
 
@@ -83,6 +102,9 @@ std::string HelpText() {
            "  --language L   the game's texts in Japanese (ja, the default) or English (en)\n"
            "  --help         print this help and exit\n"
            "  --version      print the version and exit\n"
+           "  --export-history FILE\n"
+           "                 write the run history to FILE (.csv or .json; - for CSV on\n"
+           "                 standard output) and exit; works while the game runs\n"
            "\n"
            "Keys: F11 or Alt+Enter toggles fullscreen; Ctrl+Plus, Ctrl+Minus and Ctrl+0 zoom\n"
            "(not during a run); Ctrl+Q, or Escape on the title, quits.\n"

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <optional>
 
+#include "kelo_version.h"
 #include "platform/sdl/WindowIcon.h"
 #include "platform/sdl/X11WindowManager.h"
 #include "platform/sdl/XkbLayout.h"
@@ -174,6 +175,7 @@ void SdlPlatform::Yield(EventSink& sink, YieldKind kind) {
     SDL_Event event;
     if (kind == YieldKind::KeyWait && SDL_WaitEventTimeout(&event, kKeyWaitTimeout)) Dispatch(event, sink);
     while (SDL_PollEvent(&event)) Dispatch(event, sink);
+    if (historyNoticeChanged_) UpdateTitle();
     if (raise_.TakeRequest()) {
         if (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED) SDL_RestoreWindow(window_);
         SDL_RaiseWindow(window_);
@@ -409,7 +411,7 @@ void SdlPlatform::MapWindow() {
     SDL_RaiseWindow(window_);
     Draw(true);
     if (punctuation_.Empty() && std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) {
-        punctuation_ = ReadX11Punctuation();
+        punctuation_ = ReadX11Punctuation(&layoutName_);
     }
 }
 
@@ -436,8 +438,55 @@ bool SdlPlatform::SaveRecordFile(RecordSaver& saver) { return ShowSaveResult(rec
 // and in the window's caption.
 bool SdlPlatform::ShowSaveResult(bool saved) {
     if (!saved) std::fprintf(stderr, "kelo-typing: %s\n", records_.LastError().c_str());
-    SDL_SetWindowTitle(window_, saved ? "Ke-Lo Typing" : "Ke-Lo Typing - records could not be saved");
+    recordsFailed_ = !saved;
+    UpdateTitle();
     return saved;
 }
+
+void SdlPlatform::UpdateTitle() {
+    {
+        std::lock_guard lock(historyNoticeMutex_);
+        shownHistoryNotice_ = historyNotice_;
+        historyNoticeChanged_ = false;
+    }
+    std::string title = "Ke-Lo Typing";
+    if (recordsFailed_) title += " - records could not be saved";
+    if (!shownHistoryNotice_.empty()) title += " - " + shownHistoryNotice_;
+    SDL_SetWindowTitle(window_, title.c_str());
+}
+
+WallTime SdlPlatform::WallClock() {
+    const auto now = std::chrono::system_clock::now();
+    const int64_t ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    return {ms, static_cast<int32_t>(local.tm_gmtoff / 60)};
+}
+
+// Runs on the history's writing thread after every write: one line on stderr when
+// there is something to say, and the title at the game's next yield. A failure stays
+// in the title until a later write succeeds.
+void SdlPlatform::NoteHistory(const std::string& line, bool saved) {
+    if (!line.empty()) std::fprintf(stderr, "kelo-typing: %s\n", line.c_str());
+    std::lock_guard lock(historyNoticeMutex_);
+    historyNotice_ = !saved          ? "run history could not be saved"
+                     : !line.empty() ? "run history damaged, a new one started"
+                                     : "";
+    historyNoticeChanged_ = true;
+}
+
+HistoryWriter& SdlPlatform::History() {
+    if (!history_) {
+        const std::filesystem::path file = records_.MainFile().parent_path() / kHistoryFileName;
+        history_ = std::make_unique<HistoryWriter>(
+            file, KELO_VERSION, true, [this](const std::string& line, bool saved) { NoteHistory(line, saved); });
+    }
+    return *history_;
+}
+
+void SdlPlatform::SaveRunHistory(const RunHistory& run) { History().Submit(run); }
+
+ProgressAggregate SdlPlatform::ReadProgress(const ProgressQuery& query) { return History().ReadProgress(query); }
 
 }  // namespace kelo

@@ -6,14 +6,17 @@
 
 #include <SDL.h>
 
+#include <atomic>
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
 #include "platform/Platform.h"
 #include "platform/common/MessageCatalogue.h"
+#include "platform/common/HistoryWriter.h"
 #include "platform/common/RecordStore.h"
 #include "platform/sdl/KeyMap.h"
 #include "platform/sdl/RaiseChannel.h"
@@ -76,6 +79,11 @@ public:
     // The folder the record file is saved to first.
     const std::filesystem::path& RecordFolder() const { return records_.MainFolder(); }
     std::string_view Translate(std::string_view original) override { return catalogue_.Translate(original); }
+    WallTime WallClock() override;
+    std::string KeyboardLayoutName() override { return layoutName_; }
+    // Hands the run to the history's writing thread, which saves it beside the record file.
+    void SaveRunHistory(const RunHistory& run) override;
+    ProgressAggregate ReadProgress(const ProgressQuery& query) override;
     // The X server's layout as it is now (read afresh each call); US QWERTY elsewhere.
     KeyLayout TypedKeyLayout() override;
 
@@ -105,6 +113,9 @@ private:
     void LogFrame();
     void FillDisplayOrRestore();
     bool ShowSaveResult(bool saved);
+    void UpdateTitle();
+    void NoteHistory(const std::string& line, bool saved);
+    HistoryWriter& History();
 
     TextRenderer* text_ = nullptr;
     MessageCatalogue catalogue_;
@@ -131,6 +142,15 @@ private:
     WindowOptions startChoice_;
     bool zoomCapped_ = false;
     std::FILE* frameLog_ = nullptr;
+    std::string layoutName_;
+    bool recordsFailed_ = false;
+    // Set by the history's writing thread, shown in the title by the game's thread.
+    std::mutex historyNoticeMutex_;
+    std::string historyNotice_;
+    std::atomic<bool> historyNoticeChanged_ = false;
+    std::string shownHistoryNotice_;
+    // Made on the first run; destroyed before the rest, after writing what is queued.
+    std::unique_ptr<HistoryWriter> history_;
 };
 
 }  // namespace kelo

@@ -132,7 +132,15 @@ int TypedKeyOfKeysym(xkb_keysym_t keysym) {
 
 }  // namespace
 
-LayoutPunctuation ReadX11Punctuation() { return ReadX11Keymap(LayoutPunctuation{}, PunctuationOf); }
+LayoutPunctuation ReadX11Punctuation(std::string* layoutName) {
+    return ReadX11Keymap(LayoutPunctuation{}, [layoutName](xkb_keymap* keymap, xkb_layout_index_t group) {
+        if (layoutName) {
+            const char* name = xkb_keymap_layout_get_name(keymap, group);
+            *layoutName = name ? name : "";
+        }
+        return PunctuationOf(keymap, group);
+    });
+}
 
 KeyLayout TypedKeyLayoutOf(xkb_keymap* keymap, xkb_layout_index_t group) {
     KeyLayout layout{};

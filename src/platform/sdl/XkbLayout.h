@@ -4,6 +4,8 @@
 
 #include <xkbcommon/xkbcommon.h>
 
+#include <string>
+
 #include "app/KeyLayout.h"
 #include "platform/sdl/KeyMap.h"
 
@@ -18,8 +20,9 @@ SDL_Scancode ScancodeOfXkbKey(xkb_keycode_t keycode);
 LayoutPunctuation PunctuationOf(xkb_keymap* keymap, xkb_layout_index_t group);
 
 // The same for the X server at $DISPLAY in its current layout group; empty when the
-// server cannot be reached or has no XKB.
-LayoutPunctuation ReadX11Punctuation();
+// server cannot be reached or has no XKB. `layoutName`, when given, receives that
+// group's name ("English (US)", ...).
+LayoutPunctuation ReadX11Punctuation(std::string* layoutName = nullptr);
 
 // Where `keymap` in layout `group` puts the typed keys (by their first, else second
 // level). US QWERTY when it lacks any of them, a layout without Latin letters say.

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "platform/common/MessageCatalogue.h"
+#include "platform/common/HistoryStore.h"
 #include "platform/sim/SimError.h"
 
 namespace kelo {
@@ -163,6 +164,8 @@ const std::map<std::string, OptionSetter>& ValueOptions() {
         {"--trace", [](ParsedArgs& p, auto& n, auto& v) { p.options.tracePath = NonEmptyPath(n, v); }},
         {"--sound-log", [](ParsedArgs& p, auto& n, auto& v) { p.options.soundLogPath = NonEmptyPath(n, v); }},
         {"--png", [](ParsedArgs& p, auto& n, auto& v) { p.options.pngDir = NonEmptyPath(n, v); }},
+        {"--history", [](ParsedArgs& p, auto& n, auto& v) { p.options.historyPath = NonEmptyPath(n, v); }},
+        {"--export-history", [](ParsedArgs& p, auto& n, auto& v) { p.options.exportHistoryPath = NonEmptyPath(n, v); }},
         {"--png-frames",
          [](ParsedArgs& p, auto&, auto& v) {
              p.options.pngFrames = ParsePngFrames(v);
@@ -201,6 +204,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     }
     if (helpRequested) return CommandLine{{}, true};
     if (parsed.pngFramesGiven && parsed.options.pngDir.empty()) Fail("--png-frames needs --png DIR");
+    if (!parsed.options.exportHistoryPath.empty()) {
+        if (parsed.options.historyPath.empty()) Fail("--export-history needs --history DB");
+        if (!ExportFormatFor(parsed.options.exportHistoryPath) && parsed.options.exportHistoryPath != "-")
+            Fail("--export-history: the file name must end in .csv or .json, or be -");
+    }
     if (parsed.inputPath) parsed.options.script = ReadScriptFile(*parsed.inputPath);
     ValidateOutputPlaces(parsed.options);
     return CommandLine{std::move(parsed.options), false};
@@ -256,6 +264,11 @@ no sound device. Sound commands are only logged.
   --png-frames WHICH    all (default), N,M,... or every:K
   --language LANG       ja (default) shows the game's own texts, en their English
                         translations (from locale/ beside kelo-sim or the installed one)
+  --history DB          add every run to the run history database DB (made when
+                        missing); without it no history is kept
+  --export-history FILE with --history: write DB's runs, key figures and wrong keys
+                        to FILE (.csv or .json; - for CSV on standard output) and
+                        exit, reading DB only; nothing is simulated
   --help                this text
 
 Ending: without --frames the simulation ends when the game ends (a close event), when
@@ -269,9 +282,11 @@ record file. A save merges its run into the record file as it finds it, under a 
 the folder, so simulations saving into one folder at once keep each other's runs. A
 record file that does not load whole is kept as kelodt.hsc.damaged-<UTC time> before it
 is first replaced, with one line on stderr.
-Exit codes: 0 done, 1 no usable font or no catalogue for --language, 2 bad option or script line (nothing written),
-3 stalled or at the safety limit, 4 a record save failed, 5 an output file (--trace,
---sound-log, --png) could not be written whole (said in one line on stderr).
+Exit codes: 0 done, 1 no usable font or no catalogue for --language, 2 bad option or
+script line (nothing written), 3 stalled or at the safety limit, 4 a record save failed,
+5 an output file (--trace, --sound-log, --png) could not be written whole (said in one
+line on stderr), 6 a run history write or export failed (the runs are kept in memory and
+go with the next run's write).
 )";
 }
 

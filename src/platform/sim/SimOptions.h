@@ -60,6 +60,10 @@ struct SimOptions {
     bool keepSounds = true;                        // list them in SimResult::sounds
     int64_t safetyFrameLimit = kSafetyFrameLimit;  // --runs adds kSafetyFramesPerRun a run
     std::string language = "ja";                   // the texts' language (kLanguages)
+    // Run history: the database every run is added to (empty: none is kept), and the
+    // file to export it to instead of simulating ("-": standard output).
+    std::string historyPath;
+    std::string exportHistoryPath;
 };
 
 struct CommandLine {

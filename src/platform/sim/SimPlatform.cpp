@@ -124,3 +124,25 @@ bool SimPlatform::SaidFailure(bool saved) {
 }
 
 }  // namespace kelo
+
+namespace kelo {
+
+namespace {
+constexpr int64_t kSimWallClockEpochMs = 1767225600000;  // 2026-01-01 00:00 UTC
+}
+
+// Reads the clock without charging a frame's drawing cost, so that keeping a history
+// moves the virtual clock exactly as playing without one.
+WallTime SimPlatform::WallClock() {
+    return {kSimWallClockEpochMs + static_cast<uint32_t>(clock_ - settings_.clockStart), 0};
+}
+
+void SimPlatform::SaveRunHistory(const RunHistory& run) {
+    if (history_) history_->Submit(run);
+}
+
+ProgressAggregate SimPlatform::ReadProgress(const ProgressQuery& query) {
+    return history_ ? history_->ReadProgress(query) : ProgressAggregate{};
+}
+
+}  // namespace kelo

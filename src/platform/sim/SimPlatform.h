@@ -11,6 +11,7 @@
 #include "app/Game.h"
 #include "platform/Platform.h"
 #include "platform/common/MessageCatalogue.h"
+#include "platform/common/HistoryWriter.h"
 #include "platform/common/RecordStore.h"
 #include "platform/sim/SimBot.h"
 #include "platform/sim/SimScript.h"
@@ -68,6 +69,14 @@ public:
     bool SaveRecordFile(RecordSaver& saver) override;
     std::string_view Translate(std::string_view original) override { return settings_.catalogue.Translate(original); }
 
+    // Where finished runs go; none by default. The writer must outlive the game.
+    void SetHistory(HistoryWriter* history) { history_ = history; }
+    // The virtual clock's time since its start, counted from 2026-01-01 00:00 UTC, in UTC.
+    WallTime WallClock() override;
+    std::string KeyboardLayoutName() override { return "us"; }
+    void SaveRunHistory(const RunHistory& run) override;
+    ProgressAggregate ReadProgress(const ProgressQuery& query) override;
+
 private:
     bool SaidFailure(bool saved);
     void DeliverUpTo(EventSink& sink, int64_t frame);
@@ -93,6 +102,8 @@ private:
     // (so a run measures it inside the frame) or, failing that, when it is presented.
     bool drawingCostDue_ = false;
     Screen lastScreen_ = Screen::None;
+    HistoryWriter* history_ = nullptr;
+    uint32_t wallClockBase_ = 0;
 };
 
 }  // namespace kelo

@@ -4,10 +4,15 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "history/RunRecorder.h"
+#include "kelo_version.h"
+#include "platform/common/HistoryWriter.h"
 #include "platform/common/Png.h"
 #include "platform/common/TextRendering.h"
 #include "platform/sim/SimError.h"
@@ -167,6 +172,24 @@ SimPlatformSettings SettingsFrom(const SimOptions& options) {
 
 }  // namespace
 
+int ExportHistory(const SimOptions& options) {
+    HistoryStore store(options.historyPath);
+    const auto format = ExportFormatFor(options.exportHistoryPath).value_or(ExportFormat::Csv);
+    bool ok = false;
+    if (options.exportHistoryPath == "-") {
+        ok = store.Export(std::cout, format);
+    } else {
+        std::ofstream out(options.exportHistoryPath, std::ios::binary | std::ios::trunc);
+        ok = out && store.Export(out, format);
+        out.close();
+        if (ok && !out) ok = false;
+        if (!ok && store.LastError().empty())
+            std::fprintf(stderr, "kelo-sim: cannot write %s\n", options.exportHistoryPath.c_str());
+    }
+    if (!ok && !store.LastError().empty()) std::fprintf(stderr, "kelo-sim: %s\n", store.LastError().c_str());
+    return ok ? 0 : kExitHistoryFailed;
+}
+
 SimResult RunSimulation(const SimOptions& options) {
     CheckRanges(options);
     std::string fontError;
@@ -190,8 +213,21 @@ SimResult RunSimulation(const SimOptions& options) {
     SimPlatformSettings settings = SettingsFrom(options);
     settings.catalogue = std::move(*catalogue);
     SimPlatform platform(std::move(settings), options.script, *text);
+    int failedHistoryWrites = 0;
+    std::unique_ptr<HistoryWriter> history;
+    RunRecorder recorder;
+    if (!options.historyPath.empty()) {
+        history = std::make_unique<HistoryWriter>(options.historyPath, KELO_VERSION, false,
+                                                  [&](const std::string& line, bool saved) {
+                                                      if (!line.empty())
+                                                          std::fprintf(stderr, "kelo-sim: %s\n", line.c_str());
+                                                      if (!saved) ++failedHistoryWrites;
+                                                  });
+        platform.SetHistory(history.get());
+    }
     auto game = std::make_unique<Game>(platform);
     platform.Attach(*game);
+    if (history) game->runObserver = &recorder;
     if (options.bot) {
         SimBot bot(options.bot->keysPerSecond, options.bot->missChance, options.seed);
         bot.AimAt(options.course, static_cast<Difficulty>(options.difficulty));
@@ -226,6 +262,8 @@ SimResult RunSimulation(const SimOptions& options) {
     result.runsCompleted = platform.RunsCompleted();
     result.failedSaves = platform.FailedSaves();
     if (result.failedSaves > 0 && result.exitCode == 0) result.exitCode = kExitSaveFailed;
+    result.failedHistoryWrites = failedHistoryWrites;
+    if (failedHistoryWrites > 0 && result.exitCode == 0) result.exitCode = kExitHistoryFailed;
     result.outputError = outputs.Finish();
     if (!result.outputError.empty()) result.exitCode = kExitOutputFailed;
     return result;

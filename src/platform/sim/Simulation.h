@@ -41,6 +41,8 @@ constexpr int kExitSaveFailed = 4;
 // The exit status when an output file (--trace, --sound-log, --png) could not be
 // written or closed whole; it wins over the others.
 constexpr int kExitOutputFailed = 5;
+// The exit status when a run history write or an export failed.
+constexpr int kExitHistoryFailed = 6;
 
 struct SimResult {
     SimEnd end = SimEnd::GameEnded;
@@ -52,11 +54,16 @@ struct SimResult {
     int64_t frameCalls = 0;
     int runsCompleted = 0;
     int failedSaves = 0;
+    int failedHistoryWrites = 0;
     std::vector<SimSound> sounds;  // only with SimOptions::keepSounds
 };
 
 // Throws SimUsageError for options out of range or output files that cannot be created
 // (before anything is written).
 SimResult RunSimulation(const SimOptions& options);
+
+// Writes options.historyPath to options.exportHistoryPath, reading only; returns the
+// exit status (0, or kExitHistoryFailed after a line on stderr).
+int ExportHistory(const SimOptions& options);
 
 }  // namespace kelo

@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
         }
         // The command line reads nothing back from the simulation: a long one keeps no list.
         commandLine.options.keepSounds = false;
+        if (!commandLine.options.exportHistoryPath.empty()) return kelo::ExportHistory(commandLine.options);
         kelo::SimResult result = kelo::RunSimulation(commandLine.options);
         if (!result.message.empty()) std::fprintf(stderr, "kelo-sim: %s\n", result.message.c_str());
         if (!result.outputError.empty()) std::fprintf(stderr, "kelo-sim: %s\n", result.outputError.c_str());

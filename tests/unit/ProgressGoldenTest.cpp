@@ -1,0 +1,130 @@
+// The progress screen as the player sees it, through the simulator: its three views over
+// a history that bot runs made (fixed seeds), and the empty screen for a missing or a
+// damaged history. Each shown frame is compared pixel for pixel with a PNG under
+// tests/golden; KELO_UPDATE_GOLDENS=1 rewrites them after a change that is meant.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "platform/common/Png.h"
+#include "platform/sim/Simulation.h"
+
+namespace kelo {
+namespace {
+
+namespace fs = std::filesystem;
+
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (fs::temp_directory_path() / "kelo-progress-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "cannot create a folder in " << pattern;
+        path_ = pattern;
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    std::string Path() const { return path_.string(); }
+
+private:
+    fs::path path_;
+};
+
+// Six runs of course 5 by a bot that misses one key in twelve, then five of course 1.
+void PlayBotRuns(const std::string& recordsDir) {
+    for (const auto& [course, seed] : {std::pair{4, 3u}, std::pair{0, 4u}}) {
+        SimOptions options;
+        options.start = Screen::Run;
+        options.course = course;
+        options.seed = seed;
+        options.bot = BotOptions{7, 1.0 / 12};
+        options.runs = course == 4 ? 6 : 5;
+        options.recordsDir = recordsDir;
+        const SimResult result = RunSimulation(options);
+        ASSERT_EQ(result.exitCode, 0) << result.message;
+    }
+}
+
+// The frames the progress screen shows at `frames`, entered straight after start-up on
+// course `course` with the keys of `script`.
+std::map<int64_t, Image> ShowProgress(const std::string& recordsDir, int course, const std::string& script,
+                                      std::vector<int64_t> frames) {
+    SimOptions options;
+    options.start = Screen::Progress;
+    options.course = course;
+    options.recordsDir = recordsDir;
+    options.script = ParseScript(script);
+    options.frames = frames.back();
+    std::map<int64_t, Image> shown;
+    options.observer = [&](const Game& game, const SimFrame& frame) {
+        for (int64_t f : frames)
+            if (f == frame.frame) shown[f] = game.PicMain.image;
+    };
+    const SimResult result = RunSimulation(options);
+    EXPECT_EQ(result.exitCode, 0) << result.message;
+    return shown;
+}
+
+// Compares with tests/golden/NAME.png and explains a difference: how many pixels, where,
+// and where the frame that was shown has been saved.
+void ExpectGolden(const Image& shown, const std::string& name) {
+    const fs::path golden = fs::path(KELO_SOURCE_DIR) / "tests" / "golden" / (name + ".png");
+    if (std::getenv("KELO_UPDATE_GOLDENS") != nullptr) {
+        ASSERT_TRUE(SavePng(shown, golden.string()));
+        return;
+    }
+    const std::optional<Image> expected = LoadPng(golden.string());
+    ASSERT_TRUE(expected.has_value()) << "no golden " << golden << " (KELO_UPDATE_GOLDENS=1 makes it)";
+    ASSERT_EQ(expected->Width(), shown.Width());
+    ASSERT_EQ(expected->Height(), shown.Height());
+    int differ = 0, x1 = shown.Width(), y1 = shown.Height(), x2 = -1, y2 = -1;
+    for (int y = 0; y < shown.Height(); ++y) {
+        for (int x = 0; x < shown.Width(); ++x) {
+            if (expected->At(x, y) == shown.At(x, y)) continue;
+            ++differ;
+            x1 = std::min(x1, x), y1 = std::min(y1, y), x2 = std::max(x2, x), y2 = std::max(y2, y);
+        }
+    }
+    if (differ == 0) return;
+    const fs::path actual = fs::path(KELO_BINARY_DIR) / (name + "-shown.png");
+    SavePng(shown, actual.string());
+    ADD_FAILURE() << name << ": " << differ << " pixels differ from " << golden << ", within x " << x1 << ".." << x2
+                  << ", y " << y1 << ".." << y2 << "; the frame shown is in " << actual
+                  << " (KELO_UPDATE_GOLDENS=1 accepts it)";
+}
+
+// Frame 30: the opening wipe is over. Right at 31 switches to reaction times, Up at 61
+// to all courses.
+constexpr const char* kViewKeys = "31 tap RIGHT\n61 tap UP\n";
+
+TEST(ProgressGolden, ThreeViewsOfABotHistory) {
+    TempDir records;
+    PlayBotRuns(records.Path());
+    const std::map<int64_t, Image> shown = ShowProgress(records.Path(), 4, kViewKeys, {30, 60, 90});
+    ASSERT_EQ(shown.size(), 3u);
+    ExpectGolden(shown.at(30), "progress-course-miss-rate");
+    ExpectGolden(shown.at(60), "progress-course-reaction");
+    ExpectGolden(shown.at(90), "progress-all-courses");
+}
+
+// No history and a damaged one both show the empty screen with its notice.
+TEST(ProgressGolden, MissingOrDamagedHistoryShowsTheEmptyScreen) {
+    TempDir missing;
+    ExpectGolden(ShowProgress(missing.Path(), 0, "", {30}).at(30), "progress-empty");
+    TempDir damaged;
+    PlayBotRuns(damaged.Path());
+    for (const fs::directory_entry& entry : fs::directory_iterator(damaged.Path())) {
+        if (entry.path().filename() == "kelodt.hsc") continue;
+        std::ofstream(entry.path(), std::ios::binary | std::ios::trunc) << std::string(3000, '\x5a');
+    }
+    ExpectGolden(ShowProgress(damaged.Path(), 0, "", {30}).at(30), "progress-empty");
+}
+
+}  // namespace
+}  // namespace kelo
