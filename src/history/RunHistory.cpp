@@ -81,7 +81,7 @@ std::string LocalDate(const WallTime& time) {
     const int64_t d = doy - (153 * mp + 2) / 5 + 1;
     const int64_t m = mp < 10 ? mp + 3 : mp - 9;
     const int64_t y = yoe + era * 400 + (m <= 2 ? 1 : 0);
-    char text[32];
+    char text[64];  // room for any int64_t fields, so the compiler can prove no truncation
     std::snprintf(text, sizeof text, "%04lld-%02lld-%02lld", static_cast<long long>(y), static_cast<long long>(m),
                   static_cast<long long>(d));
     return text;
