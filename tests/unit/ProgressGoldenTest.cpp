@@ -46,6 +46,7 @@ void PlayBotRuns(const std::string& recordsDir) {
         options.bot = BotOptions{7, 1.0 / 12};
         options.runs = course == 4 ? 6 : 5;
         options.recordsDir = recordsDir;
+        options.historyPath = recordsDir + "/history.sqlite3";
         const SimResult result = RunSimulation(options);
         ASSERT_EQ(result.exitCode, 0) << result.message;
     }
@@ -59,6 +60,7 @@ std::map<int64_t, Image> ShowProgress(const std::string& recordsDir, int course,
     options.start = Screen::Progress;
     options.course = course;
     options.recordsDir = recordsDir;
+    options.historyPath = recordsDir + "/history.sqlite3";
     options.script = ParseScript(script);
     options.frames = frames.back();
     std::map<int64_t, Image> shown;
