@@ -13,8 +13,6 @@
 #include "app/Random.h"
 #include "draw/Helpers.h"
 #include "platform/NullPlatform.h"
-#include "platform/common/Png.h"
-#include "platform/common/TextRendering.h"
 #include "run/Typing.h"
 #include "screens/ProgressScreen.h"
 
@@ -189,31 +187,6 @@ TEST(ProgressFigures, NameTheWeakestKeys) {
     EXPECT_EQ(WeakestKeysText(ProgressSummary{}), "");
     EXPECT_EQ(FormatDuration(754000), "12:34");
     EXPECT_EQ(FormatDuration(3600000 + 65000), "1:01:05");
-}
-
-TEST(ProgressPreview, WritesPng) {
-    const char* out = std::getenv("KELO_PROGRESS_PREVIEW");
-    if (out == nullptr) GTEST_SKIP();
-    std::string error;
-    auto font = CreateTextRenderer(error);
-    ASSERT_NE(font, nullptr) << error;
-    const ProgressSummary summary = KnownSummary();
-    Surface s(400, 300, kBlack, kWhite);
-    ProgressView view;
-    view.course = 4;
-    view.summary = &summary;
-    DrawProgressFrame(s, *font, view);
-    SavePng(s.image, std::string(out) + "-miss.png");
-    view.heat = HeatView::Reaction;
-    view.course = -1;
-    DrawProgressFrame(s, *font, view);
-    SavePng(s.image, std::string(out) + "-reaction.png");
-    ProgressSummary empty;
-    empty.unreadable = true;
-    view.summary = &empty;
-    view.course = 0;
-    DrawProgressFrame(s, *font, view);
-    SavePng(s.image, std::string(out) + "-empty.png");
 }
 
 }  // namespace
