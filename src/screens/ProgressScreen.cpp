@@ -121,7 +121,7 @@ void DrawWrongKeys(Surface& s, TextRenderer& font, const ProgressView& view) {
     // Drawn over the keys, the least frequent first so the most frequent stays on top.
     for (int i = shown - 1; i >= 0; --i) {
         if (view.layout[pairs[i].target].row < 0 || view.layout[pairs[i].typed].row < 0) continue;
-        const Arrow a = WrongKeyArrow(view.layout, pairs[i]);
+        const Arrow a = WrongKeyArrow(view.layout, pairs[i], ArrowLane(i));
         Line(s, a.x1 + 1, a.y1 + 1, a.x2 + 1, a.y2 + 1, kBlack);
         Line(s, a.x1, a.y1, a.x2, a.y2, kArrowColours[i]);
         DrawArrowHead(s, a, kArrowColours[i]);
@@ -341,15 +341,18 @@ KeyBox KeyBoxOf(const KeyLayout& layout, int key) {
     return {x, y, x + kKeyWidth - 1, y + kKeyHeight - 1};
 }
 
-Arrow WrongKeyArrow(const KeyLayout& layout, const KeyMixUp& pair) {
+Arrow WrongKeyArrow(const KeyLayout& layout, const KeyMixUp& pair, int lane) {
     const KeyBox from = KeyBoxOf(layout, pair.target), to = KeyBoxOf(layout, pair.typed);
     const double dx = to.CentreX() - from.CentreX(), dy = to.CentreY() - from.CentreY();
     const double length = std::hypot(dx, dy);
     // Neighbouring keys still get an arrow of a few pixels; the tip stops at the edge of
     // the typed key's letter.
     const double shorten = length > 0 ? std::min(6.0, length / 3) / length : 0;
-    return {from.CentreX() + dx * shorten, from.CentreY() + dy * shorten, to.CentreX() - dx * shorten,
-            to.CentreY() - dy * shorten};
+    // Lanes 3 pixels apart, across the arrow, so arrows along one row stay apart.
+    const double across = length > 0 ? 3.0 * lane / length : 0;
+    const double ox = -dy * across, oy = dx * across;
+    return {from.CentreX() + dx * shorten + ox, from.CentreY() + dy * shorten + oy, to.CentreX() - dx * shorten + ox,
+            to.CentreY() - dy * shorten + oy};
 }
 
 void DrawProgressFrame(Surface& s, TextRenderer& font, const ProgressView& view) {

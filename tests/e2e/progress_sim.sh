@@ -1,8 +1,9 @@
 #!/bin/bash
 # The progress screen through kelo-sim: Tab on course select opens it and Tab, Escape
 # or Space go back; P starts a practice run that reaches its goal without touching the
-# record file and is kept in the history as practice; and a session that never presses Tab is the same, frame for frame, sound
-# for sound and byte for byte, whether or not a run history is present.
+# record file and is kept in the history as practice; and a session that never presses
+# Tab is the same, frame for frame, sound for sound and byte for byte, whether or not a
+# run history is present.
 set -u
 build=$1
 sim="$build/kelo-sim"

@@ -152,14 +152,16 @@ TEST(ProgressArrows, RunFromTheTargetKeyToTheTypedKey) {
     for (const KeyLayout* layout : {&kUsQwerty, &azerty}) {
         for (const auto& [from, to] : {std::pair{'F', 'D'}, {'Q', 'P'}, {'Z', '.'}, {'M', 'A'}, {'J', 'U'}}) {
             const KeyMixUp pair{TypedKeyIndex(from), TypedKeyIndex(to), 3};
-            const Arrow a = WrongKeyArrow(*layout, pair);
-            const KeyBox target = KeyBoxOf(*layout, pair.target), typed = KeyBoxOf(*layout, pair.typed);
-            EXPECT_TRUE(inside(target, a.x1, a.y1)) << from << "->" << to;
-            EXPECT_TRUE(inside(typed, a.x2, a.y2)) << from << "->" << to;
-            EXPECT_GT((a.x2 - a.x1) * (typed.CentreX() - target.CentreX()) +
-                          (a.y2 - a.y1) * (typed.CentreY() - target.CentreY()),
-                      0)
-                << from << "->" << to;
+            for (const int lane : {-1, 0, 1}) {
+                const Arrow a = WrongKeyArrow(*layout, pair, lane);
+                const KeyBox target = KeyBoxOf(*layout, pair.target), typed = KeyBoxOf(*layout, pair.typed);
+                EXPECT_TRUE(inside(target, a.x1, a.y1)) << from << "->" << to;
+                EXPECT_TRUE(inside(typed, a.x2, a.y2)) << from << "->" << to;
+                EXPECT_GT((a.x2 - a.x1) * (typed.CentreX() - target.CentreX()) +
+                              (a.y2 - a.y1) * (typed.CentreY() - target.CentreY()),
+                          0)
+                    << from << "->" << to;
+            }
         }
     }
     ProgressSummary s = KnownSummary();
@@ -168,7 +170,7 @@ TEST(ProgressArrows, RunFromTheTargetKeyToTheTypedKey) {
     DrawProgressFrame(surface, font, ProgressView{4, Difficulty::Normal, HeatView::MissRate, kUsQwerty, &s});
     const Colour rankColours[] = {Rgb(255, 255, 255), Rgb(255, 160, 60), Rgb(220, 130, 255)};
     for (int i = 0; i < 3; ++i) {
-        const Arrow a = WrongKeyArrow(kUsQwerty, s.wrongPairs[i]);
+        const Arrow a = WrongKeyArrow(kUsQwerty, s.wrongPairs[i], ArrowLane(i));
         EXPECT_EQ(surface.image.At(static_cast<int>(std::lround(a.x1)), static_cast<int>(std::lround(a.y1))),
                   rankColours[i])
             << "arrow " << i;
