@@ -11,6 +11,7 @@
 #include "app/GameState.h"
 #include "app/KeyLayout.h"
 #include "draw/Image.h"
+#include "history/RunHistory.h"
 
 namespace kelo {
 
@@ -86,5 +87,8 @@ std::array<float, kTypedKeyCount> PracticeWeights(const ProgressSummary& summary
 // reads it from the run history; marked unreadable when there is none.
 class Platform;
 ProgressSummary ReadProgressSummary(Platform& platform, int course, Difficulty difficulty);
+// The history's sums as the screen shows them: pairs of two typed keys only (at most
+// three), and the last runs whose clock started.
+ProgressSummary SummaryOfAggregate(const ProgressAggregate& aggregate);
 
 }  // namespace kelo

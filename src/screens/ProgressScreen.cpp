@@ -121,7 +121,7 @@ void DrawWrongKeys(Surface& s, TextRenderer& font, const ProgressView& view) {
     // Drawn over the keys, the least frequent first so the most frequent stays on top.
     for (int i = shown - 1; i >= 0; --i) {
         if (view.layout[pairs[i].target].row < 0 || view.layout[pairs[i].typed].row < 0) continue;
-        const Arrow a = WrongKeyArrow(view.layout, pairs[i]);
+        const Arrow a = WrongKeyArrow(view.layout, pairs[i], ArrowLane(i));
         Line(s, a.x1 + 1, a.y1 + 1, a.x2 + 1, a.y2 + 1, kBlack);
         Line(s, a.x1, a.y1, a.x2, a.y2, kArrowColours[i]);
         DrawArrowHead(s, a, kArrowColours[i]);
@@ -133,30 +133,43 @@ void DrawWrongKeys(Surface& s, TextRenderer& font, const ProgressView& view) {
 
 // ---- Plot ---------------------------------------------------------------------------------
 
-// The speed axis's top: the fastest plotted run rounded up to 50 keys/min.
-double SpeedScale(const std::vector<RunPoint>& runs) {
-    double top = 50;
-    for (const RunPoint& r : runs) top = std::max(top, r.keysPerMinute);
-    return std::ceil(top / 50) * 50;
+// A value axis: `low` at the plot's bottom, `high` at its top.
+struct Axis {
+    double low, high;
+    double Y(double value) const {
+        return kPlotBottom - std::clamp((value - low) / (high - low), 0.0, 1.0) * (kPlotBottom - kPlotTop);
+    }
+};
+
+// The speed axis spans the plotted runs in steps of 50 keys/min, so a player's few
+// keys/min of progress are not lost at the top of a scale from 0.
+Axis SpeedAxis(const std::vector<RunPoint>& runs) {
+    double low = 1e9, high = 0;
+    for (const RunPoint& r : runs) {
+        low = std::min(low, r.keysPerMinute);
+        high = std::max(high, r.keysPerMinute);
+    }
+    const double top = std::max(50.0, std::ceil(high / 50) * 50);
+    const double bottom = std::max(0.0, std::floor(low / 50) * 50 - 50);
+    return {bottom, top};
 }
+// Accuracy from 50 % up; lower runs sit on the bottom line.
+constexpr Axis kAccuracyAxis{0.5, 1.0};
 
 double SlotX(int slot) { return kPlotLeft + (slot + 0.5) * (kPlotRight - kPlotLeft) / kPlottedRuns; }
-double ValueY(double value, double top) {
-    return kPlotBottom - std::clamp(value / top, 0.0, 1.0) * (kPlotBottom - kPlotTop);
-}
 
-void DrawPlotFrame(Surface& s, TextRenderer& font, double speedTop) {
+void DrawPlotFrame(Surface& s, TextRenderer& font, const Axis& speed) {
     for (int g = 0; g <= 4; ++g) {
         const double y = kPlotTop + g * (kPlotBottom - kPlotTop) / 4.0;
         Line(s, kPlotLeft, y, kPlotRight + 1, y, g == 4 ? kFaint : Rgb(36, 36, 56));
     }
     Line(s, kPlotLeft, kPlotTop, kPlotLeft, kPlotBottom + 1, kFaint);
     Line(s, kPlotRight, kPlotTop, kPlotRight, kPlotBottom + 1, kFaint);
-    PrintRight(s, font, std::to_string(static_cast<int>(speedTop)), kPlotLeft - 3, kPlotTop - 5, kText, 8);
-    PrintRight(s, font, "0", kPlotLeft - 3, kPlotBottom - 6, kText, 8);
+    PrintRight(s, font, std::to_string(static_cast<int>(speed.high)), kPlotLeft - 3, kPlotTop - 5, kText, 8);
+    PrintRight(s, font, std::to_string(static_cast<int>(speed.low)), kPlotLeft - 3, kPlotBottom - 6, kText, 8);
     Print(s, font, "keys/min", 2, kPlotTop - 15, kFaint, 8);
     Print(s, font, "100 %", kPlotRight + 3, kPlotTop - 5, kAccuracyLine, 8);
-    Print(s, font, "0 %", kPlotRight + 3, kPlotBottom - 6, kAccuracyLine, 8);
+    Print(s, font, "50 %", kPlotRight + 3, kPlotBottom - 6, kAccuracyLine, 8);
     PrintRight(s, font, "accuracy", 398, kPlotTop - 15, kAccuracyLine, 8);
 }
 
@@ -177,27 +190,27 @@ void DrawPlot(Surface& s, TextRenderer& font, const ProgressView& view) {
     const int n = std::min<int>(static_cast<int>(all.size()), kPlottedRuns);
     const auto first = all.end() - n;
     const std::vector<RunPoint> runs(first, all.end());
-    const double top = SpeedScale(runs);
-    DrawPlotFrame(s, font, top);
+    const Axis speed = SpeedAxis(runs);
+    DrawPlotFrame(s, font, speed);
     const int firstSlot = kPlottedRuns - n;
     // Accuracy, then the best speed so far, then the runs over both.
     for (int i = 1; i < n; ++i) {
-        Line(s, SlotX(firstSlot + i - 1), ValueY(runs[i - 1].accuracy, 1.0), SlotX(firstSlot + i),
-             ValueY(runs[i].accuracy, 1.0), kAccuracyLine);
+        Line(s, SlotX(firstSlot + i - 1), kAccuracyAxis.Y(runs[i - 1].accuracy), SlotX(firstSlot + i),
+             kAccuracyAxis.Y(runs[i].accuracy), kAccuracyLine);
     }
     for (int i = 0; i < n; ++i)
         SetPixelV(s, static_cast<int>(std::lround(SlotX(firstSlot + i))),
-                  static_cast<int>(std::lround(ValueY(runs[i].accuracy, 1.0))), kAccuracyLine);
+                  static_cast<int>(std::lround(kAccuracyAxis.Y(runs[i].accuracy))), kAccuracyLine);
     double best = 0;
     for (int i = 0; i < n; ++i) {
         const double previous = best;
         best = std::max(best, runs[i].keysPerMinute);
         const double x = SlotX(firstSlot + i);
         const double half = (kPlotRight - kPlotLeft) / (2.0 * kPlottedRuns);
-        if (i > 0 && best != previous) Line(s, x - half, ValueY(previous, top), x - half, ValueY(best, top), kBestLine);
-        Line(s, x - half, ValueY(best, top), x + half, ValueY(best, top), kBestLine);
+        if (i > 0 && best != previous) Line(s, x - half, speed.Y(previous), x - half, speed.Y(best), kBestLine);
+        Line(s, x - half, speed.Y(best), x + half, speed.Y(best), kBestLine);
     }
-    for (int i = 0; i < n; ++i) DrawRunMark(s, runs[i], SlotX(firstSlot + i), ValueY(runs[i].keysPerMinute, top));
+    for (int i = 0; i < n; ++i) DrawRunMark(s, runs[i], SlotX(firstSlot + i), speed.Y(runs[i].keysPerMinute));
 
     const int legendY = kPlotBottom + 4;
     int x = kPlotLeft;
@@ -328,15 +341,18 @@ KeyBox KeyBoxOf(const KeyLayout& layout, int key) {
     return {x, y, x + kKeyWidth - 1, y + kKeyHeight - 1};
 }
 
-Arrow WrongKeyArrow(const KeyLayout& layout, const KeyMixUp& pair) {
+Arrow WrongKeyArrow(const KeyLayout& layout, const KeyMixUp& pair, int lane) {
     const KeyBox from = KeyBoxOf(layout, pair.target), to = KeyBoxOf(layout, pair.typed);
     const double dx = to.CentreX() - from.CentreX(), dy = to.CentreY() - from.CentreY();
     const double length = std::hypot(dx, dy);
     // Neighbouring keys still get an arrow of a few pixels; the tip stops at the edge of
     // the typed key's letter.
     const double shorten = length > 0 ? std::min(6.0, length / 3) / length : 0;
-    return {from.CentreX() + dx * shorten, from.CentreY() + dy * shorten, to.CentreX() - dx * shorten,
-            to.CentreY() - dy * shorten};
+    // Lanes 3 pixels apart, across the arrow, so arrows along one row stay apart.
+    const double across = length > 0 ? 3.0 * lane / length : 0;
+    const double ox = -dy * across, oy = dx * across;
+    return {from.CentreX() + dx * shorten + ox, from.CentreY() + dy * shorten + oy, to.CentreX() - dx * shorten + ox,
+            to.CentreY() - dy * shorten + oy};
 }
 
 void DrawProgressFrame(Surface& s, TextRenderer& font, const ProgressView& view) {

@@ -28,11 +28,13 @@ struct KeyBox {
 KeyBox KeyBoxOf(const KeyLayout& layout, int key);
 
 // A wrong-key arrow: from the target key's centre toward the typed key's, stopping
-// short of both keys' letters.
+// short of both keys' letters, moved sideways by `lane` (-1, 0 or 1) lanes of 3 pixels;
+// the arrow of rank i (0 the most frequent) takes lane ArrowLane(i).
 struct Arrow {
     double x1, y1, x2, y2;
 };
-Arrow WrongKeyArrow(const KeyLayout& layout, const KeyMixUp& pair);
+Arrow WrongKeyArrow(const KeyLayout& layout, const KeyMixUp& pair, int lane = 0);
+constexpr int ArrowLane(int rank) { return rank == 0 ? 0 : rank == 1 ? 1 : -1; }
 
 // The screen's whole frame, into `surface` (400 x 300).
 void DrawProgressFrame(Surface& surface, TextRenderer& font, const ProgressView& view);

@@ -11,8 +11,10 @@
 #include <map>
 #include <sstream>
 
+#include "platform/common/HistoryStore.h"
 #include "platform/common/Png.h"
 #include "platform/sim/Simulation.h"
+#include "screens/ProgressModel.h"
 
 namespace kelo {
 namespace {
@@ -46,6 +48,7 @@ void PlayBotRuns(const std::string& recordsDir) {
         options.bot = BotOptions{7, 1.0 / 12};
         options.runs = course == 4 ? 6 : 5;
         options.recordsDir = recordsDir;
+        options.historyPath = recordsDir + "/history.sqlite3";
         const SimResult result = RunSimulation(options);
         ASSERT_EQ(result.exitCode, 0) << result.message;
     }
@@ -59,6 +62,7 @@ std::map<int64_t, Image> ShowProgress(const std::string& recordsDir, int course,
     options.start = Screen::Progress;
     options.course = course;
     options.recordsDir = recordsDir;
+    options.historyPath = recordsDir + "/history.sqlite3";
     options.script = ParseScript(script);
     options.frames = frames.back();
     std::map<int64_t, Image> shown;
@@ -124,6 +128,42 @@ TEST(ProgressGolden, MissingOrDamagedHistoryShowsTheEmptyScreen) {
         std::ofstream(entry.path(), std::ios::binary | std::ios::trunc) << std::string(3000, '\x5a');
     }
     ExpectGolden(ShowProgress(damaged.Path(), 0, "", {30}).at(30), "progress-empty");
+}
+
+// Ten thousand runs: the screen opens on them, counts them all, plots the last thirty
+// and draws its plot.
+TEST(ProgressGolden, TenThousandRuns) {
+    TempDir records;
+    const std::string file = records.Path() + "/history.sqlite3";
+    {
+        std::vector<RunHistory> runs(10000);
+        for (int n = 0; n < 10000; ++n) {
+            RunHistory& run = runs[n];
+            run.start = {1767225600000 + int64_t{n} * 120000, 0};
+            run.course = 4;
+            run.outcome = n % 4 == 0 ? RunOutcome::TimeOut : RunOutcome::Goal;
+            run.clockStarted = true;
+            run.runTimeMs = 60000;
+            run.resultSpeed = 10000 + n;
+            run.correctKeys = {100, 100};
+            run.wrongKeys = {n % 7, 3};
+            run.keys[HistoryKeyRow('Q')] = {50, 40, n % 5, 40, 40 * 400, 300, 500, {}};
+        }
+        HistoryStore store{file};
+        ASSERT_TRUE(store.Save(runs, "test")) << store.LastError();
+        const ProgressSummary summary = SummaryOfAggregate(store.ReadProgress(ProgressQuery{4, Difficulty::Normal}));
+        EXPECT_EQ(summary.runs, 10000);
+        ASSERT_EQ(summary.recent.size(), 30u);
+        EXPECT_DOUBLE_EQ(summary.recent.back().keysPerMinute, (10000 + 9999) / 100.0);
+        EXPECT_EQ(summary.keys[TypedKeyIndex('Q')].hits, 400000);
+    }
+    const Image shown = ShowProgress(records.Path(), 4, "", {30}).at(30);
+    TempDir none;
+    const Image empty = ShowProgress(none.Path(), 4, "", {30}).at(30);
+    int plotted = 0;
+    for (int y = 110; y < 226; ++y)
+        for (int x = 37; x < 364; ++x) plotted += shown.At(x, y) != empty.At(x, y);
+    EXPECT_GT(plotted, 200) << "the plot shows next to nothing";
 }
 
 }  // namespace

@@ -13,8 +13,6 @@
 #include "app/Random.h"
 #include "draw/Helpers.h"
 #include "platform/NullPlatform.h"
-#include "platform/common/Png.h"
-#include "platform/common/TextRendering.h"
 #include "run/Typing.h"
 #include "screens/ProgressScreen.h"
 
@@ -154,14 +152,16 @@ TEST(ProgressArrows, RunFromTheTargetKeyToTheTypedKey) {
     for (const KeyLayout* layout : {&kUsQwerty, &azerty}) {
         for (const auto& [from, to] : {std::pair{'F', 'D'}, {'Q', 'P'}, {'Z', '.'}, {'M', 'A'}, {'J', 'U'}}) {
             const KeyMixUp pair{TypedKeyIndex(from), TypedKeyIndex(to), 3};
-            const Arrow a = WrongKeyArrow(*layout, pair);
-            const KeyBox target = KeyBoxOf(*layout, pair.target), typed = KeyBoxOf(*layout, pair.typed);
-            EXPECT_TRUE(inside(target, a.x1, a.y1)) << from << "->" << to;
-            EXPECT_TRUE(inside(typed, a.x2, a.y2)) << from << "->" << to;
-            EXPECT_GT((a.x2 - a.x1) * (typed.CentreX() - target.CentreX()) +
-                          (a.y2 - a.y1) * (typed.CentreY() - target.CentreY()),
-                      0)
-                << from << "->" << to;
+            for (const int lane : {-1, 0, 1}) {
+                const Arrow a = WrongKeyArrow(*layout, pair, lane);
+                const KeyBox target = KeyBoxOf(*layout, pair.target), typed = KeyBoxOf(*layout, pair.typed);
+                EXPECT_TRUE(inside(target, a.x1, a.y1)) << from << "->" << to;
+                EXPECT_TRUE(inside(typed, a.x2, a.y2)) << from << "->" << to;
+                EXPECT_GT((a.x2 - a.x1) * (typed.CentreX() - target.CentreX()) +
+                              (a.y2 - a.y1) * (typed.CentreY() - target.CentreY()),
+                          0)
+                    << from << "->" << to;
+            }
         }
     }
     ProgressSummary s = KnownSummary();
@@ -170,7 +170,7 @@ TEST(ProgressArrows, RunFromTheTargetKeyToTheTypedKey) {
     DrawProgressFrame(surface, font, ProgressView{4, Difficulty::Normal, HeatView::MissRate, kUsQwerty, &s});
     const Colour rankColours[] = {Rgb(255, 255, 255), Rgb(255, 160, 60), Rgb(220, 130, 255)};
     for (int i = 0; i < 3; ++i) {
-        const Arrow a = WrongKeyArrow(kUsQwerty, s.wrongPairs[i]);
+        const Arrow a = WrongKeyArrow(kUsQwerty, s.wrongPairs[i], ArrowLane(i));
         EXPECT_EQ(surface.image.At(static_cast<int>(std::lround(a.x1)), static_cast<int>(std::lround(a.y1))),
                   rankColours[i])
             << "arrow " << i;
@@ -189,31 +189,6 @@ TEST(ProgressFigures, NameTheWeakestKeys) {
     EXPECT_EQ(WeakestKeysText(ProgressSummary{}), "");
     EXPECT_EQ(FormatDuration(754000), "12:34");
     EXPECT_EQ(FormatDuration(3600000 + 65000), "1:01:05");
-}
-
-TEST(ProgressPreview, WritesPng) {
-    const char* out = std::getenv("KELO_PROGRESS_PREVIEW");
-    if (out == nullptr) GTEST_SKIP();
-    std::string error;
-    auto font = CreateTextRenderer(error);
-    ASSERT_NE(font, nullptr) << error;
-    const ProgressSummary summary = KnownSummary();
-    Surface s(400, 300, kBlack, kWhite);
-    ProgressView view;
-    view.course = 4;
-    view.summary = &summary;
-    DrawProgressFrame(s, *font, view);
-    SavePng(s.image, std::string(out) + "-miss.png");
-    view.heat = HeatView::Reaction;
-    view.course = -1;
-    DrawProgressFrame(s, *font, view);
-    SavePng(s.image, std::string(out) + "-reaction.png");
-    ProgressSummary empty;
-    empty.unreadable = true;
-    view.summary = &empty;
-    view.course = 0;
-    DrawProgressFrame(s, *font, view);
-    SavePng(s.image, std::string(out) + "-empty.png");
 }
 
 }  // namespace
