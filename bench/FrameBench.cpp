@@ -1,7 +1,8 @@
 // The cost of drawing the heaviest run frames: 1000 near stars (every one a 2 x 2
 // block in view), nine streak frames, six full-size hit discs, and either the flying
 // overlay with a road sign, both letter columns and the messages, or the complete
-// result panel; then the right-hand panel, the frame rate and the copy to the window.
+// result panel; then the right-hand panel, the frame rate and presenting (to a platform
+// that shows nothing, so the desktop's drawing of the window is not in these figures).
 //
 // Run: build/bench/kelo_frame_bench --benchmark_repetitions=9 --benchmark_report_aggregates_only=true
 // (the median line is the figure to quote; repetitions and reporting come from the command line)
