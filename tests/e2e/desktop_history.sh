@@ -15,6 +15,7 @@ game_dir="$work/game"
 mkdir "$game_dir"
 cp "$build/kelo-typing" "$game_dir/"
 cp -r "$source_dir/snd" "$game_dir/snd"
+touch "$game_dir/portable.txt"
 # A folder where the database should be: SQLite cannot open it.
 mkdir "$game_dir/history.sqlite3"
 
