@@ -249,6 +249,7 @@ void ExpectFadedOutCopyOf(const std::vector<int16_t>& reference, const std::vect
 // The first `frames` of a song from its beginning, in the mixer's blocks: the same
 // decoder or synthesizer in the same steps gives the samples the backend plays.
 std::vector<int16_t> FramesOf(Song& song, size_t frames) {
+    song.Fetch();
     if (!song.Prepare()) return {};
     song.Restart();
     std::vector<int16_t> samples(2 * frames);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/sdl/AudioPaths.h"
+#include "platform/sdl/AudioRendering.h"
 
 namespace kelo {
 namespace {
@@ -89,7 +90,11 @@ TEST(AudioPathsFilesTest, TheGameSoundFilesAreTheShippedSoundFolder) {
     for (const auto& entry : fs::directory_iterator(fs::path(KELO_SOURCE_DIR) / "snd")) {
         shipped.insert("snd/" + entry.path().filename().string());
     }
-    for (std::string_view file : kGameSoundFiles) listed.emplace(file);
+    // Beside each MIDI file, its rendering.
+    for (std::string_view file : kGameSoundFiles) {
+        listed.emplace(file);
+        if (file.ends_with(".mid")) listed.insert(RenderingPathOf(std::string(file)));
+    }
     EXPECT_EQ(listed, shipped);
 }
 

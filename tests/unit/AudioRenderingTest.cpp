@@ -38,6 +38,8 @@ void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
 // The whole song from its beginning, in the mixer's blocks, until it says it is over.
 std::vector<int16_t> PlayToTheEnd(Song& song) {
     std::vector<int16_t> samples;
+    song.Fetch();
+    if (!song.Prepare()) return samples;
     song.Restart();
     while (!song.Finished()) {
         samples.resize(samples.size() + 2 * kBlock);

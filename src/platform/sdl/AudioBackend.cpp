@@ -368,6 +368,7 @@ struct AudioBackend::Impl {
     void PlayAlias(const SoundCommand& command) {
         AliasSlot* slot = Find(command.alias);
         if (!slot) return;
+        if (slot->song) slot->song->Fetch();
         // Songs sharing the font must not make a synthesizer while another one plays.
         DeviceLock lock(device);
         const std::optional<Start> start = StartOf(*slot, command.fromMs);

@@ -11,7 +11,8 @@
 // first fades the alias to silence within a few milliseconds.
 //
 // A command that cannot be carried out (no device, missing file or soundfont, unknown
-// alias, malformed text) does nothing. All file loading happens in the open commands.
+// alias, malformed text) does nothing. Files are read by the open commands, but for a
+// music rendering, which the first play of its alias reads (before the device is locked).
 // What keeps a sound from playing as it should is said once, by default on stderr.
 
 #include <functional>

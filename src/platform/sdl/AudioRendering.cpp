@@ -83,6 +83,7 @@ struct MemoryReader {
 }  // namespace
 
 struct RenderedSong::Decoder {
+    std::vector<uint8_t> file;
     MemoryReader reader;
     OggVorbis_File vorbis{};
     bool open = false;
@@ -114,37 +115,57 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
     return bytes;
 }
 
-RenderedSong::RenderedSong(std::vector<uint8_t> file) : file_(std::move(file)), decoder_(std::make_unique<Decoder>()) {}
+RenderedSong::RenderedSong(std::string path, std::string midiDigest, int sampleRate, int64_t frames)
+    : path_(std::move(path)), midiDigest_(std::move(midiDigest)), sampleRate_(sampleRate), frames_(frames) {}
 
 RenderedSong::~RenderedSong() = default;
 
-RenderedSong::Loading RenderedSong::Load(const std::string& path, const std::vector<uint8_t>& midi, int sampleRate) {
+RenderedSong::Outcome RenderedSong::Open(const std::string& path, const std::string& midiDigest, int sampleRate,
+                                         std::unique_ptr<Decoder>& decoder) {
     std::error_code error;
-    if (!std::filesystem::exists(path, error)) return {nullptr, Outcome::Missing};
+    if (!std::filesystem::exists(path, error)) return Outcome::Missing;
     std::optional<std::vector<uint8_t>> file = ReadWholeFile(path);
-    if (!file || !EveryPageIntact(*file)) return {nullptr, Outcome::Damaged};
+    if (!file || !EveryPageIntact(*file)) return Outcome::Damaged;
 
-    std::unique_ptr<RenderedSong> song(new RenderedSong(std::move(*file)));
-    Decoder& decoder = *song->decoder_;
-    decoder.reader.file = &song->file_;
+    decoder = std::make_unique<Decoder>();
+    decoder->file = std::move(*file);
+    decoder->reader.file = &decoder->file;
     const ov_callbacks callbacks = {MemoryReader::Read, MemoryReader::Seek, nullptr, MemoryReader::Tell};
-    decoder.open = ov_open_callbacks(&decoder.reader, &decoder.vorbis, nullptr, 0, callbacks) == 0;
-    if (!decoder.open) return {nullptr, Outcome::Damaged};
-    const vorbis_info* info = ov_info(&decoder.vorbis, -1);
-    if (!info || info->channels != kChannels || info->rate != sampleRate || ov_streams(&decoder.vorbis) != 1 ||
-        ov_pcm_total(&decoder.vorbis, -1) <= 0) {
-        return {nullptr, Outcome::Damaged};
+    decoder->open = ov_open_callbacks(&decoder->reader, &decoder->vorbis, nullptr, 0, callbacks) == 0;
+    if (!decoder->open) return Outcome::Damaged;
+    const vorbis_info* info = ov_info(&decoder->vorbis, -1);
+    if (!info || info->channels != kChannels || info->rate != sampleRate || ov_streams(&decoder->vorbis) != 1 ||
+        ov_pcm_total(&decoder->vorbis, -1) <= 0) {
+        return Outcome::Damaged;
     }
-    const char* digest = vorbis_comment_query(ov_comment(&decoder.vorbis, -1), kMidiDigestComment, 0);
-    if (!digest) return {nullptr, Outcome::Damaged};
-    if (Sha256Hex(midi) != digest) return {nullptr, Outcome::OtherMidi};
-    song->frames_ = ov_pcm_total(&decoder.vorbis, -1);
-    return {std::move(song), Outcome::Loaded};
+    const char* digest = vorbis_comment_query(ov_comment(&decoder->vorbis, -1), kMidiDigestComment, 0);
+    if (!digest) return Outcome::Damaged;
+    return midiDigest == digest ? Outcome::Loaded : Outcome::OtherMidi;
+}
+
+RenderedSong::Loading RenderedSong::Load(const std::string& path, const std::vector<uint8_t>& midi, int sampleRate) {
+    std::string midiDigest = Sha256Hex(midi);
+    std::unique_ptr<Decoder> decoder;
+    const Outcome outcome = Open(path, midiDigest, sampleRate, decoder);
+    if (outcome != Outcome::Loaded) return {nullptr, outcome};
+    const int64_t frames = ov_pcm_total(&decoder->vorbis, -1);
+    return {std::unique_ptr<RenderedSong>(new RenderedSong(path, std::move(midiDigest), sampleRate, frames)),
+            Outcome::Loaded};
+}
+
+void RenderedSong::Fetch() {
+    if (decoder_) return;
+    std::unique_ptr<Decoder> decoder;
+    if (Open(path_, midiDigest_, sampleRate_, decoder) == Outcome::Loaded &&
+        ov_pcm_total(&decoder->vorbis, -1) == frames_) {
+        decoder_ = std::move(decoder);
+    }
 }
 
 int64_t RenderedSong::Frames() const { return frames_; }
 
 void RenderedSong::Restart() {
+    if (!decoder_) return;
     finished_ = ov_pcm_seek(&decoder_->vorbis, 0) != 0;
     started_ = true;
 }
@@ -163,7 +184,7 @@ void RenderedSong::Render(int16_t* stereo, int frames) {
             done += static_cast<int>(bytes / kBytesPerFrame);
     }
     // Over with the block that holds the last frame, as the live synthesis is.
-    if (ov_pcm_tell(&decoder_->vorbis) >= frames_) finished_ = true;
+    if (decoder_ && ov_pcm_tell(&decoder_->vorbis) >= frames_) finished_ = true;
     std::fill(stereo + kChannels * done, stereo + kChannels * frames, int16_t{0});
 }
 

@@ -3,9 +3,11 @@
 // KELO_MIDI_SHA256 holds the SHA-256 digest of that file. It plays only for exactly that
 // file; any other MIDI file under the same name is synthesised live instead.
 //
-// The whole rendering is read into memory and checked page by page when it loads, and
-// decoded while it plays, each block as it is asked for: the audio thread never reads the
-// disk and never decodes more than the block plus one Vorbis packet.
+// The whole rendering is read and checked page by page when it loads, to know whether it
+// can play; it is read into memory again, and checked again, only when it is first
+// played, so pieces never played take no memory. It is decoded while it plays, each block
+// as it is asked for: the audio thread never reads the disk and never decodes more than
+// the block plus one Vorbis packet.
 
 #include <cstdint>
 #include <memory>
@@ -45,7 +47,10 @@ public:
     RenderedSong(const RenderedSong&) = delete;
     RenderedSong& operator=(const RenderedSong&) = delete;
 
-    bool Prepare() override { return true; }
+    // Reads the rendering into memory unless it is there; it stays silent if the file
+    // has changed since it loaded.
+    void Fetch() override;
+    bool Prepare() override { return decoder_ != nullptr; }
     void Restart() override;
     void Render(int16_t* stereo, int frames) override;
     bool Started() const override { return started_; }
@@ -56,11 +61,16 @@ public:
 
 private:
     struct Decoder;
-    explicit RenderedSong(std::vector<uint8_t> file);
+    RenderedSong(std::string path, std::string midiDigest, int sampleRate, int64_t frames);
+    // Reads, checks and opens the rendering at `path` into `decoder`.
+    static Outcome Open(const std::string& path, const std::string& midiDigest, int sampleRate,
+                        std::unique_ptr<Decoder>& decoder);
 
-    std::vector<uint8_t> file_;
-    std::unique_ptr<Decoder> decoder_;
-    int64_t frames_ = 0;
+    std::string path_;
+    std::string midiDigest_;
+    int sampleRate_;
+    int64_t frames_;
+    std::unique_ptr<Decoder> decoder_;  // the game's thread sets it while the song is not playing
     bool started_ = false;
     bool finished_ = true;
 };

@@ -9,6 +9,10 @@ namespace kelo {
 class Song {
 public:
     virtual ~Song() = default;
+    // Reads from disk whatever playing needs unless it is in memory already. Called on
+    // the game's thread without the device locked: the audio thread must not be waiting
+    // on a file. A song not yet fetched is not playing, so nothing renders it meanwhile.
+    virtual void Fetch() {}
     // Makes whatever playing needs unless it is made already; false when it cannot be.
     // Called on the game's thread with the device locked, before the first Restart.
     virtual bool Prepare() = 0;
