@@ -88,7 +88,8 @@ public:
     virtual bool SaveRecordFile(RecordSaver& saver) { return WriteRecordFile(saver.Merge(ReadRecordFile())); }
     // What the game shows for one of its own texts, whose original (Japanese) text is
     // the message id: the translation in the language the player chose, else the
-    // original. The returned text lives as long as the platform.
+    // original. The returned text lives as long as the platform. Changed: the original
+    // shows its texts only in Japanese; this default keeps them so.
     virtual std::string_view Translate(std::string_view original) { return original; }
     // The run history. The wall clock and the keyboard layout's name, read once at the
     // start of each run that is remembered.

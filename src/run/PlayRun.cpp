@@ -42,6 +42,8 @@ bool StartRun(Game& game) {
     // of 30 frames is complete, and fpsFrames and fpsSum(0) carry on from the last run.
     s.fpsSum[1] = 1;
     FillTargetQueues(game);
+    // Changed: the run history watches the run through this observer; the original
+    // remembers nothing but the records. Without one (the default) nothing is called.
     if (game.runObserver) game.runObserver->OnRunStart(game, game.run.practice);
     s.countdown = kCountdownStart;
     game.SendSound("play midChime notify from 0");
@@ -57,6 +59,7 @@ float DecayedSpeed(float speed) {
 
 void GoalMoment(Game& game) {
     game.SendSound("play wavGoal notify from 0");
+    // Changed: a practice run, which the original does not have, places nothing.
     if (game.run.practice) return;
     InsertRunRecord(game);
     SaveRecords(game);

@@ -118,7 +118,8 @@ char DrawLetter(Game& game, int hand) {
     // past its string; the course data keeps it there anyway.
     const int pool = std::clamp<int>(game.state.keyPoolSize[hand], 1, static_cast<int>(keys.size()));
     if (!game.practiceWeights) return keys[game.random.Index(pool)];
-    // A practice letter takes the same one draw of the generator, spent by weight.
+    // Changed: a practice run (not in the original) spends the same one draw of the
+    // generator by weight, so the player's weak keys come more often.
     std::array<float, 15> weights{};
     for (int i = 0; i < pool; ++i) weights[i] = (*game.practiceWeights)[TypedKeyIndex(keys[i])];
     return keys[game.random.WeightedIndex(weights.data(), pool)];

@@ -204,10 +204,12 @@ Screen RunSelectFrames(Game& game) {
     for (;;) {
         game.WaitFrame(kFrameMs);
         if (game.Quitting()) return Screen::None;
+        // Kept: the original yields to the window's events a second time here.
         game.YieldEvents();
         const SelectKeys keys = ReadKeys(game);
         UpdateSelection(game, l, keys);
         if (l.spaceLatch == 0 && keys.space) return Screen::Run;
+        // Changed: Tab, which the original never reads, opens the progress screen.
         if (keys.tab) return Screen::Progress;
         // A second query: a tap used up by the first one does not also free the latch.
         if (!game.KeyPressed(vk::Space)) l.spaceLatch = 0;

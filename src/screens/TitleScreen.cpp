@@ -20,8 +20,8 @@ enum TitlePhase : uint8_t { kReady = 0, kWipingIn = 1, kLoading = 2 };
 struct TitleLocals {
     uint8_t titlePhase = kWipingIn;
     uint8_t spaceLatch = 1;
-    // Escape closes the game from here once it has been seen up on this screen, as Space
-    // is taken only then.
+    // Changed: the original's title ignores Escape. Here it closes the game, once it has
+    // been seen up on this screen, as Space is taken only then.
     uint8_t escapeLatch = 1;
     int16_t wipeWidth = 400;
     // What the frame now in PicBack was drawn for. The title's stars and colours stay put,
