@@ -9,6 +9,7 @@
 #include <set>
 #include <utility>
 
+#include "TempDir.h"
 #include "platform/common/TextRendering.h"
 #include "platform/sim/Simulation.h"
 #include "run/World.h"
@@ -17,23 +18,6 @@ namespace kelo {
 namespace {
 
 namespace fs = std::filesystem;
-
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "kelo-flight-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "cannot create a folder in " << pattern;
-        path_ = pattern;
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    std::string Path() const { return path_.string(); }
-
-private:
-    fs::path path_;
-};
 
 bool InRun(const Game& game) { return game.screen == Screen::Run; }
 
@@ -96,7 +80,7 @@ TEST(FlightSim, EveryCourseFliesItsCurvesAndKeySetsToTheGoal) {
         {0, 0, {15, 13}, 2},        {0, 0, {15, 13}, 1},        {-0.12f, 0.41f, {1, 4}, 4},
         {-0.1f, 0.1f, {15, 13}, 3}, {0, 0, {15, 13}, 2},        {-0.12f, 0.12f, {1, 1}, 4},
     };
-    TempDir records;
+    TempDir records("kelo-flight");
     for (int course = 0; course < kCourseCount; ++course) {
         SCOPED_TRACE("course " + std::to_string(course));
         const CourseFlight flight = FlyCourse(course, records.Path());
@@ -111,7 +95,7 @@ TEST(FlightSim, EveryCourseFliesItsCurvesAndKeySetsToTheGoal) {
 }
 
 TEST(FlightSim, StreaksShowOnlyFromLevelTwenty) {
-    TempDir records;
+    TempDir records("kelo-flight");
     int framesWithStreaks = 0;
     int streakFramesThatDiffer = 0;
     SimOptions options;
@@ -141,7 +125,7 @@ TEST(FlightSim, SlowFramesShedStreaksThenStars) {
     std::string error;
     auto font = CreateTextRenderer(error);
     ASSERT_TRUE(font) << error;
-    TempDir records;
+    TempDir records("kelo-flight");
     SimPlatformSettings settings;
     settings.frameLimit = 160;
     settings.recordsDir = records.Path();

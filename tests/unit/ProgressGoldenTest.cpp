@@ -11,6 +11,7 @@
 #include <map>
 #include <sstream>
 
+#include "TempDir.h"
 #include "platform/common/HistoryStore.h"
 #include "platform/common/Png.h"
 #include "platform/sim/Simulation.h"
@@ -20,23 +21,6 @@ namespace kelo {
 namespace {
 
 namespace fs = std::filesystem;
-
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "kelo-progress-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "cannot create a folder in " << pattern;
-        path_ = pattern;
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    std::string Path() const { return path_.string(); }
-
-private:
-    fs::path path_;
-};
 
 // Six runs of course 5 by a bot that misses one key in twelve, then five of course 1.
 void PlayBotRuns(const std::string& recordsDir) {
@@ -108,7 +92,7 @@ void ExpectGolden(const Image& shown, const std::string& name) {
 constexpr const char* kViewKeys = "31 tap RIGHT\n61 tap UP\n";
 
 TEST(ProgressGolden, ThreeViewsOfABotHistory) {
-    TempDir records;
+    TempDir records("kelo-progress");
     PlayBotRuns(records.Path());
     const std::map<int64_t, Image> shown = ShowProgress(records.Path(), 4, kViewKeys, {30, 60, 90});
     ASSERT_EQ(shown.size(), 3u);
@@ -119,9 +103,9 @@ TEST(ProgressGolden, ThreeViewsOfABotHistory) {
 
 // No history and a damaged one both show the empty screen with its notice.
 TEST(ProgressGolden, MissingOrDamagedHistoryShowsTheEmptyScreen) {
-    TempDir missing;
+    TempDir missing("kelo-progress");
     ExpectGolden(ShowProgress(missing.Path(), 0, "", {30}).at(30), "progress-empty");
-    TempDir damaged;
+    TempDir damaged("kelo-progress");
     PlayBotRuns(damaged.Path());
     for (const fs::directory_entry& entry : fs::directory_iterator(damaged.Path())) {
         if (entry.path().filename() == "kelodt.hsc") continue;
@@ -133,7 +117,7 @@ TEST(ProgressGolden, MissingOrDamagedHistoryShowsTheEmptyScreen) {
 // Ten thousand runs: the screen opens on them, counts them all, plots the last thirty
 // and draws its plot.
 TEST(ProgressGolden, TenThousandRuns) {
-    TempDir records;
+    TempDir records("kelo-progress");
     const std::string file = records.Path() + "/history.sqlite3";
     {
         std::vector<RunHistory> runs(10000);
@@ -158,7 +142,7 @@ TEST(ProgressGolden, TenThousandRuns) {
         EXPECT_EQ(summary.keys[TypedKeyIndex('Q')].hits, 400000);
     }
     const Image shown = ShowProgress(records.Path(), 4, "", {30}).at(30);
-    TempDir none;
+    TempDir none("kelo-progress");
     const Image empty = ShowProgress(none.Path(), 4, "", {30}).at(30);
     int plotted = 0;
     for (int y = 110; y < 226; ++y)
