@@ -51,12 +51,13 @@ PixelTarget TargetOf(SDL_Surface* surface) {
     return target;
 }
 
-std::FILE* OpenFrameLog() {
-    const char* path = std::getenv("KELO_FRAME_LOG");
+// The file that the environment variable `variable` names, for a log of `what`.
+std::FILE* OpenFrameLog(const char* variable, const char* what) {
+    const char* path = std::getenv(variable);
     if (path == nullptr || path[0] == '\0') return nullptr;
     std::FILE* log = std::fopen(path, "w");
     if (log == nullptr) {
-        std::fprintf(stderr, "kelo-typing: cannot write the frame log %s: %s\n", path, std::strerror(errno));
+        std::fprintf(stderr, "kelo-typing: cannot write the %s %s: %s\n", what, path, std::strerror(errno));
         return nullptr;
     }
     // Line by line, so that a reader sees each frame while the game runs.
@@ -91,7 +92,10 @@ bool ShowsNoWindow(std::string_view videoDriver) {
     return false;
 }
 
-SdlPlatform::SdlPlatform(SoundOutput sound) : sound_(std::move(sound)), frameLog_(OpenFrameLog()) {
+SdlPlatform::SdlPlatform(SoundOutput sound)
+    : sound_(std::move(sound)),
+      frameLog_(OpenFrameLog("KELO_FRAME_LOG", "frame log")),
+      digestLog_(OpenFrameLog("KELO_FRAME_DIGESTS", "frame digest log")) {
     records_.notice = [](const std::string& line) { std::fprintf(stderr, "kelo-typing: %s\n", line.c_str()); };
 }
 
@@ -154,6 +158,7 @@ int SdlPlatform::ChooseZoom(int requested) {
 SdlPlatform::~SdlPlatform() {
     if (window_ != nullptr) SDL_DestroyWindow(window_);
     if (frameLog_ != nullptr) std::fclose(frameLog_);
+    if (digestLog_ != nullptr) std::fclose(digestLog_);
 }
 
 // Milliseconds since the machine started, like the multimedia clock the game's timing
@@ -281,9 +286,11 @@ void SdlPlatform::FillDisplayOrRestore() {
 }
 
 void SdlPlatform::Present(const Image& frame, FrameKind kind) {
+    // Logged even when the window cannot show it: the logs count what the game presents.
+    if (frameLog_ != nullptr) LogFrame();
+    if (digestLog_ != nullptr) std::fputs(digester_.Line(frameWaits_, frame).c_str(), digestLog_);
     SDL_Surface* surface = SDL_GetWindowSurface(window_);
     if (surface == nullptr) return;
-    if (frameLog_ != nullptr) LogFrame();
     if (PresentOnSurface(surface, frame, kind)) return;
     // A repeated frame is on screen already. Of a new frame only the rows that differ
     // from the shown picture are drawn and sent.

@@ -15,8 +15,9 @@
 #include <string_view>
 
 #include "platform/Platform.h"
-#include "platform/common/MessageCatalogue.h"
+#include "platform/common/FrameDigest.h"
 #include "platform/common/HistoryWriter.h"
+#include "platform/common/MessageCatalogue.h"
 #include "platform/common/RecordStore.h"
 #include "platform/sdl/KeyMap.h"
 #include "platform/sdl/RaiseChannel.h"
@@ -62,6 +63,7 @@ public:
     void MapWindow();
 
     uint32_t Now() override;
+    void OnFrameWaitBegin() override { ++frameWaits_; }
     void Sleep(uint32_t ms) override;
     void Yield(EventSink& sink, YieldKind kind) override;
     void Present(const Image& frame, FrameKind kind) override;
@@ -142,6 +144,11 @@ private:
     WindowOptions startChoice_;
     bool zoomCapped_ = false;
     std::FILE* frameLog_ = nullptr;
+    // KELO_FRAME_DIGESTS: a digest of every presented frame, numbered by the frame waits
+    // before it as kelo-sim numbers its frames.
+    std::FILE* digestLog_ = nullptr;
+    FrameDigester digester_;
+    int64_t frameWaits_ = 0;
     std::string layoutName_;
     bool recordsFailed_ = false;
     // Set by the history's writing thread, shown in the title by the game's thread.

@@ -8,8 +8,8 @@
 #include <map>
 #include <sstream>
 
-#include "platform/common/MessageCatalogue.h"
 #include "platform/common/HistoryStore.h"
+#include "platform/common/MessageCatalogue.h"
 #include "platform/sim/SimError.h"
 
 namespace kelo {
@@ -164,6 +164,7 @@ const std::map<std::string, OptionSetter>& ValueOptions() {
         {"--trace", [](ParsedArgs& p, auto& n, auto& v) { p.options.tracePath = NonEmptyPath(n, v); }},
         {"--sound-log", [](ParsedArgs& p, auto& n, auto& v) { p.options.soundLogPath = NonEmptyPath(n, v); }},
         {"--png", [](ParsedArgs& p, auto& n, auto& v) { p.options.pngDir = NonEmptyPath(n, v); }},
+        {"--frame-digests", [](ParsedArgs& p, auto& n, auto& v) { p.options.frameDigestsPath = NonEmptyPath(n, v); }},
         {"--history", [](ParsedArgs& p, auto& n, auto& v) { p.options.historyPath = NonEmptyPath(n, v); }},
         {"--export-history", [](ParsedArgs& p, auto& n, auto& v) { p.options.exportHistoryPath = NonEmptyPath(n, v); }},
         {"--png-frames",
@@ -223,7 +224,8 @@ void ValidateOutputPlaces(const SimOptions& options) {
         return parent.empty() || fs::is_directory(parent, error);
     };
     for (auto [option, path] :
-         {std::pair{"--trace", &options.tracePath}, std::pair{"--sound-log", &options.soundLogPath}}) {
+         {std::pair{"--trace", &options.tracePath}, std::pair{"--sound-log", &options.soundLogPath},
+          std::pair{"--frame-digests", &options.frameDigestsPath}}) {
         if (path->empty()) continue;
         if (!parentExists(*path)) Fail(std::string(option) + ": no folder for " + QuotedForMessage(*path));
         if (fs::is_directory(*path, error)) Fail(std::string(option) + ": " + QuotedForMessage(*path) + " is a folder");
@@ -262,6 +264,8 @@ no sound device. Sound commands are only logged.
   --sound-log FILE      one line per sound command: FRAME<TAB>COMMAND
   --png DIR             save presented frames as DIR/frame-NNNNNN.png
   --png-frames WHICH    all (default), N,M,... or every:K
+  --frame-digests FILE  one line per presented frame: FRAME<SPACE>CRC-32 of its pixels
+                        (8 hex digits), as the desktop writes to KELO_FRAME_DIGESTS
   --language LANG       ja (default) shows the game's own texts, en their English
                         translations (from locale/ beside kelo-sim or the installed one)
   --history DB          add every run to the run history database DB (made when
@@ -284,7 +288,7 @@ record file that does not load whole is kept as kelodt.hsc.damaged-<UTC time> be
 is first replaced, with one line on stderr.
 Exit codes: 0 done, 1 no usable font or no catalogue for --language, 2 bad option or
 script line (nothing written), 3 stalled or at the safety limit, 4 a record save failed,
-5 an output file (--trace, --sound-log, --png) could not be written whole (said in one
+5 an output file (--trace, --sound-log, --png, --frame-digests) could not be written whole (said in one
 line on stderr), 6 a run history write or export failed (the runs are kept in memory and
 go with the next run's write).
 )";

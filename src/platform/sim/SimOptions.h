@@ -64,6 +64,8 @@ struct SimOptions {
     // file to export it to instead of simulating ("-": standard output).
     std::string historyPath;
     std::string exportHistoryPath;
+    // A digest of every presented frame, one line each (FrameDigest.h); empty: none.
+    std::string frameDigestsPath;
 };
 
 struct CommandLine {

@@ -12,6 +12,7 @@
 
 #include "history/RunRecorder.h"
 #include "kelo_version.h"
+#include "platform/common/FrameDigest.h"
 #include "platform/common/HistoryWriter.h"
 #include "platform/common/Png.h"
 #include "platform/common/TextRendering.h"
@@ -103,10 +104,12 @@ public:
         : tracePath_(options.tracePath),
           soundLogPath_(options.soundLogPath),
           pngDir_(options.pngDir),
-          pngFrames_(options.pngFrames) {
+          pngFrames_(options.pngFrames),
+          digestsPath_(options.frameDigestsPath) {
         OutputPlaces places;
         trace_ = places.OpenFile(options.tracePath, "--trace");
         soundLog_ = places.OpenFile(options.soundLogPath, "--sound-log");
+        digests_ = places.OpenFile(options.frameDigestsPath, "--frame-digests");
         places.MakeFolder(pngDir_, "--png");
         places.Commit();
     }
@@ -128,6 +131,11 @@ public:
                 std::remove(path.c_str());
             }
         }
+        if (digests_) {
+            const std::string line = digester_.Line(frame, image);
+            if (std::fwrite(line.data(), 1, line.size(), digests_.get()) != line.size())
+                Failed("--frame-digests", digestsPath_, errno);
+        }
     }
 
     void Sound(int64_t frame, std::string_view command) {
@@ -140,6 +148,7 @@ public:
     const std::string& Finish() {
         if (trace_ && std::fclose(trace_.release()) != 0) Failed("--trace", tracePath_, errno);
         if (soundLog_ && std::fclose(soundLog_.release()) != 0) Failed("--sound-log", soundLogPath_, errno);
+        if (digests_ && std::fclose(digests_.release()) != 0) Failed("--frame-digests", digestsPath_, errno);
         return failure_;
     }
 
@@ -156,6 +165,9 @@ private:
     FilePtr soundLog_;
     std::string pngDir_;
     PngFrameChoice pngFrames_;
+    std::string digestsPath_;
+    FilePtr digests_;
+    FrameDigester digester_;
 };
 
 SimPlatformSettings SettingsFrom(const SimOptions& options) {

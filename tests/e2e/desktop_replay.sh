@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# A real desktop session played by X key events: the title, course select, a run on course
+# 1 left with Escape and a goal run on it, both with wrong keys, then Ctrl+Q. The game runs from a
+# portable copy with KELO_FRAME_LOG and KELO_FRAME_DIGESTS set; the session leaves its
+# frame digests, its record file and its run history.
+# Usage: desktop_replay.sh BUILD_DIR SOURCE_DIR
+set -euo pipefail
+build="$(cd "$1" && pwd)"
+source_dir="$(cd "$2" && pwd)"
+source "$source_dir/tests/e2e/desktop_session.bash"
+run_under_xvfb 640x480 "$0" "$@"
+begin_session
+export XDG_DATA_HOME="$work/home/data" SDL_AUDIODRIVER=dummy
+game_dir="$work/game"
+mkdir "$game_dir"
+cp "$build/kelo-typing" "$game_dir/"
+cp -r "$source_dir/snd" "$game_dir/snd"
+touch "$game_dir/portable.txt"
+history="$game_dir/history.sqlite3"
+
+# The sqlite3 client would make the file when it is missing.
+runs_kept() { [ -e "$history" ] && sqlite3 -readonly "$history" "SELECT count(*) FROM runs" 2>/dev/null || echo 0; }
+
+# Presses KEY every 1.5 s until the history holds RUNS runs: a run is written as it is
+# left, before course select takes keys again.
+press_until_runs() {
+  local key="$1" runs="$2"
+  for _ in $(seq 20); do
+    [ "$(runs_kept)" -ge "$runs" ] && return
+    "${probe[@]}" press "Ke-Lo Typing" "$key"
+    sleep 1.5
+  done
+  fail "run $runs was never kept (the history holds $(runs_kept))"
+}
+
+KELO_FRAME_LOG="$work/frames.log" KELO_FRAME_DIGESTS="$work/digests.log" "$game_dir/kelo-typing" 2>"$work/stderr" &
+game_pid=$!
+"${probe[@]}" find "Ke-Lo Typing" 20 "$game_pid" >/dev/null || fail "no window"
+wait_for_still_picture "$work/title.ppm"
+for key in space space; do
+  "${probe[@]}" press "Ke-Lo Typing" "$key"
+  sleep 2
+done
+
+typist=(/usr/bin/python3 "$source_dir/tests/e2e/desktop_typist.py" "Ke-Lo Typing")
+echo "-- a run on course 1 that learns its letters, with wrong keys, left with Escape"
+"${typist[@]}" 60 "$work/letters.json" || fail "the letters of course 1 were not all seen"
+press_until_runs Escape 1
+sleep 1
+echo "-- a goal run on course 1, with wrong keys"
+"${probe[@]}" press "Ke-Lo Typing" space
+sleep 2
+"${typist[@]}" 90 "$work/letters.json" "$game_dir/kelodt.hsc" || fail "no goal"
+sleep 5
+press_until_runs space 2
+sleep 1
+"${probe[@]}" press "Ke-Lo Typing" Control_L+q
+wait_for_exit "$game_pid" 10
+[ "$ended" = 0 ] || fail "the game ended with status '$ended': $(cat "$work/stderr")"
+game_pid=""
+
+outcomes="$(sqlite3 "$history" "SELECT course || ' ' || outcome || ' ' || (left_wrong + right_wrong > 0) FROM runs ORDER BY run_id")"
+[ "$outcomes" = "$(printf '1 escape 1\n1 goal 1')" ] || fail "the history holds: $outcomes"
+frames="$(wc -l <"$work/frames.log")"
+[ "$(wc -l <"$work/digests.log")" -eq "$frames" ] && [ "$frames" -gt 500 ] ||
+  fail "$frames frames logged, $(wc -l <"$work/digests.log") digests"
+# Frame numbers never go back, and the run's frames differ from each other.
+awk 'NF != 2 || $1 < last { exit 1 } { last = $1 }' "$work/digests.log" || fail "digest lines out of order"
+[ "$(cut -d' ' -f2 "$work/digests.log" | sort -u | wc -l)" -gt 300 ] || fail "too few distinct frames"
+echo PASS
