@@ -9,8 +9,6 @@
   press TITLE KEYS            focus the window as a window manager would on a click,
                               then hold the keys for 0.2 s (keysyms joined by "+",
                               e.g. space, Control_L+q, Alt_L+Return)
-  type TITLE GAP KEYS...      focus the window, then tap the keys one after another
-                              (each held 30 ms, GAP seconds from one tap to the next)
   grab TITLE FILE             save the window's picture to FILE (binary PPM)
   differs FILE1 FILE2         print the share of pixels (0 to 1) that differ
   colours FILE                print how many colours the picture FILE holds
@@ -155,23 +153,6 @@ def press(title, keys):
     for keycode in reversed(keycodes):
         xtest.fake_input(disp, X.KeyRelease, keycode)
     disp.sync()
-    return 0
-
-
-def type_keys(title, gap, keys):
-    disp, window = open_window(title)
-    if window is None:
-        return 1
-    window.set_input_focus(X.RevertToParent, X.CurrentTime)
-    disp.sync()
-    for name in keys:
-        keycode = disp.keysym_to_keycode(XK.string_to_keysym(name))
-        xtest.fake_input(disp, X.KeyPress, keycode)
-        disp.sync()
-        time.sleep(0.03)
-        xtest.fake_input(disp, X.KeyRelease, keycode)
-        disp.sync()
-        time.sleep(max(0.0, gap - 0.03))
     return 0
 
 
@@ -323,8 +304,6 @@ def main(args):
         return close(args[1])
     if len(args) == 3 and args[0] == "press":
         return press(args[1], args[2])
-    if len(args) >= 3 and args[0] == "type":
-        return type_keys(args[1], float(args[2]), args[3:])
     if len(args) == 3 and args[0] == "grab":
         return grab(args[1], args[2])
     if len(args) == 3 and args[0] == "differs":
