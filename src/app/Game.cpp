@@ -164,6 +164,7 @@ void SetUpSurfaces(Game& game) {
 
 void RunScreens(Game& game, Screen next) {
     while (next != Screen::None && !game.Quitting()) {
+        if (game.screenWatcher) game.screenWatcher->OnScreenOpening(game, next);
         game.screen = next;
         switch (next) {
             case Screen::Title: next = TitleScreen(game); break;
