@@ -36,7 +36,10 @@ float ReplayReader::F32() {
 
 size_t ReplayReader::Count(size_t minBytes) {
     const uint64_t n = Var();
-    if (n > Left() / (minBytes ? minBytes : 1)) Damaged("a count is larger than what follows");
+    if (n > Left() / (minBytes ? minBytes : 1)) {
+        if (endRunsOut_) throw ReplayError(ReplayFault::Diverged, "the recording runs out");
+        Damaged("a count is larger than what follows");
+    }
     return static_cast<size_t>(n);
 }
 

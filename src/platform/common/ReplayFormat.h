@@ -127,10 +127,16 @@ public:
     size_t Count(size_t minBytes = 1);
     [[noreturn]] static void Damaged(const std::string& what);
 
+    // Past the header, a recording that stops short has run out: the session was cut off
+    // (a crash) rather than damaged.
+    void EndMeansRunningOut() { endRunsOut_ = true; }
+
 private:
     void Need(size_t n) const {
+        if (Left() < n && endRunsOut_) throw ReplayError(ReplayFault::Diverged, "the recording runs out");
         if (Left() < n) Damaged("it ends too early");
     }
+    bool endRunsOut_ = false;
     const uint8_t* at_;
     const uint8_t* end_;
 };

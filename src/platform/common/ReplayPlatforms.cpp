@@ -132,7 +132,15 @@ void RecordingPlatform::EndSession(bool finished) {
 }
 
 void RecordingPlatform::OnScreenOpening(const Game& game, Screen screen) {
-    if (screen != Screen::Run || !open_) return;
+    const bool afterRun = lastScreen_ == Screen::Run;
+    lastScreen_ = screen;
+    if (!open_) return;
+    if (screen != Screen::Run) {
+        // The run that just handed over is whole in the segment so far: keep a copy now, so
+        // that it can be watched while the session goes on and survives a crash.
+        if (afterRun && sink_) sink_({sessionKey_, startUnixMs_, gameVersion_, segment_, out_.bytes, false});
+        return;
+    }
     FinishSegment(ReplayTag::SegmentEnd, false);
     ++segment_;
     ReplaySegmentHeader header;
@@ -299,6 +307,7 @@ void ReplayPlatform::EnterSegment(size_t index) {
     } else {
         snapshot_ = std::move(header.snapshot);
     }
+    in_->EndMeansRunningOut();
     current_.clear();
     lastClock_ = 0;
 }
@@ -333,6 +342,7 @@ void ReplayPlatform::OnScreenOpening(const Game& game, Screen screen) {
 
 void ReplayPlatform::Play(Game& game) {
     game.screenWatcher = this;
+    if (!game.runObserver) game.runObserver = &runRecorder_;
     try {
         if (header_.start) {
             game.state.courseIndex = header_.start->courseIndex;

@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "history/RunRecorder.h"
 #include "platform/Platform.h"
 #include "platform/common/ReplayFormat.h"
 
@@ -47,7 +48,8 @@ std::string NewReplaySessionKey(int64_t startUnixMs);
 class RecordingPlatform : public Platform, public ScreenWatcher {
 public:
     using SegmentSink = std::function<void(ReplaySegmentData)>;
-    // `sink` receives each segment as it ends: at the next run's start, and at the end.
+    // `sink` receives each segment as it ends: at the next run's start, and at the end;
+    // and a copy of it so far as each run hands over to the next screen.
     RecordingPlatform(Platform& inner, std::string gameVersion, std::string sessionKey, int64_t startUnixMs,
                       SegmentSink sink);
 
@@ -102,6 +104,7 @@ private:
     int64_t frameCalls_ = 0;
     size_t recorded_ = 0;
     bool open_ = false;
+    Screen lastScreen_ = Screen::None;
     std::set<std::string, std::less<>> translated_;  // asked in this segment
 };
 
@@ -129,7 +132,8 @@ public:
 
     // Plays the recording on `game`, a game made on this platform: the whole session
     // from start-up, or the run from its snapshot to the moment it hands over. Returns
-    // normally at the recording's end; throws ReplayError when it diverges.
+    // normally at the recording's end; throws ReplayError when it diverges. A game
+    // without a run observer gets one, as every recorded game had (its runs go nowhere).
     void Play(Game& game);
 
     // Frame waits of the original session so far, and its last clock reading.
@@ -185,6 +189,7 @@ private:
     // The translations asked in this segment; every answer lives as long as the platform.
     std::map<std::string, std::string_view, std::less<>> current_;
     std::set<std::string> answers_;
+    RunRecorder runRecorder_;
 };
 
 }  // namespace kelo

@@ -64,6 +64,11 @@ struct SimOptions {
     // file to export it to instead of simulating ("-": standard output).
     std::string historyPath;
     std::string exportHistoryPath;
+    // --replay: plays a recording kept in the history database instead of a session of
+    // its own: one run (by its run id) or a whole session (by its session id).
+    std::string replayHistoryPath;
+    std::optional<int64_t> replayRunId;
+    std::optional<int64_t> replaySessionId;
 };
 
 struct CommandLine {
