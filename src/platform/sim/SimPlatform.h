@@ -10,8 +10,8 @@
 
 #include "app/Game.h"
 #include "platform/Platform.h"
-#include "platform/common/HistoryWriter.h"
 #include "platform/common/MessageCatalogue.h"
+#include "platform/common/HistoryWriter.h"
 #include "platform/common/RecordStore.h"
 #include "platform/sim/SimBot.h"
 #include "platform/sim/SimScript.h"
