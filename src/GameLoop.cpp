@@ -50,6 +50,7 @@ bool Form_Load(Game& game) {
 
 void RunScreens(Game& game, Screen next) {
     while (next != Screen::None && !game.Quitting()) {
+        if (game.screenWatcher) game.screenWatcher->OnScreenOpening(game, next);
         game.screen = next;
         switch (next) {
             case Screen::Title: next = TitleScreen(game); break;

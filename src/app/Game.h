@@ -26,6 +26,15 @@ enum class Screen { None, Title, Select, Run, Progress };
 const char* ScreenName(Screen screen);
 
 class RunObserver;
+class Game;
+
+// Told when the dispatcher opens a screen, before the screen's first step; the replay
+// recorder takes its snapshot of a run's start there. Only reads the game.
+class ScreenWatcher {
+public:
+    virtual ~ScreenWatcher() = default;
+    virtual void OnScreenOpening(const Game& game, Screen screen) = 0;
+};
 
 class Game : public EventSink {
 public:
@@ -57,6 +66,8 @@ public:
     SketchedLayers starLayers;
     // Watches every run for its history when set; the front-end owns it.
     RunObserver* runObserver = nullptr;
+    // Watches the dispatcher when set; the front-end owns it.
+    ScreenWatcher* screenWatcher = nullptr;
 
     // Waits until `ms` milliseconds have passed since the end of the previous wait
     // (32-bit wrap-around arithmetic), records the time and yields to window events once.

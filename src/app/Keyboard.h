@@ -26,6 +26,14 @@ public:
     }
     bool IsDown(int vk) const { return Valid(vk) && down_[vk]; }
 
+    // The whole state, for a replay's snapshot.
+    const std::array<bool, 256>& DownKeys() const { return down_; }
+    const std::array<bool, 256>& PressedSinceQuery() const { return pressedSinceQuery_; }
+    void Restore(const std::array<bool, 256>& down, const std::array<bool, 256>& pressedSinceQuery) {
+        down_ = down;
+        pressedSinceQuery_ = pressedSinceQuery;
+    }
+
 private:
     static bool Valid(int vk) { return vk >= 0 && vk < 256; }
     std::array<bool, 256> down_{};

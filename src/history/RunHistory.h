@@ -109,6 +109,10 @@ struct RunHistory {
     std::vector<float> speedPerSecond;  // the craft's speed at each game second
     std::array<KeyFigures, kHistoryKeyRows> keys{};
     std::vector<WrongKeyPair> wrongKeyPairs;  // by target, then typed key
+    // The recording that holds the run, when the session was recorded: the session's
+    // key and the segment that starts with this run. Set by the recording platform.
+    std::string replaySession;
+    int64_t replaySegment = -1;
 };
 
 // Which runs the progress figures sum: one course on one difficulty, or every run.

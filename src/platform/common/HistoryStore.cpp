@@ -74,6 +74,29 @@ CREATE TABLE wrong_keys (
 };
 static_assert(std::size(kMigrations) == kHistorySchemaVersion);
 
+// The replay tables, which earlier versions of the game do not know and leave alone.
+constexpr const char* kReplayTables = R"SQL(
+CREATE TABLE IF NOT EXISTS replay_sessions (
+  session_id INTEGER PRIMARY KEY,
+  session_key TEXT NOT NULL UNIQUE,
+  start_unix_ms INTEGER NOT NULL,
+  game_version TEXT NOT NULL,
+  format_version INTEGER NOT NULL,
+  complete INTEGER NOT NULL DEFAULT 0
+);
+CREATE TABLE IF NOT EXISTS replay_segments (
+  session_id INTEGER NOT NULL REFERENCES replay_sessions (session_id) ON DELETE CASCADE,
+  segment INTEGER NOT NULL,
+  data BLOB NOT NULL,
+  PRIMARY KEY (session_id, segment)
+) WITHOUT ROWID;
+CREATE TABLE IF NOT EXISTS replay_runs (
+  run_id INTEGER PRIMARY KEY REFERENCES runs (run_id) ON DELETE CASCADE,
+  session_id INTEGER NOT NULL REFERENCES replay_sessions (session_id) ON DELETE CASCADE,
+  segment INTEGER NOT NULL
+);
+)SQL";
+
 // One prepared statement, finalised with its owner.
 class Statement {
 public:
@@ -340,7 +363,146 @@ bool HistoryStore::OpenForWriting() {
             return false;
         }
     }
+    if ((rc = Exec(db_, kReplayTables)) != SQLITE_OK) return Fail("cannot update", rc);
     return true;
+}
+
+namespace {
+
+// The session's row, made when missing; its id.
+int64_t ReplaySessionId(sqlite3* db, const std::string& key, int64_t startUnixMs, const std::string& gameVersion,
+                        int& rc) {
+    Statement add(db,
+                  "INSERT OR IGNORE INTO replay_sessions (session_key, start_unix_ms, game_version, format_version) "
+                  "VALUES (?,?,?,?)");
+    if (!add.Ok()) return rc = add.Code(), 0;
+    add.Bind(1, key);
+    add.Bind(2, startUnixMs);
+    add.Bind(3, gameVersion);
+    add.Bind(4, int64_t{kReplayFormatVersion});
+    if (add.Step() != SQLITE_DONE) return rc = add.Code(), 0;
+    Statement find(db, "SELECT session_id FROM replay_sessions WHERE session_key = ?");
+    if (!find.Ok()) return rc = find.Code(), 0;
+    find.Bind(1, key);
+    if (find.Step() != SQLITE_ROW) return rc = find.Code(), 0;
+    return find.Int(0);
+}
+
+}  // namespace
+
+bool HistoryStore::SaveReplay(const ReplaySegmentData& segment) {
+    lastError_.clear();
+    const std::vector<uint8_t> data = CompressReplay(segment.bytes);
+    if (data.empty()) {
+        lastError_ = "cannot compress a replay for " + file_.string();
+        return false;
+    }
+    if (!OpenForWriting()) return false;
+    int rc = Exec(db_, "BEGIN IMMEDIATE");
+    if (rc != SQLITE_OK) return Fail("cannot write", rc);
+    const int64_t id = ReplaySessionId(db_, segment.sessionKey, segment.sessionStartUnixMs, segment.gameVersion, rc);
+    if (rc == SQLITE_OK) {
+        Statement put(db_, "INSERT OR REPLACE INTO replay_segments (session_id, segment, data) VALUES (?,?,?)");
+        rc = put.Code();
+        if (put.Ok()) {
+            put.Bind(1, id);
+            put.Bind(2, int64_t{segment.index});
+            sqlite3_bind_blob(put.Raw(), 3, data.data(), static_cast<int>(data.size()), SQLITE_TRANSIENT);
+            rc = put.Step() == SQLITE_DONE ? SQLITE_OK : put.Code();
+        }
+    }
+    if (rc == SQLITE_OK && segment.last) {
+        Statement done(db_, "UPDATE replay_sessions SET complete = 1 WHERE session_id = ?");
+        rc = done.Code();
+        if (done.Ok()) {
+            done.Bind(1, id);
+            rc = done.Step() == SQLITE_DONE ? SQLITE_OK : done.Code();
+        }
+    }
+    if (rc == SQLITE_OK && segment.index == 0) {
+        Statement cap(db_,
+                      "DELETE FROM replay_sessions WHERE session_id NOT IN (SELECT session_id FROM replay_sessions "
+                      "ORDER BY session_id DESC LIMIT ?) AND session_id NOT IN (SELECT l.session_id FROM replay_runs "
+                      "l JOIN runs r ON r.run_id = l.run_id WHERE r.rank = 1)");
+        rc = cap.Code();
+        if (cap.Ok()) {
+            cap.Bind(1, int64_t{kReplayKeptSessions});
+            rc = cap.Step() == SQLITE_DONE ? SQLITE_OK : cap.Code();
+        }
+    }
+    if (rc == SQLITE_OK) rc = Exec(db_, "COMMIT");
+    if (rc != SQLITE_OK) {
+        Fail("cannot write a replay to", rc);
+        Exec(db_, "ROLLBACK");
+        return false;
+    }
+    return true;
+}
+
+std::optional<std::vector<uint8_t>> HistoryStore::ReadSegment(int64_t sessionId, int64_t segment) {
+    Statement s(db_, "SELECT data FROM replay_segments WHERE session_id = ? AND segment = ?");
+    if (!s.Ok()) return Fail("cannot read", s.Code()), std::nullopt;
+    s.Bind(1, sessionId);
+    s.Bind(2, segment);
+    if (s.Step() != SQLITE_ROW) {
+        lastError_ = "a part of replay session " + std::to_string(sessionId) + " is missing";
+        return std::nullopt;
+    }
+    const auto* blob = static_cast<const uint8_t*>(sqlite3_column_blob(s.Raw(), 0));
+    const auto size = static_cast<size_t>(sqlite3_column_bytes(s.Raw(), 0));
+    std::optional<std::vector<uint8_t>> bytes = UncompressReplay(std::span(blob, size));
+    if (!bytes) lastError_ = "replay session " + std::to_string(sessionId) + " is damaged";
+    return bytes;
+}
+
+std::optional<ReplaySource> HistoryStore::ReadRunReplay(int64_t runId) {
+    lastError_.clear();
+    if (!OpenForReading()) {
+        if (lastError_.empty()) lastError_ = file_.string() + " does not exist";
+        return std::nullopt;
+    }
+    Statement link(db_, "SELECT session_id, segment FROM replay_runs WHERE run_id = ?");
+    if (!link.Ok()) {
+        lastError_ = "run " + std::to_string(runId) + " has no recording in " + file_.string();
+        return std::nullopt;
+    }
+    link.Bind(1, runId);
+    if (link.Step() != SQLITE_ROW) {
+        lastError_ = "run " + std::to_string(runId) + " has no recording in " + file_.string();
+        return std::nullopt;
+    }
+    std::optional<std::vector<uint8_t>> bytes = ReadSegment(link.Int(0), link.Int(1));
+    if (!bytes) return std::nullopt;
+    ReplaySource source;
+    source.segments.push_back(std::move(*bytes));
+    source.fromRunStart = true;
+    return source;
+}
+
+std::optional<ReplaySource> HistoryStore::ReadSessionReplay(int64_t sessionId) {
+    lastError_.clear();
+    if (!OpenForReading()) {
+        if (lastError_.empty()) lastError_ = file_.string() + " does not exist";
+        return std::nullopt;
+    }
+    Statement count(db_, "SELECT count(*) FROM replay_segments WHERE session_id = ?");
+    if (!count.Ok()) {
+        lastError_ = "no replay session " + std::to_string(sessionId) + " in " + file_.string();
+        return std::nullopt;
+    }
+    count.Bind(1, sessionId);
+    const int64_t segments = count.Step() == SQLITE_ROW ? count.Int(0) : 0;
+    if (segments == 0) {
+        lastError_ = "no replay session " + std::to_string(sessionId) + " in " + file_.string();
+        return std::nullopt;
+    }
+    ReplaySource source;
+    for (int64_t i = 0; i < segments; ++i) {
+        std::optional<std::vector<uint8_t>> bytes = ReadSegment(sessionId, i);
+        if (!bytes) return std::nullopt;
+        source.segments.push_back(std::move(*bytes));
+    }
+    return source;
 }
 
 bool HistoryStore::SaveOnce(const std::vector<RunHistory>& runs, const std::string& gameVersion, bool& damaged) {
@@ -419,6 +581,19 @@ bool HistoryStore::SaveOnce(const std::vector<RunHistory>& runs, const std::stri
             key.Bind(10, HistogramText(k.reactionHistogram));
             if (key.Step() != SQLITE_DONE) rc = key.Code();
             key.Reset();
+        }
+        if (rc == SQLITE_OK && !h.replaySession.empty()) {
+            const int64_t session = ReplaySessionId(db_, h.replaySession, h.start.unixMs, gameVersion, rc);
+            if (rc == SQLITE_OK) {
+                Statement link(db_, "INSERT OR REPLACE INTO replay_runs (run_id, session_id, segment) VALUES (?,?,?)");
+                rc = link.Code();
+                if (link.Ok()) {
+                    link.Bind(1, id);
+                    link.Bind(2, session);
+                    link.Bind(3, h.replaySegment);
+                    rc = link.Step() == SQLITE_DONE ? SQLITE_OK : link.Code();
+                }
+            }
         }
         for (const WrongKeyPair& p : h.wrongKeyPairs) {
             if (rc != SQLITE_OK) break;

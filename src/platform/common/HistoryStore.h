@@ -10,6 +10,16 @@
 //              "bin:count ..." (bin i = [10 i, 10 i + 10) ms, bin 200 = 2000 ms and more)
 //   wrong_keys per run: target, typed key, count
 //
+//   replay_sessions  one row per recorded play session: its key, start, game version,
+//                    replay format, whether it ended whole
+//   replay_segments  per session, its segments (ReplayFormat.h), each compressed with zlib
+//   replay_runs      the segment that starts with each recorded run
+//
+// The replay tables are made when missing without changing user_version: earlier
+// versions of the game write their runs as before and leave them alone. They keep the
+// last kReplayKeptSessions sessions and every session holding a run that took the first
+// place of its course's records; older ones are removed when a new session starts.
+//
 // A run is written whole in one transaction or not at all. A failed write says why in
 // one line and keeps the database as it was; a damaged file is moved aside as
 // "history.sqlite3.damaged-<UTC time>" (with its -wal and -shm) and a new one started.
@@ -23,6 +33,7 @@
 #include <vector>
 
 #include "history/RunHistory.h"
+#include "platform/common/ReplayPlatforms.h"
 
 struct sqlite3;
 
@@ -30,6 +41,7 @@ namespace kelo {
 
 inline constexpr const char* kHistoryFileName = "history.sqlite3";
 inline constexpr int kHistorySchemaVersion = 1;
+inline constexpr int kReplayKeptSessions = 200;
 
 enum class ExportFormat { Csv, Json };
 // By the file name's extension (".csv", ".json", any case); nothing for another.
@@ -56,12 +68,22 @@ public:
     // database cannot be read; no file gives empty tables.
     bool Export(std::ostream& out, ExportFormat format);
 
+    // Keeps a session's segment (a later copy of a segment replaces the earlier one).
+    // False with LastError() when it could not be written.
+    bool SaveReplay(const ReplaySegmentData& segment);
+    // The recording of one run, from the snapshot at its start; or of the whole session
+    // numbered `sessionId` (replay_sessions.session_id). Nothing, with LastError(), when
+    // there is none or it cannot be read.
+    std::optional<ReplaySource> ReadRunReplay(int64_t runId);
+    std::optional<ReplaySource> ReadSessionReplay(int64_t sessionId);
+
     const std::string& LastError() const { return lastError_; }
     // Where the last damaged file went, once one was moved aside.
     const std::optional<std::filesystem::path>& MovedAside() const { return movedAside_; }
 
 private:
     bool OpenForWriting();
+    std::optional<std::vector<uint8_t>> ReadSegment(int64_t sessionId, int64_t segment);
     bool OpenForReading();
     bool SaveOnce(const std::vector<RunHistory>& runs, const std::string& gameVersion, bool& damaged);
     void MoveAside();

@@ -19,18 +19,29 @@ HistoryWriter::~HistoryWriter() {
     if (thread_.joinable()) thread_.join();
     // Runs whose write failed get one more attempt as the game closes.
     std::unique_lock lock(mutex_);
-    if (!unsaved_.empty()) WriteQueued(lock);
+    if (!unsaved_.empty() || !replays_.empty()) WriteQueued(lock);
 }
 
 // Called with the lock held; writes with it released, so Submit never waits on the disk.
 void HistoryWriter::WriteQueued(std::unique_lock<std::mutex>& lock) {
-    if (queued_.empty() && unsaved_.empty()) return;
+    if (queued_.empty() && unsaved_.empty() && replays_.empty()) return;
     writing_ = true;
+    std::deque<ReplaySegmentData> replays = std::move(replays_);
+    replays_.clear();
+    if (queued_.empty() && unsaved_.empty()) {
+        lock.unlock();
+        WriteReplays(replays);
+        lock.lock();
+        writing_ = false;
+        idle_.notify_all();
+        return;
+    }
     for (RunHistory& run : queued_) unsaved_.push_back(std::move(run));
     queued_.clear();
     std::vector<RunHistory> batch = std::move(unsaved_);
     unsaved_.clear();
     lock.unlock();
+    WriteReplays(replays);
     const bool saved = store_.Save(batch, gameVersion_);
     const std::string line = store_.LastError();
     lock.lock();
@@ -43,11 +54,29 @@ void HistoryWriter::WriteQueued(std::unique_lock<std::mutex>& lock) {
     idle_.notify_all();
 }
 
+// Without the lock.
+void HistoryWriter::WriteReplays(std::deque<ReplaySegmentData>& replays) {
+    for (const ReplaySegmentData& segment : replays) {
+        if (!store_.SaveReplay(segment) && report_) report_(store_.LastError(), false);
+    }
+    replays.clear();
+}
+
+void HistoryWriter::SubmitReplay(ReplaySegmentData segment) {
+    std::unique_lock lock(mutex_);
+    replays_.push_back(std::move(segment));
+    if (thread_.joinable()) {
+        wake_.notify_all();
+    } else {
+        WriteQueued(lock);
+    }
+}
+
 void HistoryWriter::Work() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        wake_.wait(lock, [this] { return stopping_ || !queued_.empty(); });
-        if (!queued_.empty()) {
+        wake_.wait(lock, [this] { return stopping_ || !queued_.empty() || !replays_.empty(); });
+        if (!queued_.empty() || !replays_.empty()) {
             WriteQueued(lock);
         } else if (stopping_) {
             return;
@@ -67,12 +96,12 @@ void HistoryWriter::Submit(const RunHistory& run) {
 
 void HistoryWriter::Flush() {
     std::unique_lock lock(mutex_);
-    idle_.wait(lock, [this] { return queued_.empty() && !writing_; });
+    idle_.wait(lock, [this] { return queued_.empty() && replays_.empty() && !writing_; });
 }
 
 ProgressAggregate HistoryWriter::ReadProgress(const ProgressQuery& query) {
     std::unique_lock lock(mutex_);
-    idle_.wait(lock, [this] { return queued_.empty() && !writing_; });
+    idle_.wait(lock, [this] { return queued_.empty() && replays_.empty() && !writing_; });
     return store_.ReadProgress(query);
 }
 

@@ -32,6 +32,9 @@ public:
     HistoryWriter& operator=(const HistoryWriter&) = delete;
 
     void Submit(const RunHistory& run);
+    // A replay segment, compressed and written by the writing thread; one that fails is
+    // reported and dropped (a later copy of the same segment may still succeed).
+    void SubmitReplay(ReplaySegmentData segment);
     // Returns once every run submitted so far has had its write attempted.
     void Flush();
     ProgressAggregate ReadProgress(const ProgressQuery& query);
@@ -41,6 +44,7 @@ public:
 private:
     void WriteQueued(std::unique_lock<std::mutex>& lock);
     void Work();
+    void WriteReplays(std::deque<ReplaySegmentData>& replays);
 
     HistoryStore store_;
     std::string gameVersion_;
@@ -50,6 +54,7 @@ private:
     std::condition_variable idle_;
     std::vector<RunHistory> unsaved_;  // failed before: written first, with the new ones
     std::deque<RunHistory> queued_;
+    std::deque<ReplaySegmentData> replays_;
     bool writing_ = false;
     bool stopping_ = false;
     std::thread thread_;

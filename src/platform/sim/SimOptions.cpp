@@ -134,7 +134,25 @@ struct ParsedArgs {
     SimOptions options;
     std::optional<std::string> inputPath;
     bool pngFramesGiven = false;
+    std::vector<std::string> given;  // option names, as given
 };
+
+// HISTORY_FILE:RUN_ID or HISTORY_FILE:session:N; the file name may hold colons.
+void ParseReplay(SimOptions& options, const std::string& text) {
+    const size_t colon = text.rfind(':');
+    if (colon == std::string::npos || colon == 0)
+        Fail("--replay: expected HISTORY_FILE:RUN_ID or HISTORY_FILE:session:N, not " + QuotedForMessage(text));
+    const int64_t id = ParseInteger<int64_t>("--replay", text.substr(colon + 1), 1, INT64_MAX);
+    std::string file = text.substr(0, colon);
+    constexpr std::string_view kSession = ":session";
+    if (file.size() > kSession.size() && file.ends_with(kSession)) {
+        file.resize(file.size() - kSession.size());
+        options.replaySessionId = id;
+    } else {
+        options.replayRunId = id;
+    }
+    options.replayHistoryPath = file;
+}
 
 std::string NonEmptyPath(const std::string& name, const std::string& text) {
     if (text.empty()) Fail(name + ": empty path");
@@ -167,6 +185,7 @@ const std::map<std::string, OptionSetter>& ValueOptions() {
         {"--frame-digests", [](ParsedArgs& p, auto& n, auto& v) { p.options.frameDigestsPath = NonEmptyPath(n, v); }},
         {"--history", [](ParsedArgs& p, auto& n, auto& v) { p.options.historyPath = NonEmptyPath(n, v); }},
         {"--export-history", [](ParsedArgs& p, auto& n, auto& v) { p.options.exportHistoryPath = NonEmptyPath(n, v); }},
+        {"--replay", [](ParsedArgs& p, auto&, auto& v) { ParseReplay(p.options, v); }},
         {"--png-frames",
          [](ParsedArgs& p, auto&, auto& v) {
              p.options.pngFrames = ParsePngFrames(v);
@@ -195,6 +214,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             continue;
         }
         // KPS may be left out (default 5): `--bot --runs 3`.
+        parsed.given.push_back(name);
         if (name == "--bot" && !inlineValue && (reader.Done() || reader.NextIsOption())) {
             parsed.options.bot = BotOptions{};
             continue;
@@ -209,6 +229,15 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         if (parsed.options.historyPath.empty()) Fail("--export-history needs --history DB");
         if (!ExportFormatFor(parsed.options.exportHistoryPath) && parsed.options.exportHistoryPath != "-")
             Fail("--export-history: the file name must end in .csv or .json, or be -");
+    }
+    if (!parsed.options.replayHistoryPath.empty()) {
+        // The recording answers everything these would choose, and a replay keeps no history.
+        for (const char* other :
+             {"--seed", "--clock-start", "--frame-cost", "--frames", "--start", "--course", "--difficulty", "--input",
+              "--bot", "--runs", "--language", "--history", "--export-history"}) {
+            if (std::find(parsed.given.begin(), parsed.given.end(), other) != parsed.given.end())
+                Fail(std::string("--replay: cannot be combined with ") + other);
+        }
     }
     if (parsed.inputPath) parsed.options.script = ReadScriptFile(*parsed.inputPath);
     ValidateOutputPlaces(parsed.options);
@@ -269,10 +298,18 @@ no sound device. Sound commands are only logged.
   --language LANG       ja (default) shows the game's own texts, en their English
                         translations (from locale/ beside kelo-sim or the installed one)
   --history DB          add every run to the run history database DB (made when
-                        missing); without it no history is kept
+                        missing), and the session's recording for --replay; without it
+                        no history is kept
   --export-history FILE with --history: write DB's runs, key figures and wrong keys
                         to FILE (.csv or .json; - for CSV on standard output) and
                         exit, reading DB only; nothing is simulated
+  --replay HISTORY_FILE:RUN_ID
+  --replay HISTORY_FILE:session:N
+                        play again the recording of one run (its id as the export
+                        shows it) or of session N, kept in the history database, and
+                        write its frames, sounds and records as the original did;
+                        HISTORY_FILE is only read. Takes none of the options that
+                        choose what the game does (--seed, --input, --bot, --start, ...)
   --help                this text
 
 Ending: without --frames the simulation ends when the game ends (a close event), when
@@ -290,7 +327,9 @@ Exit codes: 0 done, 1 no usable font or no catalogue for --language, 2 bad optio
 script line (nothing written), 3 stalled or at the safety limit, 4 a record save failed,
 5 an output file (--trace, --sound-log, --png, --frame-digests) could not be written whole (said in one
 line on stderr), 6 a run history write or export failed (the runs are kept in memory and
-go with the next run's write).
+go with the next run's write), 7 a replay diverged from its recording or ran out of it,
+8 a replay was refused (no such run or session, no recording of it, a damaged
+recording, or one made by another version of the game); each said in one line on stderr.
 )";
 }
 

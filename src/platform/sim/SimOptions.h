@@ -66,6 +66,11 @@ struct SimOptions {
     std::string exportHistoryPath;
     // A digest of every presented frame, one line each (FrameDigest.h); empty: none.
     std::string frameDigestsPath;
+    // --replay: plays a recording kept in the history database instead of a session of
+    // its own: one run (by its run id) or a whole session (by its session id).
+    std::string replayHistoryPath;
+    std::optional<int64_t> replayRunId;
+    std::optional<int64_t> replaySessionId;
 };
 
 struct CommandLine {

@@ -16,6 +16,7 @@
 #include "platform/common/FrameDigest.h"
 #include "platform/common/HistoryWriter.h"
 #include "platform/common/Png.h"
+#include "platform/common/ReplayPlatforms.h"
 #include "platform/common/TextRendering.h"
 #include "platform/sim/SimError.h"
 #include "platform/sim/SimTrace.h"
@@ -203,6 +204,67 @@ int ExportHistory(const SimOptions& options) {
     return ok ? 0 : kExitHistoryFailed;
 }
 
+namespace {
+
+// Plays a recording from the history: the game answered by the recording, its frames,
+// sounds and record writes going to the simulator's outputs as in any session.
+SimResult RunReplay(const SimOptions& options, TextRenderer& text) {
+    SimResult result;
+    std::optional<ReplaySource> source;
+    {
+        HistoryStore store(options.replayHistoryPath);
+        source = options.replayRunId ? store.ReadRunReplay(*options.replayRunId)
+                                     : store.ReadSessionReplay(*options.replaySessionId);
+        if (!source) {
+            result.exitCode = kExitReplayRefused;
+            result.message = "replay refused: " + store.LastError();
+            return result;
+        }
+    }
+    SimOutputs outputs(options);
+    SimPlatformSettings settings = SettingsFrom(options);
+    SimPlatform inner(std::move(settings), {}, text);
+    std::unique_ptr<ReplayPlatform> replay;
+    try {
+        replay = std::make_unique<ReplayPlatform>(std::move(*source), inner, KELO_VERSION);
+    } catch (const ReplayError& error) {
+        result.exitCode = kExitReplayRefused;
+        result.message = std::string("replay refused: ") + error.what();
+        return result;
+    }
+    auto game = std::make_unique<Game>(*replay);
+    inner.onSound = [&](std::string_view command) {
+        const int64_t frame = replay->FrameCalls();
+        if (options.keepSounds) result.sounds.push_back({frame, std::string(command)});
+        outputs.Sound(frame, command);
+        if (options.soundObserver) options.soundObserver(frame, command);
+    };
+    // The recording's last clock reading stands for the virtual clock at the moment of
+    // presenting, which it equals without a --frame-cost.
+    inner.onPresent = [&](const Image& image) {
+        const SimFrame frame{replay->FrameCalls(), replay->LastClock()};
+        outputs.Frame(*game, frame.frame, frame.clock, image);
+        if (!options.observer) return;
+        game->CopyToPicMain(image);
+        options.observer(*game, frame);
+    };
+    try {
+        replay->Play(*game);
+    } catch (const ReplayError& error) {
+        result.exitCode = error.fault == ReplayFault::Refused ? kExitReplayRefused : kExitReplayDiverged;
+        result.message =
+            std::string(error.fault == ReplayFault::Refused ? "replay refused: " : "replay diverged: ") + error.what();
+    }
+    result.frameCalls = replay->FrameCalls();
+    result.failedSaves = inner.FailedSaves();
+    if (result.failedSaves > 0 && result.exitCode == 0) result.exitCode = kExitSaveFailed;
+    result.outputError = outputs.Finish();
+    if (!result.outputError.empty()) result.exitCode = kExitOutputFailed;
+    return result;
+}
+
+}  // namespace
+
 SimResult RunSimulation(const SimOptions& options) {
     CheckRanges(options);
     std::string fontError;
@@ -222,6 +284,7 @@ SimResult RunSimulation(const SimOptions& options) {
         noCatalogue.message = catalogueError;
         return noCatalogue;
     }
+    if (!options.replayHistoryPath.empty()) return RunReplay(options, *text);
     SimOutputs outputs(options);
     SimPlatformSettings settings = SettingsFrom(options);
     settings.catalogue = std::move(*catalogue);
@@ -238,7 +301,15 @@ SimResult RunSimulation(const SimOptions& options) {
                                                   });
         platform.SetHistory(history.get());
     }
-    auto game = std::make_unique<Game>(platform);
+    // With a history the session is recorded too, each segment kept as it ends.
+    std::unique_ptr<RecordingPlatform> recording;
+    if (history) {
+        const int64_t start = platform.WallClock().unixMs;
+        recording = std::make_unique<RecordingPlatform>(
+            platform, KELO_VERSION, NewReplaySessionKey(start), start,
+            [&](ReplaySegmentData segment) { history->SubmitReplay(std::move(segment)); });
+    }
+    auto game = std::make_unique<Game>(recording ? static_cast<Platform&>(*recording) : platform);
     platform.Attach(*game);
     if (history) game->runObserver = &recorder;
     if (options.bot) {
@@ -264,9 +335,12 @@ SimResult RunSimulation(const SimOptions& options) {
 
     game->state.courseIndex = static_cast<uint8_t>(options.course);
     game->state.difficulty = static_cast<Difficulty>(options.difficulty);
+    if (recording) recording->BeginSession(*game, options.start);
     try {
         PlayGame(*game, options.start);
+        if (recording) recording->EndSession(true);
     } catch (const SimStop& stop) {
+        if (recording) recording->EndSession(false);
         result.end = stop.reason;
         result.message = stop.message;
         result.exitCode = stop.reason == SimEnd::Stalled || stop.reason == SimEnd::SafetyLimit ? 3 : 0;

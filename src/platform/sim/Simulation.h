@@ -43,6 +43,12 @@ constexpr int kExitSaveFailed = 4;
 constexpr int kExitOutputFailed = 5;
 // The exit status when a run history write or an export failed.
 constexpr int kExitHistoryFailed = 6;
+// The exit status when a replay asked something its recording does not hold there, or
+// ran out of it.
+constexpr int kExitReplayDiverged = 7;
+// The exit status when a replay was refused before it played: no such run or session,
+// no recording, a damaged one, or one of another game version.
+constexpr int kExitReplayRefused = 8;
 
 struct SimResult {
     SimEnd end = SimEnd::GameEnded;
