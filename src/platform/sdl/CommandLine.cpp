@@ -59,6 +59,19 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
             }
             if (!IsExportName(result.exportPath))
                 return Failure("--export-history wants a file ending in .csv or .json, or -");
+        } else if (arg == "--replay" || arg.starts_with("--replay=")) {
+            std::string_view value;
+            if (arg == "--replay") {
+                if (i + 1 == args.size()) return Failure("--replay needs a run id");
+                value = args[++i];
+            } else {
+                value = arg.substr(9);
+            }
+            int64_t id = 0;
+            const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), id);
+            if (error != std::errc() || end != value.data() + value.size() || id < 1)
+                return Failure("--replay wants a run id (a whole number from 1), not \"" + std::string(value) + "\"");
+            result.replayRunId = id;
         } else if (arg == "--scale" || arg.starts_with("--scale=")) {
             std::string_view value;
             if (arg == "--scale") {
@@ -89,6 +102,8 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
         result.action = CommandLine::Action::Version;
     else if (!result.exportPath.empty())
         result.action = CommandLine::Action::ExportHistory;
+    else if (result.replayRunId)
+        result.action = CommandLine::Action::Replay;
     return result;
 }
 
@@ -105,6 +120,10 @@ std::string HelpText() {
            "  --export-history FILE\n"
            "                 write the run history to FILE (.csv or .json; - for CSV on\n"
            "                 standard output) and exit; works while the game runs\n"
+           "  --replay RUN_ID\n"
+           "                 play a run of the history again in a window of its own (ids\n"
+           "                 as --export-history shows them); Escape ends it. Takes no\n"
+           "                 lock and writes nothing\n"
            "\n"
            "Keys: F11 or Alt+Enter toggles fullscreen; Ctrl+Plus, Ctrl+Minus and Ctrl+0 zoom\n"
            "(not during a run); Ctrl+Q, or Escape on the title, quits.\n"

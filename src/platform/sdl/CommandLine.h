@@ -2,9 +2,11 @@
 // The desktop game's command line:
 //   kelo-typing [--scale N] [--fullscreen | --windowed] [--language ja|en] [--help] [--version]
 //   kelo-typing --export-history FILE
+//   kelo-typing --replay RUN_ID
 // Changed: the original has no command line; none of these options touches the game.
 // Parsing is pure so that every case can be tested without a window.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,13 +17,14 @@ namespace kelo {
 inline constexpr int kMaxZoom = 16;
 
 struct CommandLine {
-    enum class Action { Play, Help, Version, Error, ExportHistory };
+    enum class Action { Play, Help, Version, Error, ExportHistory, Replay };
     Action action = Action::Play;
     std::optional<int> zoom;              // --scale N, 1 .. kMaxZoom
     std::optional<bool> fullscreen;       // --fullscreen / --windowed; the last one given wins
     std::string error;                    // one line naming the bad argument, for Action::Error
     std::optional<std::string> language;  // --language ja|en
     std::string exportPath;               // --export-history FILE: .csv, .json or - (CSV on stdout)
+    std::optional<int64_t> replayRunId;   // --replay RUN_ID: a run of the history, played in a window
 };
 
 // `args` excludes the program name. --help and --version win over the other options,

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <optional>
 
+#include "draw/Helpers.h"
 #include "kelo_version.h"
 #include "platform/sdl/WindowIcon.h"
 #include "platform/sdl/X11WindowManager.h"
@@ -291,6 +292,22 @@ void SdlPlatform::Present(const Image& frame, FrameKind kind) {
     if (digestLog_ != nullptr) std::fputs(digester_.Line(frameWaits_, frame).c_str(), digestLog_);
     SDL_Surface* surface = SDL_GetWindowSurface(window_);
     if (surface == nullptr) return;
+    Present(surface, label_.empty() ? frame : WithLabel(frame), kind);
+}
+
+// Changed: the original never replays a run; a replay says so in the window's corner.
+const Image& SdlPlatform::WithLabel(const Image& frame) {
+    if (labelled_.image.Width() != frame.Width() || labelled_.image.Height() != frame.Height()) {
+        labelled_ = Surface(frame.Width(), frame.Height(), kBlack, kWhite);
+    }
+    BitBlt(labelled_.image, 0, 0, frame.Width(), frame.Height(), frame, 0, 0, BlitMode::Copy);
+    const int16_t x = 6, y = static_cast<int16_t>(frame.Height() - 20);
+    PrintText(labelled_, *text_, label_, x + 1, y + 1, kBlack, 12);
+    PrintText(labelled_, *text_, label_, x, y, Rgb(255, 220, 80), 12);
+    return labelled_.image;
+}
+
+void SdlPlatform::Present(SDL_Surface* surface, const Image& frame, FrameKind kind) {
     if (PresentOnSurface(surface, frame, kind)) return;
     // A repeated frame is on screen already. Of a new frame only the rows that differ
     // from the shown picture are drawn and sent.

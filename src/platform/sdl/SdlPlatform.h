@@ -61,6 +61,9 @@ public:
     void ListenForRaise(const std::string& path) { raise_.Listen(path); }
     // Shows the window, black until the first frame, without opening the sound.
     void MapWindow();
+    // A word drawn in the window's corner over every frame presented from now on, not
+    // into the game's picture (the frame digests stay the game's); empty for none.
+    void SetLabel(std::string label) { label_ = std::move(label); }
 
     uint32_t Now() override;
     void OnFrameWaitBegin() override { ++frameWaits_; }
@@ -111,6 +114,8 @@ private:
     void Draw(bool wholeWindow, PictureRows rows = {});
     void DrawThroughStaging(SDL_Surface* surface, bool hasFrame);
     bool PresentOnSurface(SDL_Surface* surface, const Image& frame, FrameKind kind);
+    const Image& WithLabel(const Image& frame);
+    void Present(SDL_Surface* surface, const Image& frame, FrameKind kind);
     bool HoldsPicture(const SDL_Surface& surface) const;
     void LogFrame();
     void FillDisplayOrRestore();
@@ -149,6 +154,8 @@ private:
     std::FILE* digestLog_ = nullptr;
     FrameDigester digester_;
     int64_t frameWaits_ = 0;
+    std::string label_;
+    Surface labelled_;
     std::string layoutName_;
     bool recordsFailed_ = false;
     // Set by the history's writing thread, shown in the title by the game's thread.

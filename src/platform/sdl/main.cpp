@@ -1,6 +1,7 @@
 // kelo-typing: the game on the desktop.
 //   kelo-typing [--scale N] [--fullscreen | --windowed] [--language ja|en] [--help] [--version]
 //   kelo-typing --export-history FILE
+//   kelo-typing --replay RUN_ID
 // Exit status: 0 after a normal end (and after --help, --version or an export), 1 when
 // the game cannot start (no display, no font, another copy running) or an export
 // failed, 2 for a bad command line.
@@ -22,6 +23,7 @@
 #include "platform/common/HistoryStore.h"
 #include "platform/common/MessageCatalogue.h"
 #include "platform/common/RecordStore.h"
+#include "platform/common/ReplayPlatforms.h"
 #include "platform/common/TextRendering.h"
 #include "platform/sdl/AudioBackend.h"
 #include "platform/sdl/CommandLine.h"
@@ -179,6 +181,57 @@ int ExportHistory(const std::string& target) {
     return ok ? 0 : kExitCannotStart;
 }
 
+// The viewer's own keys while a replay plays: Escape, Ctrl+Q or closing the window ends
+// it. The game being replayed gets only the recorded keys.
+class ReplayViewer : public kelo::EventSink {
+public:
+    struct Ended {};
+    void OnKeyDown(int vk) override {
+        if (vk == kelo::vk::Escape) throw Ended{};
+    }
+    void OnKeyUp(int) override {}
+    void OnCloseRequest() override { throw Ended{}; }
+};
+
+// Plays one run of the history at its recorded speed, with its sounds, in a window of
+// its own. It takes no instance lock and writes nothing: no records, no history, no
+// settings.
+int WatchReplay(const kelo::CommandLine& commandLine) {
+    std::optional<kelo::ReplaySource> source;
+    {
+        kelo::HistoryStore store(kelo::RecordStore::ForDesktop().MainFile().parent_path() / kelo::kHistoryFileName);
+        source = store.ReadRunReplay(*commandLine.replayRunId);
+        if (!source) return Fail("cannot replay that run", store.LastError());
+    }
+    std::string error;
+    const kelo::DisplaySettings saved = LoadSavedSettings();
+    kelo::AudioBackend audio;
+    kelo::SoundOutput sound{[&audio] { audio.Open(); }, [&audio](std::string_view command) { audio.Command(command); }};
+    std::unique_ptr<kelo::SdlPlatform> platform =
+        kelo::SdlPlatform::Create(sound, ChooseWindowOptions(commandLine, saved), error);
+    if (!platform) return Fail("cannot open the window", error);
+    platform->MapWindow();
+    std::unique_ptr<kelo::TextRenderer> font = kelo::CreateTextRenderer(error);
+    if (!font) return Fail("no usable font", error);
+    platform->SetText(*font);
+    platform->SetCatalogue(ChooseCatalogue(commandLine, saved));
+    platform->SetLabel("Replay");
+    try {
+        kelo::ReplayPlatform replay(std::move(*source), *platform, KELO_VERSION);
+        replay.forwardSleeps = true;
+        replay.forwardRecordWrites = false;
+        ReplayViewer viewer;
+        replay.liveSink = &viewer;
+        platform->ShowWindow();
+        kelo::Game game(replay);
+        replay.Play(game);
+    } catch (const ReplayViewer::Ended&) {
+    } catch (const kelo::ReplayError& replayError) {
+        return Fail("the replay stopped", replayError.what());
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -190,7 +243,8 @@ int main(int argc, char** argv) {
         case kelo::CommandLine::Action::Help: std::fputs(kelo::HelpText().c_str(), stdout); return 0;
         case kelo::CommandLine::Action::Version: std::printf("Ke-Lo Typing %s\n", KELO_VERSION); return 0;
         case kelo::CommandLine::Action::ExportHistory: return ExportHistory(commandLine.exportPath);
-        case kelo::CommandLine::Action::Play: break;
+        case kelo::CommandLine::Action::Play:
+        case kelo::CommandLine::Action::Replay: break;
     }
     if (!IsSet("SDL_VIDEODRIVER") && !IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY")) {
         return NoDisplay("no display to open the window on: DISPLAY and WAYLAND_DISPLAY are not set");
@@ -200,7 +254,8 @@ int main(int argc, char** argv) {
         SDL_Quit();
         return NoDisplay("cannot reach the display " + DisplayNames());
     }
-    const int status = RunGame(commandLine);
+    const int status =
+        commandLine.action == kelo::CommandLine::Action::Replay ? WatchReplay(commandLine) : RunGame(commandLine);
     SDL_Quit();
     return status;
 }
