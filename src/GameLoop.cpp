@@ -50,6 +50,8 @@ bool Form_Load(Game& game) {
 
 void RunScreens(Game& game, Screen next) {
     while (next != Screen::None && !game.Quitting()) {
+        // Changed: the replay recorder watches the screens open, for a snapshot at each
+        // run's start; the original has none. Without one (the default) nothing is called.
         if (game.screenWatcher) game.screenWatcher->OnScreenOpening(game, next);
         game.screen = next;
         switch (next) {

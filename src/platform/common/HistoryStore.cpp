@@ -299,6 +299,7 @@ void HistoryStore::Close() {
     if (db_) sqlite3_close_v2(db_);
     db_ = nullptr;
     writable_ = false;
+    replayTables_ = false;
 }
 
 bool HistoryStore::Fail(const std::string& what, int code) {
@@ -363,7 +364,14 @@ bool HistoryStore::OpenForWriting() {
             return false;
         }
     }
-    if ((rc = Exec(db_, kReplayTables)) != SQLITE_OK) return Fail("cannot update", rc);
+    return true;
+}
+
+bool HistoryStore::EnsureReplayTables() {
+    if (replayTables_) return true;
+    const int rc = Exec(db_, kReplayTables);
+    if (rc != SQLITE_OK) return Fail("cannot update", rc);
+    replayTables_ = true;
     return true;
 }
 
@@ -397,9 +405,32 @@ bool HistoryStore::SaveReplay(const ReplaySegmentData& segment) {
         lastError_ = "cannot compress a replay for " + file_.string();
         return false;
     }
-    if (!OpenForWriting()) return false;
+    bool damaged = false;
+    if (SaveReplayOnce(segment, data, damaged)) return true;
+    if (!damaged) return false;
+    MoveAside();
+    if (!movedAside_) return false;
+    const std::string aside = movedAside_->filename().string();
+    if (!SaveReplayOnce(segment, data, damaged)) return false;
+    lastError_ = file_.string() + " was damaged: moved aside as " + aside + ", a new one started";
+    return true;
+}
+
+bool HistoryStore::SaveReplayOnce(const ReplaySegmentData& segment, const std::vector<uint8_t>& data, bool& damaged) {
+    damaged = false;
+    if (!OpenForWriting()) {
+        damaged = lastError_.rfind("damaged", 0) == 0 || (db_ && Damaging(sqlite3_errcode(db_)));
+        return false;
+    }
+    if (!EnsureReplayTables()) {
+        damaged = Damaging(sqlite3_errcode(db_));
+        return false;
+    }
     int rc = Exec(db_, "BEGIN IMMEDIATE");
-    if (rc != SQLITE_OK) return Fail("cannot write", rc);
+    if (rc != SQLITE_OK) {
+        damaged = Damaging(rc);
+        return Fail("cannot write", rc);
+    }
     const int64_t id = ReplaySessionId(db_, segment.sessionKey, segment.sessionStartUnixMs, segment.gameVersion, rc);
     if (rc == SQLITE_OK) {
         Statement put(db_, "INSERT OR REPLACE INTO replay_segments (session_id, segment, data) VALUES (?,?,?)");
@@ -434,6 +465,7 @@ bool HistoryStore::SaveReplay(const ReplaySegmentData& segment) {
     if (rc != SQLITE_OK) {
         Fail("cannot write a replay to", rc);
         Exec(db_, "ROLLBACK");
+        damaged = Damaging(rc);
         return false;
     }
     return true;
@@ -509,6 +541,12 @@ bool HistoryStore::SaveOnce(const std::vector<RunHistory>& runs, const std::stri
     damaged = false;
     if (!OpenForWriting()) {
         damaged = lastError_.rfind("damaged", 0) == 0 || (db_ && Damaging(sqlite3_errcode(db_)));
+        return false;
+    }
+    const bool linked =
+        std::any_of(runs.begin(), runs.end(), [](const RunHistory& h) { return !h.replaySession.empty(); });
+    if (linked && !EnsureReplayTables()) {
+        damaged = Damaging(sqlite3_errcode(db_));
         return false;
     }
     int rc = Exec(db_, "BEGIN IMMEDIATE");

@@ -15,7 +15,7 @@
 //   replay_segments  per session, its segments (ReplayFormat.h), each compressed with zlib
 //   replay_runs      the segment that starts with each recorded run
 //
-// The replay tables are made when missing without changing user_version: earlier
+// The replay tables are made with the first replay written, without changing user_version: earlier
 // versions of the game write their runs as before and leave them alone. They keep the
 // last kReplayKeptSessions sessions and every session holding a run that took the first
 // place of its course's records; older ones are removed when a new session starts.
@@ -83,6 +83,8 @@ public:
 
 private:
     bool OpenForWriting();
+    bool EnsureReplayTables();
+    bool SaveReplayOnce(const ReplaySegmentData& segment, const std::vector<uint8_t>& data, bool& damaged);
     std::optional<std::vector<uint8_t>> ReadSegment(int64_t sessionId, int64_t segment);
     bool OpenForReading();
     bool SaveOnce(const std::vector<RunHistory>& runs, const std::string& gameVersion, bool& damaged);
@@ -95,6 +97,7 @@ private:
     sqlite3* db_ = nullptr;
     bool writable_ = false;
     bool checked_ = false;
+    bool replayTables_ = false;
     std::string lastError_;
     std::optional<std::filesystem::path> movedAside_;
 };

@@ -57,7 +57,10 @@ void HistoryWriter::WriteQueued(std::unique_lock<std::mutex>& lock) {
 // Without the lock.
 void HistoryWriter::WriteReplays(std::deque<ReplaySegmentData>& replays) {
     for (const ReplaySegmentData& segment : replays) {
-        if (!store_.SaveReplay(segment) && report_) report_(store_.LastError(), false);
+        // A replay that cannot be written is dropped without a word: the runs, which the
+        // writer keeps and retries, say that the database cannot be written. A damaged file
+        // moved aside is said as for runs.
+        if (store_.SaveReplay(segment) && !store_.LastError().empty() && report_) report_(store_.LastError(), true);
     }
     replays.clear();
 }

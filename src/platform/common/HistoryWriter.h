@@ -33,7 +33,7 @@ public:
 
     void Submit(const RunHistory& run);
     // A replay segment, compressed and written by the writing thread; one that fails is
-    // reported and dropped (a later copy of the same segment may still succeed).
+    // dropped without a report (a later copy of the same segment may still succeed).
     void SubmitReplay(ReplaySegmentData segment);
     // Returns once every run submitted so far has had its write attempted.
     void Flush();

@@ -513,4 +513,6 @@ void SdlPlatform::SaveRunHistory(const RunHistory& run) { History().Submit(run);
 
 ProgressAggregate SdlPlatform::ReadProgress(const ProgressQuery& query) { return History().ReadProgress(query); }
 
+void SdlPlatform::SubmitReplay(ReplaySegmentData segment) { History().SubmitReplay(std::move(segment)); }
+
 }  // namespace kelo

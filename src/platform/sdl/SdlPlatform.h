@@ -89,6 +89,8 @@ public:
     // Hands the run to the history's writing thread, which saves it beside the record file.
     void SaveRunHistory(const RunHistory& run) override;
     ProgressAggregate ReadProgress(const ProgressQuery& query) override;
+    // Hands a segment of the session's recording to the history's writing thread.
+    void SubmitReplay(ReplaySegmentData segment);
     // The X server's layout as it is now (read afresh each call); US QWERTY elsewhere.
     KeyLayout TypedKeyLayout() override;
 

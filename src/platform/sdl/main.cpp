@@ -153,10 +153,18 @@ int RunGame(const kelo::CommandLine& commandLine) {
     if (!font) return Fail("no usable font", error);
     platform->SetText(*font);
     platform->SetCatalogue(ChooseCatalogue(commandLine, saved));
-    kelo::Game game(*platform);
+    // Changed: the original keeps nothing of a session; every session is recorded into
+    // the run history, from which any run can be played again.
+    const int64_t start = platform->WallClock().unixMs;
+    kelo::RecordingPlatform recording(
+        *platform, KELO_VERSION, kelo::NewReplaySessionKey(start), start,
+        [&platform](kelo::ReplaySegmentData segment) { platform->SubmitReplay(std::move(segment)); });
+    kelo::Game game(recording);
     kelo::RunRecorder recorder;
     game.runObserver = &recorder;
+    recording.BeginSession(game, kelo::Screen::Title);
     kelo::PlayGame(game);
+    recording.EndSession(true);
     RememberDisplayChoice(*platform, saved);
     return 0;
 }
