@@ -59,6 +59,7 @@ void RunScreens(Game& game, Screen next) {
             case Screen::Select: next = SelectScreen(game); break;
             case Screen::Run: next = PlayRun(game); break;
             case Screen::Progress: next = ProgressScreen(game); break;
+            case Screen::Watch: next = WatchScreen(game); break;
             case Screen::None: break;
         }
     }

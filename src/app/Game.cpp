@@ -21,6 +21,7 @@ const char* ScreenName(Screen screen) {
         case Screen::Select: return "select";
         case Screen::Run: return "run";
         case Screen::Progress: return "progress";
+        case Screen::Watch: return "watch";
         case Screen::None: break;
     }
     return "none";

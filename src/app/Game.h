@@ -21,7 +21,7 @@
 namespace kelo {
 
 // The active screen. A screen hands over by returning the next one to the dispatcher.
-enum class Screen { None, Title, Select, Run, Progress };
+enum class Screen { None, Title, Select, Run, Progress, Watch };
 
 const char* ScreenName(Screen screen);
 

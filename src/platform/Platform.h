@@ -105,6 +105,13 @@ public:
     // Where the player's keyboard layout puts the typed keys, for drawing a keyboard;
     // US QWERTY unless the platform knows better.
     virtual KeyLayout TypedKeyLayout() { return kUsQwerty; }
+
+    // Plays in the window the best goal run of `course` (0 to 8) and `difficulty` that
+    // the history holds, at its own speed with its sounds, until it ends or the player
+    // presses Escape; it touches neither the records nor the history, and the game sees
+    // none of it. A close request meanwhile ends it and reaches the game at its next
+    // yield. Returns at once when there is no such run or no window.
+    virtual void WatchBestRun(int /*course*/, Difficulty /*difficulty*/) {}
 };
 
 }  // namespace kelo

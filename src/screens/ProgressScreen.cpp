@@ -252,20 +252,22 @@ void DrawHints(Surface& s, TextRenderer& font, const ProgressView& view) {
 // ---- The screen's frames ------------------------------------------------------------------
 
 struct ProgressKeys {
-    bool left, right, up, down, back, practise;
+    bool left, right, up, down, back, practise, watch;
 };
 
 ProgressKeys ReadKeys(Game& game) {
     const bool tab = game.KeyPressed(vk::Tab), escape = game.KeyPressed(vk::Escape);
     const bool space = game.KeyPressed(vk::Space);
     return {game.KeyPressed(vk::Left), game.KeyPressed(vk::Right), game.KeyPressed(vk::Up),
-            game.KeyPressed(vk::Down), tab || escape || space,     game.KeyPressed('P')};
+            game.KeyPressed(vk::Down), tab || escape || space,     game.KeyPressed('P'),
+            game.KeyPressed('R')};
 }
 
 // A key acts when it goes from not pressed to pressed, so a held key acts once.
 ProgressKeys Edges(const ProgressKeys& now, const ProgressKeys& before) {
     return {now.left && !before.left, now.right && !before.right, now.up && !before.up,
-            now.down && !before.down, now.back && !before.back,   now.practise && !before.practise};
+            now.down && !before.down, now.back && !before.back,   now.practise && !before.practise,
+            now.watch && !before.watch};
 }
 
 struct ProgressLocals {
@@ -275,7 +277,7 @@ struct ProgressLocals {
     bool drawn = false;
     // Every key reads as held on entry: the Tab that opened the screen must be let go,
     // and a key held since course select acts only once pressed afresh.
-    ProgressKeys held{true, true, true, true, true, true};
+    ProgressKeys held{true, true, true, true, true, true, true};
 };
 
 const ProgressSummary& SummaryFor(Game& game, ProgressLocals& l, int course) {
@@ -298,7 +300,7 @@ std::array<float, kTypedKeyCount> WeightsForPractice(Game& game, ProgressLocals&
     return PracticeWeights(SummaryFor(game, l, -1));
 }
 
-enum class Leave { Back, Practise, Close };
+enum class Leave { Back, Practise, Watch, Close };
 
 Leave RunProgressFrames(Game& game, ProgressLocals& l) {
     for (;;) {
@@ -310,6 +312,7 @@ Leave RunProgressFrames(Game& game, ProgressLocals& l) {
         l.held = now;
         if (keys.back) return Leave::Back;
         if (keys.practise) return Leave::Practise;
+        if (keys.watch) return Leave::Watch;
         if (keys.left || keys.right) {
             l.view.heat = l.view.heat == HeatView::MissRate ? HeatView::Reaction : HeatView::MissRate;
             game.SendSound("play wavSel notify from 0");
@@ -379,6 +382,7 @@ Screen ProgressScreen(Game& game) {
     switch (RunProgressFrames(game, l)) {
         case Leave::Close: return Screen::None;
         case Leave::Back: return Screen::Select;
+        case Leave::Watch: return Screen::Watch;
         case Leave::Practise: break;
     }
     game.practiceWeights = WeightsForPractice(game, l);
@@ -386,6 +390,13 @@ Screen ProgressScreen(Game& game) {
     if (!PlayClosingWipe(game)) return Screen::None;
     game.WaitFrame(kHandOverPauseMs);
     return Screen::Run;
+}
+
+// Changed: the original has no replays. The run plays beside the game, which only waits
+// for it; coming back opens the progress screen afresh.
+Screen WatchScreen(Game& game) {
+    game.platform.WatchBestRun(game.state.courseIndex, game.state.difficulty);
+    return Screen::Progress;
 }
 
 }  // namespace kelo

@@ -1,7 +1,8 @@
 #pragma once
 // The progress screen, opened from course select with Tab: a keyboard heatmap, the most
 // frequent wrong keys as arrows, a plot of the last runs and a line of figures, for the
-// selected course and difficulty or for all courses; P starts a practice run.
+// selected course and difficulty or for all courses; P starts a practice run, R watches
+// the best goal run again.
 
 #include "app/Game.h"
 #include "screens/ProgressModel.h"
@@ -9,6 +10,10 @@
 namespace kelo {
 
 Screen ProgressScreen(Game& game);
+
+// R on the progress screen: the best goal run of the selected course and difficulty
+// played again in the window (Platform::WatchBestRun), then back to the progress screen.
+Screen WatchScreen(Game& game);
 
 // Everything one frame of the screen shows.
 struct ProgressView {

@@ -6,7 +6,7 @@ letters off the window (needs python3-xlib, an X server and the window at zoom 1
 Each hand's next letter is the one large white glyph in its column; the hand whose turn
 it is shows it low, in the band. A glyph unlike any seen before is found by trying the
 hand's letters in turn, the likeliest first: a right key sends the hand's next letter in from the top of its
-column, a wrong one leaves the glyph where it is. Every twelfth letter also gets one wrong
+column, a wrong one leaves the glyph where it is. Every thirtieth letter also gets one wrong
 key first. The letters learnt are kept in the file SHAPES (JSON) for the next call.
 Without STOP_FILE, typing stops once every letter of course 1 is known (exit 0); with it,
 when STOP_FILE's bytes change (the record file, at the goal). After SECONDS it gives up
@@ -134,14 +134,15 @@ def main(title, seconds, shapes_file, stop_file):
         shape = heads[hand][0]
         keys, nearest = ranked(hand, shape)
         keys = [k for k in keys if k not in tried] or keys
-        key = keys[1] if right % 12 == 11 and not tried else keys[0]
+        key = keys[1] if right % 30 == 29 and not tried else keys[0]
         tap(key)
         # A right key sends the hand's next letter in from the top of its column.
         taken = False
-        until = time.monotonic() + 0.25
+        until = time.monotonic() + 0.6
         while not taken and time.monotonic() < until:
             now = read(window)[hand]
             taken = now is not None and now[1] < ARRIVING
+            time.sleep(0.005)
         if taken:
             if nearest > MATCH:
                 learnt[hand].append((shape, key))

@@ -86,6 +86,9 @@ public:
     void SaveRunHistory(const RunHistory& run) override;
     ProgressAggregate ReadProgress(const ProgressQuery& query) override;
     KeyLayout TypedKeyLayout() override;
+    // Forwarded, not recorded: the watched run plays beside the game, which learns
+    // nothing from it.
+    void WatchBestRun(int course, Difficulty difficulty) override { inner_.WatchBestRun(course, difficulty); }
 
 private:
     class Sink;
@@ -166,6 +169,8 @@ public:
     void SaveRunHistory(const RunHistory& run) override;
     ProgressAggregate ReadProgress(const ProgressQuery& query) override;
     KeyLayout TypedKeyLayout() override;
+    // Nothing is watched in a replay: the original game learnt nothing from its watching.
+    void WatchBestRun(int, Difficulty) override {}
 
 private:
     struct Stop {};  // the recording's end: unwinds the game

@@ -9,6 +9,8 @@
 #include <optional>
 
 #include "draw/Helpers.h"
+#include "app/Game.h"
+#include "app/Keyboard.h"
 #include "kelo_version.h"
 #include "platform/sdl/WindowIcon.h"
 #include "platform/sdl/X11WindowManager.h"
@@ -288,8 +290,8 @@ void SdlPlatform::FillDisplayOrRestore() {
 
 void SdlPlatform::Present(const Image& frame, FrameKind kind) {
     // Logged even when the window cannot show it: the logs count what the game presents.
-    if (frameLog_ != nullptr) LogFrame();
-    if (digestLog_ != nullptr) std::fputs(digester_.Line(frameWaits_, frame).c_str(), digestLog_);
+    if (frameLog_ != nullptr && logFrames_) LogFrame();
+    if (digestLog_ != nullptr && logFrames_) std::fputs(digester_.Line(frameWaits_, frame).c_str(), digestLog_);
     SDL_Surface* surface = SDL_GetWindowSurface(window_);
     if (surface == nullptr) return;
     Present(surface, label_.empty() ? frame : WithLabel(frame), kind);
@@ -514,5 +516,77 @@ void SdlPlatform::SaveRunHistory(const RunHistory& run) { History().Submit(run);
 ProgressAggregate SdlPlatform::ReadProgress(const ProgressQuery& query) { return History().ReadProgress(query); }
 
 void SdlPlatform::SubmitReplay(ReplaySegmentData segment) { History().SubmitReplay(std::move(segment)); }
+
+namespace {
+
+// The player's own keys while a replay plays; the replayed game gets only the recorded
+// ones.
+class ReplayViewer : public EventSink {
+public:
+    struct Ended {
+        SdlPlatform::ReplayEnd how;
+    };
+    void OnKeyDown(int vk) override {
+        if (vk == vk::Escape) throw Ended{SdlPlatform::ReplayEnd::Escape};
+    }
+    void OnKeyUp(int) override {}
+    void OnCloseRequest() override { throw Ended{SdlPlatform::ReplayEnd::Close}; }
+};
+
+}  // namespace
+
+SdlPlatform::ReplayEnd SdlPlatform::PlayReplay(ReplaySource source, bool logFrames, std::string& error) {
+    const bool logging = logFrames_;
+    logFrames_ = logFrames;
+    SetLabel("Replay");
+    ReplayEnd end = ReplayEnd::Finished;
+    try {
+        ReplayPlatform replay(std::move(source), *this, KELO_VERSION);
+        replay.forwardSleeps = true;
+        replay.forwardRecordWrites = false;
+        ReplayViewer viewer;
+        replay.liveSink = &viewer;
+        Game game(replay);
+        replay.Play(game);
+    } catch (const ReplayViewer::Ended& ended) {
+        end = ended.how;
+    } catch (const ReplayError& replayError) {
+        error = replayError.what();
+        end = ReplayEnd::Failed;
+    }
+    SetLabel("");
+    logFrames_ = logging;
+    return end;
+}
+
+// The runs written so far include the one just played: a run's recording is kept as it
+// hands over to the next screen.
+void SdlPlatform::WatchBestRun(int course, Difficulty difficulty) {
+    History().Flush();
+    std::optional<ReplaySource> source;
+    {
+        HistoryStore store(records_.MainFile().parent_path() / kHistoryFileName);
+        const std::optional<int64_t> run = store.BestRecordedGoal(course, difficulty);
+        if (run) source = store.ReadRunReplay(*run);
+        if (!source) {
+            if (!store.LastError().empty()) std::fprintf(stderr, "kelo-typing: %s\n", store.LastError().c_str());
+            return;
+        }
+    }
+    std::string error;
+    switch (PlayReplay(std::move(*source), false, error)) {
+        case ReplayEnd::Failed: std::fprintf(stderr, "kelo-typing: the replay stopped: %s\n", error.c_str()); break;
+        case ReplayEnd::Close: {
+            SDL_Event quit{};
+            quit.type = SDL_QUIT;
+            SDL_PushEvent(&quit);
+            break;
+        }
+        case ReplayEnd::Finished:
+        case ReplayEnd::Escape: break;
+    }
+    // The picture is the replay's last frame until the game presents its own.
+    wholeWindowDue_ = true;
+}
 
 }  // namespace kelo

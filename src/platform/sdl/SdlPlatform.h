@@ -19,6 +19,7 @@
 #include "platform/common/HistoryWriter.h"
 #include "platform/common/MessageCatalogue.h"
 #include "platform/common/RecordStore.h"
+#include "platform/common/ReplayPlatforms.h"
 #include "platform/sdl/KeyMap.h"
 #include "platform/sdl/RaiseChannel.h"
 #include "platform/sdl/Zoom.h"
@@ -93,6 +94,15 @@ public:
     void SubmitReplay(ReplaySegmentData segment);
     // The X server's layout as it is now (read afresh each call); US QWERTY elsewhere.
     KeyLayout TypedKeyLayout() override;
+    void WatchBestRun(int course, Difficulty difficulty) override;
+
+    // How a replay in the window ended.
+    enum class ReplayEnd { Finished, Escape, Close, Failed };
+    // Plays a recording on a game of its own in this window, labelled "Replay", at its
+    // speed with its sounds, writing no record file; the player's Escape, Ctrl+Q or a
+    // close request ends it. Frames go to the frame logs when `logFrames`. Failed (with
+    // `error`) when the recording is refused or diverges.
+    ReplayEnd PlayReplay(ReplaySource source, bool logFrames, std::string& error);
 
     SDL_Window* Window() const { return window_; }
     // The display choice the window started with, and the player's choice now: the zoom
@@ -158,6 +168,7 @@ private:
     int64_t frameWaits_ = 0;
     std::string label_;
     Surface labelled_;
+    bool logFrames_ = true;
     std::string layoutName_;
     bool recordsFailed_ = false;
     // Set by the history's writing thread, shown in the title by the game's thread.

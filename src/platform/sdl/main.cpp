@@ -189,18 +189,6 @@ int ExportHistory(const std::string& target) {
     return ok ? 0 : kExitCannotStart;
 }
 
-// The viewer's own keys while a replay plays: Escape, Ctrl+Q or closing the window ends
-// it. The game being replayed gets only the recorded keys.
-class ReplayViewer : public kelo::EventSink {
-public:
-    struct Ended {};
-    void OnKeyDown(int vk) override {
-        if (vk == kelo::vk::Escape) throw Ended{};
-    }
-    void OnKeyUp(int) override {}
-    void OnCloseRequest() override { throw Ended{}; }
-};
-
 // Plays one run of the history at its recorded speed, with its sounds, in a window of
 // its own. It takes no instance lock and writes nothing: no records, no history, no
 // settings.
@@ -223,19 +211,9 @@ int WatchReplay(const kelo::CommandLine& commandLine) {
     if (!font) return Fail("no usable font", error);
     platform->SetText(*font);
     platform->SetCatalogue(ChooseCatalogue(commandLine, saved));
-    platform->SetLabel("Replay");
-    try {
-        kelo::ReplayPlatform replay(std::move(*source), *platform, KELO_VERSION);
-        replay.forwardSleeps = true;
-        replay.forwardRecordWrites = false;
-        ReplayViewer viewer;
-        replay.liveSink = &viewer;
-        platform->ShowWindow();
-        kelo::Game game(replay);
-        replay.Play(game);
-    } catch (const ReplayViewer::Ended&) {
-    } catch (const kelo::ReplayError& replayError) {
-        return Fail("the replay stopped", replayError.what());
+    platform->ShowWindow();
+    if (platform->PlayReplay(std::move(*source), true, error) == kelo::SdlPlatform::ReplayEnd::Failed) {
+        return Fail("the replay stopped", error);
     }
     return 0;
 }

@@ -32,6 +32,7 @@ std::optional<int> SimBot::ChooseTap(const Game& game, uint32_t clock) {
         case Screen::Select:
         case Screen::Progress: return ChooseMenuTap(game);
         case Screen::Run: return ChooseRunTap(game);
+        case Screen::Watch:
         case Screen::None: break;
     }
     return std::nullopt;
