@@ -55,7 +55,17 @@ sleep 2
 "${typist[@]}" 90 "$work/letters.json" "$game_dir/kelodt.hsc" || fail "no goal"
 sleep 5
 press_until_runs space 2
-sleep 1
+sleep 2
+echo "-- R on the progress screen watches the goal run; Escape comes back"
+"${probe[@]}" press "Ke-Lo Typing" Tab
+sleep 2
+"${probe[@]}" press "Ke-Lo Typing" r
+sleep 4
+"${probe[@]}" grab "Ke-Lo Typing" "$work/watching.ppm"
+"${probe[@]}" press "Ke-Lo Typing" Escape
+sleep 2
+"${probe[@]}" grab "Ke-Lo Typing" "$work/back.ppm"
+[ "$("${probe[@]}" differs "$work/watching.ppm" "$work/back.ppm")" != "0.000" ] || fail "the watch showed nothing"
 "${probe[@]}" press "Ke-Lo Typing" Control_L+q
 wait_for_exit "$game_pid" 10
 [ "$ended" = 0 ] || fail "the game ended with status '$ended': $(cat "$work/stderr")"
@@ -89,4 +99,20 @@ mkdir "$work/run"
   fail "kelo-sim --replay of run $goal_run: exit $?"
 [ "$(wc -l <"$work/run.log")" -gt 300 ] && grep -qxFf "$work/run.log" "$work/digests.log" &&
   [ -z "$(grep -vxFf "$work/digests.log" "$work/run.log")" ] || fail "the goal run's frames differ from the session's"
+
+echo "-- kelo-typing --replay shows the goal run's frames and writes nothing"
+records_sum="$(md5sum <"$game_dir/kelodt.hsc")"
+KELO_FRAME_DIGESTS="$work/watched.log" "$game_dir/kelo-typing" --replay "$goal_run" 2>"$work/stderr" &
+game_pid=$!
+"${probe[@]}" find "Ke-Lo Typing" 20 "$game_pid" >/dev/null || fail "no replay window: $(cat "$work/stderr")"
+sleep 3
+"${probe[@]}" press "Ke-Lo Typing" Escape
+wait_for_exit "$game_pid" 10
+[ "$ended" = 0 ] || fail "the replay ended with status '$ended': $(cat "$work/stderr")"
+game_pid=""
+shown="$(wc -l <"$work/watched.log")"
+[ "$shown" -gt 20 ] && [ "$(cut -d' ' -f2 "$work/watched.log")" = "$(cut -d' ' -f2 "$work/run.log" | head -n "$shown")" ] ||
+  fail "the replay's $shown frames are not the run's first"
+[ "$(md5sum <"$history")" = "$history_sum" ] && [ "$(md5sum <"$game_dir/kelodt.hsc")" = "$records_sum" ] &&
+  [ ! -e "$HOME/.config/kelo-typing/settings.ini" ] || fail "the replay wrote something"
 echo PASS

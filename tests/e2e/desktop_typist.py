@@ -24,6 +24,7 @@ HANDS = (("F", "A", "S", "D", "G"), ("J", "H", "K", "L"))
 COLUMNS = ((50, 150), (150, 250))
 WHITE = b"\xff\xff\xff"
 GRID = 6
+LETTER_HEIGHT = (40, 50)
 MATCH = 12
 # The letter whose turn it is stands this much lower (its centre's y) than the other. One
 # above ARRIVING has just come in at the top; a wrong key only shakes a letter.
@@ -72,6 +73,9 @@ def glyph(data, width, columns):
         return None
     left, right = min(x for x, _ in best), max(x for x, _ in best) + 1
     top, bottom = min(y for _, y in best), max(y for _, y in best) + 1
+    # A line across the column, or a letter cut at the top or run into a sign, is none.
+    if not (LETTER_HEIGHT[0] <= bottom - top <= LETTER_HEIGHT[1] and right - left <= 60):
+        return None
     cells = set((GRID * (x - left) // (right - left), GRID * (y - top) // (bottom - top)) for x, y in best)
     return (right - left, bottom - top, frozenset(cells)), (top + bottom) / 2
 
