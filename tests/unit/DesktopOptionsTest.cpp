@@ -51,11 +51,21 @@ TEST(DesktopCommandLine, ExportHistoryTakesACsvJsonOrStandardOutputName) {
     EXPECT_EQ(Parse({"--export-history", "a.csv", "--help"}).action, CommandLine::Action::Help);
 }
 
+TEST(DesktopCommandLine, ReplayTakesARunId) {
+    for (const auto& [args, id] : {std::pair{std::vector<std::string_view>{"--replay", "12"}, 12},
+                                   std::pair{std::vector<std::string_view>{"--scale", "2", "--replay=3"}, 3}}) {
+        const CommandLine result = Parse(args);
+        EXPECT_EQ(result.action, CommandLine::Action::Replay);
+        EXPECT_EQ(result.replayRunId, id);
+    }
+}
+
 TEST(DesktopCommandLine, BadArgumentsGiveOneLineNamingThem) {
     const std::vector<std::vector<std::string_view>> bad = {
         {"--bogus"},       {"-x"},       {"game.hsc"},      {"--scale"},        {"--scale", "0"}, {"--scale", "17"},
         {"--scale", "2x"}, {"--scale="}, {"--scale", "-1"}, {"--fullscreen=1"}, {"--language"},   {"--language", "fr"},
         {"--language="},   {"--export-history"}, {"--export-history", "runs.txt"}, {"--export-history=.csv"},
+        {"--replay"},      {"--replay", "0"},     {"--replay", "x1"},                {"--replay=1.5"},
     };
     for (const auto& args : bad) {
         const CommandLine result = Parse(args);
