@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <random>
 
+#include "GameLoop.h"
 #include "run/PlayRun.h"
 
 namespace kelo {

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "GameLoop.h"
 #include "app/Game.h"
 #include "history/RunRecorder.h"
 #include "kelo_version.h"
