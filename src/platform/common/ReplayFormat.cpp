@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <type_traits>
@@ -156,11 +157,9 @@ namespace {
 // back into place, so the two directions cannot drift apart.
 struct Out {
     ReplayWriter& w;
-    static constexpr bool reading = false;
 };
 struct In {
     ReplayReader& r;
-    static constexpr bool reading = true;
 };
 
 template <typename T>
@@ -402,7 +401,7 @@ void RestoreSnapshot(Game& game, std::span<const uint8_t> bytes) {
     const auto seed = static_cast<uint32_t>(r.Var());
     const uint64_t draws = r.Var();
     // A generator wound on further than any session could draw is damage, not a wait.
-    if (draws > (uint64_t{1} << 36)) ReplayReader::Damaged("the random generator is too far on");
+    if (draws > (uint64_t{1} << 30)) ReplayReader::Damaged("the random generator is too far on");
     std::vector<FinishedRun> unsaved(r.Count(4));
     for (FinishedRun& f : unsaved) Move(i, f);
     std::optional<std::array<float, kTypedKeyCount>> weights;
@@ -410,6 +409,14 @@ void RestoreSnapshot(Game& game, std::span<const uint8_t> bytes) {
     for (Surface* s : {&game.PicBack, &game.PicWarp, &game.PicWarpMask, &game.PicBBack, &game.PicBMask})
         ReadPixels(r, *s);
     if (!r.AtEnd()) ReplayReader::Damaged("the snapshot is longer than expected");
+    // The values the game indexes tables with, which only damage puts out of range.
+    const bool inRange =
+        state.courseIndex < kCourseCount && static_cast<uint8_t>(state.difficulty) <= 1 &&
+        state.openCourses <= kCourseCount && state.stageIndex >= 0 && state.stageIndex < kStageCount &&
+        static_cast<uint8_t>(state.signKind) <= 2 && static_cast<uint8_t>(state.keyLatch) <= 2 &&
+        state.hitFlashSlot[0] < kHitFlashSlots && state.hitFlashSlot[1] < kHitFlashSlots && run.ringSlot < 10 &&
+        std::all_of(unsaved.begin(), unsaved.end(), [](const FinishedRun& f) { return f.course < kCourseCount; });
+    if (!inRange) ReplayReader::Damaged("the snapshot's game state is out of range");
     game.state = std::move(state);
     game.run = run;
     game.screen = static_cast<Screen>(screen);
