@@ -33,7 +33,7 @@ LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0" \
 UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
   build_and_test "$root/build-sanitize" -DKELO_SANITIZE=ON
 
-# The record codec under libFuzzer for 60 s, from the committed corpus; new inputs go to
+# The record codec and the replay reader under libFuzzer for 60 s each, from the committed corpora; new inputs go to
 # a scratch folder so the corpus stays as committed.
 if command -v clang++ >/dev/null; then
   echo "== fuzz"
@@ -41,5 +41,8 @@ if command -v clang++ >/dev/null; then
   cmake --build "$root/build-fuzz" -j"$jobs"
   scratch="$(mktemp -d)"
   "$root/build-fuzz/record_fuzz" -max_total_time=60 -print_final_stats=1 "$scratch" "$root/fuzz/corpus/records"
+  rm -rf "$scratch"
+  scratch="$(mktemp -d)"
+  "$root/build-fuzz/replay_fuzz" -max_total_time=60 -print_final_stats=1 "$scratch" "$root/fuzz/corpus/replays"
   rm -rf "$scratch"
 fi

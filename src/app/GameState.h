@@ -81,7 +81,9 @@ struct GameState {
     uint8_t openCourses = 2;
     std::array<ClearMark, kCourseCount> clearMark{};
     std::array<CourseRecord, kCourseCount> courseRecords{};
-    std::array<std::array<std::string, 2>, kCourseCount> courseNotes{};  // [course][line], UTF-8
+    // [course][line], UTF-8. No "{}": clang 14 crashes on it for nested arrays of strings
+    // (the fuzz targets build with clang); the strings start empty either way.
+    std::array<std::array<std::string, 2>, kCourseCount> courseNotes;
 
     // Course parameters (loaded by ResetRun, changed by the course event script)
     int32_t courseLength = 0;

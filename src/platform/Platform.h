@@ -1,6 +1,8 @@
 #pragma once
 // Everything the game asks of the machine. Game code sees only this interface; the SDL
-// desktop and the headless simulator implement it.
+// desktop and the headless simulator implement it. A method added here must also be
+// recorded and answered by the replay platforms (src/platform/common/ReplayPlatforms.h),
+// or a recorded game would get the default below instead of the real answer.
 
 #include <cstdint>
 #include <optional>

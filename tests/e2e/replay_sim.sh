@@ -121,4 +121,8 @@ expect 8 "$work/damaged.sqlite3:2" "a damaged segment"
 doctor short "raw[:(records_start() + len(raw)) // 2]"
 expect 7 "$work/short.sqlite3:2" "a recording that runs out"
 grep -q "runs out" "$work/err.txt" || fail "running out is not said: $(cat "$work/err.txt")"
+# The run's first call made a frame wait: the game asks for something else there.
+doctor other "raw[:records_start()] + bytes([1 if raw[records_start()] != 1 else 2]) + raw[records_start() + 1:]"
+expect 7 "$work/other.sqlite3:2" "a call that disagrees"
+grep -q "the game asks for" "$work/err.txt" || fail "the disagreement is not said: $(cat "$work/err.txt")"
 echo "replay_sim: ok"

@@ -298,5 +298,35 @@ TEST(HistoryDefinitions, LocalDateAndMedian) {
     EXPECT_EQ(HistogramMedianMs(h), (kReactionBins - 1) * kReactionBinMs + 5);
 }
 
+// Replays keep the last kReplayKeptSessions sessions and every older one holding a
+// first place; the rest go with their segments and links as a new session starts.
+TEST_F(HistoryTest, ReplaysKeepTheLastSessionsAndEveryFirstPlace) {
+    HistoryStore store(file);
+    auto key = [](int n) { return "session-" + std::to_string(n); };
+    auto segment = [&](int n, uint32_t index) {
+        ASSERT_TRUE(store.SaveReplay({key(n), n, "1.0.0", index, std::vector<uint8_t>(100, uint8_t(n)), false}))
+            << store.LastError();
+    };
+    segment(1, 0);
+    segment(1, 1);
+    for (int n : {1, 2}) {
+        RunHistory run = SampleRun(0, Difficulty::Normal, 1000);
+        run.rank = n;  // session 1 holds a first place, session 2 a second
+        run.replaySession = key(n);
+        run.replaySegment = 1;
+        if (n == 2) segment(2, 0);
+        ASSERT_TRUE(store.Save({run}, "1.0.0")) << store.LastError();
+    }
+    for (int n = 3; n <= kReplayKeptSessions + 3; ++n) segment(n, 0);
+    EXPECT_EQ(Count(file, "replay_sessions"), kReplayKeptSessions + 1);
+    EXPECT_EQ(Count(file, "replay_runs"), 1);
+    EXPECT_EQ(Count(file, "replay_segments"), kReplayKeptSessions + 2);
+    const std::optional<ReplaySource> kept = store.ReadRunReplay(1);
+    ASSERT_TRUE(kept) << store.LastError();
+    EXPECT_EQ(kept->segments, std::vector<std::vector<uint8_t>>{std::vector<uint8_t>(100, 1)});
+    EXPECT_FALSE(store.ReadRunReplay(2));
+    EXPECT_EQ(Count(file, "runs"), 2);
+}
+
 }  // namespace
 }  // namespace kelo

@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <type_traits>
@@ -67,7 +68,7 @@ std::optional<std::vector<uint8_t>> ReplayReader::OptionalBlob() {
 std::vector<uint8_t> CompressReplay(std::span<const uint8_t> bytes) {
     uLongf size = compressBound(static_cast<uLong>(bytes.size()));
     std::vector<uint8_t> out(size);
-    if (compress2(out.data(), &size, bytes.data(), static_cast<uLong>(bytes.size()), 6) != Z_OK) return {};
+    if (compress2(out.data(), &size, bytes.data(), static_cast<uLong>(bytes.size()), 9) != Z_OK) return {};
     out.resize(size);
     return out;
 }
@@ -156,11 +157,9 @@ namespace {
 // back into place, so the two directions cannot drift apart.
 struct Out {
     ReplayWriter& w;
-    static constexpr bool reading = false;
 };
 struct In {
     ReplayReader& r;
-    static constexpr bool reading = true;
 };
 
 template <typename T>
@@ -316,17 +315,49 @@ static_assert(sizeof(GameState) == 13184, "a field of GameState is missing from 
 static_assert(sizeof(RunLocals) == 16, "a field of RunLocals is missing from the replay snapshot");
 #endif
 
-// A plane as runs of one colour: the star planes are mostly one fill.
-void WritePixels(ReplayWriter& w, const Surface& s) {
+// A star layer's mask is the back colour where its colour plane is white and white at
+// the stars: each mask pixel is kept as its difference from that guess (the back colour
+// being the last mask pixel under white), which is nothing almost everywhere.
+class MaskGuess {
+public:
+    explicit MaskGuess(const Image* colour) : colour_(colour) {}
+    Colour At(size_t i) {
+        if (!colour_) return 0;
+        return colour_->Pixels()[i] == kWhite ? back_ : kWhite;
+    }
+    void Saw(size_t i, Colour mask) {
+        if (colour_ && colour_->Pixels()[i] == kWhite) back_ = mask;
+    }
+
+private:
+    const Image* colour_;
+    Colour back_ = 0;
+};
+
+const Image* PlaneBeside(const Surface* colour, const Surface& mask) {
+    if (!colour || colour->image.Width() != mask.image.Width() || colour->image.Height() != mask.image.Height())
+        return nullptr;
+    return &colour->image;
+}
+
+// A plane as runs of one value: the star planes are mostly one fill. A mask plane
+// (`colour` set) is kept as its differences from MaskGuess.
+void WritePixels(ReplayWriter& w, const Surface& s, const Surface* colour = nullptr) {
     const Image& image = s.image;
     w.Var(static_cast<uint64_t>(image.Width()));
     w.Var(static_cast<uint64_t>(image.Height()));
     const std::vector<Colour>& pixels = image.Pixels();
-    for (size_t i = 0; i < pixels.size();) {
+    MaskGuess guess(PlaneBeside(colour, s));
+    std::vector<Colour> values(pixels.size());
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        values[i] = pixels[i] ^ guess.At(i);
+        guess.Saw(i, pixels[i]);
+    }
+    for (size_t i = 0; i < values.size();) {
         size_t j = i + 1;
-        while (j < pixels.size() && pixels[j] == pixels[i]) ++j;
+        while (j < values.size() && values[j] == values[i]) ++j;
         w.Var(j - i);
-        w.Var(pixels[i]);
+        w.Var(values[i]);
         i = j;
     }
     w.Var(s.foreColour);
@@ -338,21 +369,29 @@ void WritePixels(ReplayWriter& w, const Surface& s) {
     Move(o, s.currentY);
 }
 
-void ReadPixels(ReplayReader& r, Surface& s) {
+void ReadPixels(ReplayReader& r, Surface& s, const Surface* colour = nullptr) {
     const uint64_t width = r.Var(), height = r.Var();
     if (width > 4096 || height > 4096) ReplayReader::Damaged("a surface is too large");
-    Image image(static_cast<int>(width), static_cast<int>(height));
-    const size_t total = static_cast<size_t>(width * height);
+    std::vector<Colour> values(static_cast<size_t>(width * height));
     size_t at = 0;
-    while (at < total) {
+    while (at < values.size()) {
         const uint64_t run = r.Var();
-        const auto colour = static_cast<Colour>(r.Var());
-        if (run == 0 || run > total - at) ReplayReader::Damaged("a surface's pixels do not add up");
-        for (size_t y = at / width, end = at + run; at < end; y = at / width) {
-            Colour* row = image.Row(static_cast<int>(y));
-            const size_t x0 = at % width, x1 = std::min<size_t>(width, x0 + (end - at));
-            std::fill(row + x0, row + x1, colour);
-            at += x1 - x0;
+        const auto value = static_cast<Colour>(r.Var());
+        if (run == 0 || run > values.size() - at) ReplayReader::Damaged("a surface's pixels do not add up");
+        std::fill_n(values.begin() + static_cast<std::ptrdiff_t>(at), run, value);
+        at += run;
+    }
+    Image image(static_cast<int>(width), static_cast<int>(height));
+    const Image* beside = colour && colour->image.Width() == static_cast<int>(width) &&
+                                  colour->image.Height() == static_cast<int>(height)
+                              ? &colour->image
+                              : nullptr;
+    MaskGuess guess(beside);
+    for (size_t y = 0, i = 0; y < height; ++y) {
+        Colour* row = image.Row(static_cast<int>(y));
+        for (size_t x = 0; x < width; ++x, ++i) {
+            row[x] = values[i] ^ guess.At(i);
+            guess.Saw(i, row[x]);
         }
     }
     s.image = std::move(image);
@@ -382,8 +421,11 @@ std::vector<uint8_t> EncodeSnapshot(const Game& game) {
     w.Byte(game.practiceWeights ? 1 : 0);
     if (game.practiceWeights) Move(o, *game.practiceWeights);
     // PicMain is left out: nothing in the game reads it.
-    for (const Surface* s : {&game.PicBack, &game.PicWarp, &game.PicWarpMask, &game.PicBBack, &game.PicBMask})
-        WritePixels(w, *s);
+    WritePixels(w, game.PicBack);
+    WritePixels(w, game.PicWarp);
+    WritePixels(w, game.PicWarpMask, &game.PicWarp);
+    WritePixels(w, game.PicBBack);
+    WritePixels(w, game.PicBMask, &game.PicBBack);
     return std::move(w.bytes);
 }
 
@@ -402,14 +444,26 @@ void RestoreSnapshot(Game& game, std::span<const uint8_t> bytes) {
     const auto seed = static_cast<uint32_t>(r.Var());
     const uint64_t draws = r.Var();
     // A generator wound on further than any session could draw is damage, not a wait.
-    if (draws > (uint64_t{1} << 36)) ReplayReader::Damaged("the random generator is too far on");
+    if (draws > (uint64_t{1} << 30)) ReplayReader::Damaged("the random generator is too far on");
     std::vector<FinishedRun> unsaved(r.Count(4));
     for (FinishedRun& f : unsaved) Move(i, f);
     std::optional<std::array<float, kTypedKeyCount>> weights;
     if (r.Byte()) Move(i, weights.emplace());
-    for (Surface* s : {&game.PicBack, &game.PicWarp, &game.PicWarpMask, &game.PicBBack, &game.PicBMask})
-        ReadPixels(r, *s);
+    Surface back, warp, warpMask, layer, layerMask;
+    ReadPixels(r, back);
+    ReadPixels(r, warp);
+    ReadPixels(r, warpMask, &warp);
+    ReadPixels(r, layer);
+    ReadPixels(r, layerMask, &layer);
     if (!r.AtEnd()) ReplayReader::Damaged("the snapshot is longer than expected");
+    // The values the game indexes tables with, which only damage puts out of range.
+    const bool inRange =
+        state.courseIndex < kCourseCount && static_cast<uint8_t>(state.difficulty) <= 1 &&
+        state.openCourses <= kCourseCount && state.stageIndex >= 0 && state.stageIndex < kStageCount &&
+        static_cast<uint8_t>(state.signKind) <= 2 && static_cast<uint8_t>(state.keyLatch) <= 2 &&
+        state.hitFlashSlot[0] < kHitFlashSlots && state.hitFlashSlot[1] < kHitFlashSlots && run.ringSlot < 10 &&
+        std::all_of(unsaved.begin(), unsaved.end(), [](const FinishedRun& f) { return f.course < kCourseCount; });
+    if (!inRange) ReplayReader::Damaged("the snapshot's game state is out of range");
     game.state = std::move(state);
     game.run = run;
     game.screen = static_cast<Screen>(screen);
@@ -417,6 +471,11 @@ void RestoreSnapshot(Game& game, std::span<const uint8_t> bytes) {
     game.random.Restore(seed, draws);
     game.unsavedRuns = std::move(unsaved);
     game.practiceWeights = weights;
+    game.PicBack = std::move(back);
+    game.PicWarp = std::move(warp);
+    game.PicWarpMask = std::move(warpMask);
+    game.PicBBack = std::move(layer);
+    game.PicBMask = std::move(layerMask);
     game.PicMain = Surface(400, 300, game.PicBack.fillColour, game.PicBack.foreColour);
     game.starLayers = {};
 }
