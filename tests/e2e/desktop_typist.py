@@ -9,8 +9,8 @@ hand's letters in turn, the likeliest first: a right key sends the hand's next l
 column, a wrong one leaves the glyph where it is. Every thirtieth letter also gets one wrong
 key first. The letters learnt are kept in the file SHAPES (JSON) for the next call.
 Without STOP_FILE, typing stops once every letter of course 1 is known (exit 0); with it,
-when STOP_FILE's bytes change (the record file, at the goal). After SECONDS it gives up
-(exit 1). Prints how many keys were right and wrong.
+when STOP_FILE's bytes change (the record file, at the goal). After SECONDS, or once the
+letters are gone (the run is over), it gives up (exit 1). Prints how many keys were right and wrong.
 """
 import json
 import os
@@ -24,6 +24,7 @@ HANDS = (("F", "A", "S", "D", "G"), ("J", "H", "K", "L"))
 COLUMNS = ((50, 150), (150, 250))
 WHITE = b"\xff\xff\xff"
 GRID = 6
+GONE = 5
 LETTER_HEIGHT = (40, 50)
 MATCH = 12
 # The letter whose turn it is stands this much lower (its centre's y) than the other. One
@@ -119,7 +120,7 @@ def main(title, seconds, shapes_file, stop_file):
     def tap(name):
         xtest.fake_input(disp, X.KeyPress, keycodes[name])
         disp.sync()
-        time.sleep(0.02)
+        time.sleep(0.01)
         xtest.fake_input(disp, X.KeyRelease, keycodes[name])
         disp.sync()
 
@@ -129,11 +130,18 @@ def main(title, seconds, shapes_file, stop_file):
             return min((distance(shape, known) for known, k in learnt[hand] if k == key), default=1000)
         return sorted(HANDS[hand], key=score), min(map(score, HANDS[hand]))
 
+    last_seen = time.monotonic()
+    heads = None  # a look at both columns still current, from a key's check
     while time.monotonic() < deadline and not done():
-        heads = read(window)
+        heads = heads or read(window)
         if None in heads or abs(heads[0][1] - heads[1][1]) < AHEAD:
+            # No letters for a while after some were typed: the run is over.
+            if right and time.monotonic() - last_seen > GONE:
+                break
             time.sleep(0.01)
+            heads = None
             continue
+        last_seen = time.monotonic()
         hand = 0 if heads[0][1] > heads[1][1] else 1
         shape = heads[hand][0]
         keys, nearest = ranked(hand, shape)
@@ -143,10 +151,14 @@ def main(title, seconds, shapes_file, stop_file):
         # A right key sends the hand's next letter in from the top of its column.
         taken = False
         until = time.monotonic() + 0.6
+        heads = None
         while not taken and time.monotonic() < until:
-            now = read(window)[hand]
-            taken = now is not None and now[1] < ARRIVING
-            time.sleep(0.005)
+            now = read(window)
+            taken = now[hand] is not None and now[hand][1] < ARRIVING
+            if taken:
+                heads = now
+            else:
+                time.sleep(0.005)
         if taken:
             if nearest > MATCH:
                 learnt[hand].append((shape, key))
