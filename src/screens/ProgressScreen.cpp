@@ -258,15 +258,14 @@ struct ProgressKeys {
 ProgressKeys ReadKeys(Game& game) {
     const bool tab = game.KeyPressed(vk::Tab), escape = game.KeyPressed(vk::Escape);
     const bool space = game.KeyPressed(vk::Space);
-    return {game.KeyPressed(vk::Left), game.KeyPressed(vk::Right), game.KeyPressed(vk::Up),
-            game.KeyPressed(vk::Down), tab || escape || space,     game.KeyPressed('P'),
-            game.KeyPressed('R')};
+    return {game.KeyPressed(vk::Left), game.KeyPressed(vk::Right), game.KeyPressed(vk::Up), game.KeyPressed(vk::Down),
+            tab || escape || space,    game.KeyPressed('P'),       game.KeyPressed('R')};
 }
 
 // A key acts when it goes from not pressed to pressed, so a held key acts once.
 ProgressKeys Edges(const ProgressKeys& now, const ProgressKeys& before) {
-    return {now.left && !before.left, now.right && !before.right, now.up && !before.up,
-            now.down && !before.down, now.back && !before.back,   now.practise && !before.practise,
+    return {now.left && !before.left,  now.right && !before.right, now.up && !before.up,
+            now.down && !before.down,  now.back && !before.back,   now.practise && !before.practise,
             now.watch && !before.watch};
 }
 

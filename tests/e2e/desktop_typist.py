@@ -146,7 +146,15 @@ def main(title, seconds, shapes_file, stop_file):
         shape = heads[hand][0]
         keys, nearest = ranked(hand, shape)
         keys = [k for k in keys if k not in tried] or keys
-        key = keys[1] if right % 30 == 29 and not tried else keys[0]
+        if right % 30 == 29 and not tried and nearest <= MATCH:
+            # A wrong key on purpose: known to be wrong, it needs no look.
+            tap(keys[1])
+            tried.add(keys[1])
+            wrong += 1
+            time.sleep(0.04)
+            heads = None
+            continue
+        key = keys[0]
         tap(key)
         # A right key sends the hand's next letter in from the top of its column.
         taken = False

@@ -514,9 +514,10 @@ std::optional<ReplaySource> HistoryStore::ReadRunReplay(int64_t runId) {
 std::optional<int64_t> HistoryStore::BestRecordedGoal(int course, Difficulty difficulty) {
     lastError_.clear();
     if (!OpenForReading()) return std::nullopt;
-    Statement best(db_,
-                   "SELECT r.run_id FROM runs r JOIN replay_runs p ON p.run_id = r.run_id WHERE r.course = ? AND "
-                   "r.difficulty = ? AND r.outcome = 'goal' AND r.practice = 0 ORDER BY r.run_time_ms, r.run_id LIMIT 1");
+    Statement best(
+        db_,
+        "SELECT r.run_id FROM runs r JOIN replay_runs p ON p.run_id = r.run_id WHERE r.course = ? AND "
+        "r.difficulty = ? AND r.outcome = 'goal' AND r.practice = 0 ORDER BY r.run_time_ms, r.run_id LIMIT 1");
     // No replay table yet: nothing recorded.
     if (!best.Ok()) return std::nullopt;
     best.Bind(1, static_cast<int64_t>(course + 1));

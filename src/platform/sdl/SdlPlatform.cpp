@@ -8,9 +8,9 @@
 #include <ctime>
 #include <optional>
 
-#include "draw/Helpers.h"
 #include "app/Game.h"
 #include "app/Keyboard.h"
+#include "draw/Helpers.h"
 #include "kelo_version.h"
 #include "platform/sdl/WindowIcon.h"
 #include "platform/sdl/X11WindowManager.h"

@@ -325,9 +325,9 @@ record file that does not load whole is kept as kelodt.hsc.damaged-<UTC time> be
 is first replaced, with one line on stderr.
 Exit codes: 0 done, 1 no usable font or no catalogue for --language, 2 bad option or
 script line (nothing written), 3 stalled or at the safety limit, 4 a record save failed,
-5 an output file (--trace, --sound-log, --png, --frame-digests) could not be written whole (said in one
-line on stderr), 6 a run history write or export failed (the runs are kept in memory and
-go with the next run's write), 7 a replay diverged from its recording or ran out of it,
+5 an output file (--trace, --sound-log, --png, --frame-digests) could not be written
+whole (said in one line on stderr), 6 a run history write or export failed (the runs
+are kept in memory and go with the next run's write), 7 a replay diverged from its recording or ran out of it,
 8 a replay was refused (no such run or session, no recording of it, a damaged
 recording, or one made by another version of the game); each said in one line on stderr.
 )";
