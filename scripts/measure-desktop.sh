@@ -146,15 +146,22 @@ def status_value(path, key):
 
 
 def context_switches(pid):
-    total = 0
+    """Context switches so far of each live thread, by thread id."""
+    switches = {}
     for task in os.listdir(f"/proc/{pid}/task"):
         path = f"/proc/{pid}/task/{task}/status"
         try:
-            total += status_value(path, "voluntary_ctxt_switches")
-            total += status_value(path, "nonvoluntary_ctxt_switches")
+            switches[int(task)] = (status_value(path, "voluntary_ctxt_switches")
+                                   + status_value(path, "nonvoluntary_ctxt_switches"))
         except FileNotFoundError:
             pass
-    return total
+    return switches
+
+
+def switches_between(before, after):
+    """As split_by_kind: a thread that started meanwhile counts from 0, one that ended
+    is left out."""
+    return sum(count - before.get(tid, 0) for tid, count in after.items())
 
 
 class Subject:
@@ -239,7 +246,8 @@ class Session:
             time.sleep(0.05)
         elapsed = time.monotonic() - began
         split = split_by_kind(threads_before, thread_times(pid), elapsed)
-        return sum(split.values()), (context_switches(pid) - switches) / elapsed, began, began + elapsed, split
+        switched = switches_between(switches, context_switches(pid))
+        return sum(split.values()), switched / elapsed, began, began + elapsed, split
 
     def close(self):
         if self.process.poll() is not None:
