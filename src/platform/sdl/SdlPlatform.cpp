@@ -174,6 +174,7 @@ void SdlPlatform::Yield(EventSink& sink, YieldKind kind) {
     if (kind == YieldKind::KeyWait && SDL_WaitEventTimeout(&event, kKeyWaitTimeout)) Dispatch(event, sink);
     while (SDL_PollEvent(&event)) Dispatch(event, sink);
     if (historyNoticeChanged_) UpdateTitle();
+    if (soundOpened_ && sound_.rest) sound_.rest();
     if (raise_.TakeRequest()) {
         if (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED) SDL_RestoreWindow(window_);
         SDL_RaiseWindow(window_);

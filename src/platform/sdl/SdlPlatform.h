@@ -30,6 +30,8 @@ namespace kelo {
 struct SoundOutput {
     std::function<void()> open;
     std::function<void(std::string_view command)> command;
+    // Asked at every yield once the sound is open: a chance to stop work while nothing plays.
+    std::function<void()> rest = nullptr;
 };
 
 // How the window starts: `zoom` 0 picks the default for the display.

@@ -168,7 +168,8 @@ int RunGame(const kelo::CommandLine& commandLine) {
     const kelo::DisplaySettings saved = LoadSavedSettings();
     // No sound device leaves the game silent and otherwise unchanged.
     kelo::AudioBackend audio;
-    kelo::SoundOutput sound{[&audio] { audio.Open(); }, [&audio](std::string_view command) { audio.Command(command); }};
+    kelo::SoundOutput sound{[&audio] { audio.Open(); }, [&audio](std::string_view command) { audio.Command(command); },
+                            [&audio] { audio.RestWhenQuietFor(kelo::AudioBackend::kQuietBeforeRest); }};
     std::unique_ptr<kelo::SdlPlatform> platform =
         kelo::SdlPlatform::Create(sound, ChooseWindowOptions(commandLine, saved), error);
     if (!platform) return Fail("cannot open the window", error);
