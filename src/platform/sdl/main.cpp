@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 
+#include "GameLoop.h"
 #include "app/Game.h"
 #include "history/RunRecorder.h"
 #include "kelo_version.h"
