@@ -178,10 +178,11 @@ void SdlPlatform::Yield(EventSink& sink, YieldKind kind) {
     const int64_t now = Now();
     const bool fresh = now != lastPumpMs_;
     if (fresh) {
-        SDL_PumpEvents();
+        while (SDL_PollEvent(&event)) Dispatch(event, sink);
         lastPumpMs_ = now;
+    } else {
+        while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1) Dispatch(event, sink);
     }
-    while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1) Dispatch(event, sink);
     if (historyNoticeChanged_) UpdateTitle();
     if (!fresh) return;
     if (soundOpened_ && sound_.rest) sound_.rest();
