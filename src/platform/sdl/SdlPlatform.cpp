@@ -178,11 +178,10 @@ void SdlPlatform::Yield(EventSink& sink, YieldKind kind) {
     const int64_t now = Now();
     const bool fresh = now != lastPumpMs_;
     if (fresh) {
-        while (SDL_PollEvent(&event)) Dispatch(event, sink);
+        SDL_PumpEvents();
         lastPumpMs_ = now;
-    } else {
-        while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1) Dispatch(event, sink);
     }
+    while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1) Dispatch(event, sink);
     if (historyNoticeChanged_) UpdateTitle();
     if (!fresh) return;
     if (soundOpened_ && sound_.rest) sound_.rest();
