@@ -169,21 +169,11 @@ void SdlPlatform::Sleep(uint32_t ms) {
     }
 }
 
-// The X server is asked for new events once per millisecond at most: a frame's second
-// yield, which follows its first at once, finds nothing there that the first did not,
-// and reads only the events SDL holds already.
 void SdlPlatform::Yield(EventSink& sink, YieldKind kind) {
     SDL_Event event;
     if (kind == YieldKind::KeyWait && SDL_WaitEventTimeout(&event, kKeyWaitTimeout)) Dispatch(event, sink);
-    const int64_t now = Now();
-    const bool fresh = now != lastPumpMs_;
-    if (fresh) {
-        SDL_PumpEvents();
-        lastPumpMs_ = now;
-    }
-    while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1) Dispatch(event, sink);
+    while (SDL_PollEvent(&event)) Dispatch(event, sink);
     if (historyNoticeChanged_) UpdateTitle();
-    if (!fresh) return;
     if (soundOpened_ && sound_.rest) sound_.rest();
     if (raise_.TakeRequest()) {
         if (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED) SDL_RestoreWindow(window_);

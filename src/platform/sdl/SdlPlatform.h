@@ -125,7 +125,6 @@ private:
     SoundOutput sound_;
     RecordStore records_ = RecordStore::ForDesktop();
     RaiseListener raise_;
-    int64_t lastPumpMs_ = -1;  // Now() of the last yield that asked the X server for events
     LayoutPunctuation punctuation_;
     SDL_Window* window_ = nullptr;
     // The last frame as the game drew it, and converted to the window's pixel layout

@@ -33,22 +33,6 @@ void SwapRedAndBlue(const Colour* source, int count, uint32_t* out) {
     }
 }
 
-// SwapRedAndBlue straight onto a shown row of kPictureWidth pixels, in one pass that
-// also tells whether the row was any different before.
-bool SwapRedAndBlueOnto(const Colour* source, uint32_t* out) {
-    static_assert(kPictureWidth % 4 == 0);
-    Pixels4 differs = {};
-    for (int x = 0; x < kPictureWidth; x += 4) {
-        Pixels4 c, shown;
-        std::memcpy(&c, source + x, sizeof(c));
-        std::memcpy(&shown, out + x, sizeof(shown));
-        const Pixels4 swapped = (c & 0xFF00u) | (c & 0xFFu) << 16 | (c >> 16 & 0xFFu);
-        differs |= swapped ^ shown;
-        std::memcpy(out + x, &swapped, sizeof(swapped));
-    }
-    return (differs[0] | differs[1] | differs[2] | differs[3]) != 0;
-}
-
 template <int Zoom>
 void WidenRow(const uint32_t* source, uint32_t* out) {
     for (int column = 0; column < kPictureWidth; ++column) {
@@ -124,13 +108,6 @@ PictureRows ConvertRows(const Image& frame, const ChannelShifts& shifts, bool fr
     uint32_t converted[kPictureWidth] = {};
     PictureRows changed{kPictureHeight, 0};
     for (int y = 0; y < kPictureHeight; ++y) {
-        if (swapRedAndBlue && y < height && width == kPictureWidth) {
-            if (SwapRedAndBlueOnto(frame.Row(y), rowAt(y)) || fresh) {
-                changed.first = std::min(changed.first, y);
-                changed.end = y + 1;
-            }
-            continue;
-        }
         if (y < height) {
             const Colour* source = frame.Row(y);
             if (swapRedAndBlue) {
