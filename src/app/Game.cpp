@@ -1,14 +1,6 @@
 #include "app/Game.h"
 
 #include "draw/Helpers.h"
-#include "records/RecordFile.h"
-#include "run/Course.h"
-#include "run/PlayRun.h"
-#include "run/Typing.h"
-#include "run/World.h"
-#include "screens/ProgressScreen.h"
-#include "screens/SelectScreen.h"
-#include "screens/TitleScreen.h"
 #include "sound/SoundAliases.h"
 
 namespace kelo {
@@ -18,18 +10,6 @@ namespace {
 // The platform's window colours that a surface shows until it is first drawn on.
 constexpr Colour kWindowBackground = Rgb(240, 240, 240);
 constexpr Colour kWindowText = kBlack;
-
-const char* const kCourseNotes[kCourseCount][2] = {
-    {"直線のみ", "キーボード中段キーのみ使用"},
-    {"左カーブ・右カーブ有", "キーボード中段キーのみ使用"},
-    {"左急カーブ・右急カーブ有", "キーボード中段キーのみ使用"},
-    {"直線のみ", "左右交互に打つ"},
-    {"直線のみ", ""},
-    {"左急カーブ・右急カーブ有", ""},
-    {"左カーブ・右カーブ有", ""},
-    {"直線のみ", ""},
-    {"左急カーブ・右急カーブ有", ""},
-};
 
 Surface MakeSurface(int width, int height) { return Surface(width, height, kWindowBackground, kWindowText); }
 
@@ -82,12 +62,12 @@ void Game::CopyToPicMain(const Image& shown) { BitBlt(PicMain.image, 0, 0, 400, 
 
 void Game::OnKeyDown(int vk) {
     keyboard.Down(vk);
-    if (RunTakesKeyEvents()) PicMain_KeyDown(*this, vk);
+    if (RunTakesKeyEvents() && picMainKeys.down) picMainKeys.down(*this, vk);
 }
 
 void Game::OnKeyUp(int vk) {
     keyboard.Up(vk);
-    if (RunTakesKeyEvents()) PicMain_KeyUp(*this, vk);
+    if (RunTakesKeyEvents() && picMainKeys.up) picMainKeys.up(*this, vk);
 }
 
 void PrintText(Game& game, std::string_view text, int16_t x, int16_t y, Colour colour, uint8_t size) {
@@ -111,47 +91,6 @@ void Form_QueryUnload(Game& game) {
     game.state.quitRequested = 1;
 }
 
-namespace {
-
-// Course select resets the shown course and fills the star field on its first frame; a
-// run entered straight after start-up finds them as if it came from there.
-void ArriveAsFromCourseSelect(Game& game) {
-    ResetRun(game.state);
-    FillStarField(game);
-}
-
-}  // namespace
-
-void PlayGame(Game& game, Screen firstScreen) {
-    if (!Form_Load(game)) return;
-    if (firstScreen == Screen::Run || firstScreen == Screen::Progress) ArriveAsFromCourseSelect(game);
-    RunScreens(game, firstScreen);
-}
-
-bool Form_Load(Game& game) {
-    GameState& s = game.state;
-    s.courseNotes = {};
-    s.courseRecords = {};
-    s.clearMark = {};
-    if (game.platform.OtherInstanceRunning()) {
-        Form_QueryUnload(game);
-        return false;
-    }
-    SendCloseCommands(game);
-    game.random.Seed(game.platform.RandomSeed());
-
-    SetUpSurfaces(game);
-
-    for (int c = 0; c < kCourseCount; ++c) {
-        s.courseNotes[c][0] = kCourseNotes[c][0];
-        s.courseNotes[c][1] = kCourseNotes[c][1];
-    }
-    s.openCourses = 2;
-    LoadRecords(game);
-    game.platform.ShowWindow();
-    return true;
-}
-
 void SetUpSurfaces(Game& game) {
     game.PicBack = MakeSurface(400, 300);
     game.PicWarp = MakeSurface(3000, 300);
@@ -160,19 +99,6 @@ void SetUpSurfaces(Game& game) {
     game.PicBMask = MakeSurface(300, 300);
     game.PicBMask.fillColour = kWhite;
     game.PicMain = MakeSurface(400, 300);
-}
-
-void RunScreens(Game& game, Screen next) {
-    while (next != Screen::None && !game.Quitting()) {
-        game.screen = next;
-        switch (next) {
-            case Screen::Title: next = TitleScreen(game); break;
-            case Screen::Select: next = SelectScreen(game); break;
-            case Screen::Run: next = PlayRun(game); break;
-            case Screen::Progress: next = ProgressScreen(game); break;
-            case Screen::None: break;
-        }
-    }
 }
 
 }  // namespace kelo

@@ -16,7 +16,6 @@
 #include "app/Random.h"
 #include "draw/LayerSketch.h"
 #include "draw/Painter.h"
-#include "history/RunObserver.h"
 #include "platform/Platform.h"
 
 namespace kelo {
@@ -25,6 +24,8 @@ namespace kelo {
 enum class Screen { None, Title, Select, Run, Progress };
 
 const char* ScreenName(Screen screen);
+
+class RunObserver;
 
 class Game : public EventSink {
 public:
@@ -83,9 +84,17 @@ public:
     // (the simulator's observers) copies the presented image there with this.
     void CopyToPicMain(const Image& shown);
     bool Quitting() const { return state.quitRequested != 0; }
-    // Whether key events go to the run's typing (PicMain_KeyDown, PicMain_KeyUp): while
-    // the run is the active screen. The other screens only poll the keyboard.
+    // Whether key events go to the run's typing (picMainKeys): while the run is the
+    // active screen. The other screens only poll the keyboard.
     bool RunTakesKeyEvents() const { return screen == Screen::Run; }
+    // The handlers of the shown frame's key events (PicMain_KeyDown, PicMain_KeyUp): the
+    // run's typing, which PlayRun hands in as it opens, so that this base of every screen
+    // includes none of them.
+    struct KeyEventHandlers {
+        void (*down)(Game& game, int vk) = nullptr;
+        void (*up)(Game& game, int vk) = nullptr;
+    };
+    KeyEventHandlers picMainKeys;
 
     // EventSink
     void OnKeyDown(int vk) override;
@@ -98,16 +107,6 @@ private:
     uint32_t ClockDiffSince(uint32_t earlier);
 };
 
-// The game's entry point: start-up, then the screens from `firstScreen` (the title
-// normally; the simulator may start elsewhere). Returns when the game is closing.
-void PlayGame(Game& game, Screen firstScreen = Screen::Title);
-
-// Start-up, named after the load event of the game's window: closes any sounds left
-// open, seeds the random generator, sets up the surfaces, the course notes and two open
-// courses, loads the records and shows the window. False for a second copy of the game,
-// which closes at once and shows nothing.
-bool Form_Load(Game& game);
-
 // The close request, named after the window's event: closes the sounds and sets
 // quitRequested. Never refused.
 void Form_QueryUnload(Game& game);
@@ -119,10 +118,6 @@ void DrawWipe(Game& game, int16_t width);
 // Creates the six surfaces as start-up does: images of their sizes in the window's
 // background colour, the window's text colour in front, PicBMask filling in white.
 void SetUpSurfaces(Game& game);
-
-// Runs screens until one returns Screen::None. Screens never run inside each other,
-// so any number of runs in a row does not deepen the call stack.
-void RunScreens(Game& game, Screen first);
 
 // The open and the close commands of the nine sound aliases (sound/SoundAliases.h), in
 // their order.

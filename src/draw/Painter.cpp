@@ -8,7 +8,7 @@
 #include <numbers>
 #include <vector>
 
-#include "app/Numeric.h"
+#include "base/Numeric.h"
 
 namespace kelo {
 

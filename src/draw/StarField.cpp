@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "app/Numeric.h"
+#include "base/Numeric.h"
 #include "draw/Painter.h"
 
 namespace kelo {

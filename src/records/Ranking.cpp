@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/Numeric.h"
 #include "app/Timing.h"
+#include "base/Numeric.h"
 #include "records/RecordFile.h"
 
 namespace kelo {

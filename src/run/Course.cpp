@@ -76,6 +76,19 @@ const std::array<CourseRow, kCourseCount> kCourses = {{
 }};
 // clang-format on
 
+// The two lines that course select shows under each course, in the table's order.
+const char* const kCourseNotes[kCourseCount][2] = {
+    {"直線のみ", "キーボード中段キーのみ使用"},
+    {"左カーブ・右カーブ有", "キーボード中段キーのみ使用"},
+    {"左急カーブ・右急カーブ有", "キーボード中段キーのみ使用"},
+    {"直線のみ", "左右交互に打つ"},
+    {"直線のみ", ""},
+    {"左急カーブ・右急カーブ有", ""},
+    {"左カーブ・右カーブ有", ""},
+    {"直線のみ", ""},
+    {"左急カーブ・右急カーブ有", ""},
+};
+
 void ResetHands(GameState& s) {
     for (int h = 0; h < 2; ++h) {
         s.handPeriodTarget[h] = 1;
@@ -132,6 +145,13 @@ void ResetRun(GameState& s) {
     const int hard = s.difficulty != Difficulty::Normal ? 1 : 0;
     ApplyCourseRow(s, row, hard);
     if (row.rhythm) ApplyRhythmRow(s, *row.rhythm);
+}
+
+void FillCourseNotes(GameState& s) {
+    for (int c = 0; c < kCourseCount; ++c) {
+        s.courseNotes[c][0] = kCourseNotes[c][0];
+        s.courseNotes[c][1] = kCourseNotes[c][1];
+    }
 }
 
 }  // namespace kelo

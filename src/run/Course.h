@@ -8,4 +8,7 @@ namespace kelo {
 // the road sign and the streak effect alone.
 void ResetRun(GameState& state);
 
+// Writes each course's two lines of notes, which course select shows, into courseNotes.
+void FillCourseNotes(GameState& state);
+
 }  // namespace kelo

@@ -4,7 +4,7 @@
 #include <optional>
 #include <span>
 
-#include "app/Numeric.h"
+#include "base/Numeric.h"
 
 namespace kelo {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/Numeric.h"
 #include "app/Timing.h"
+#include "base/Numeric.h"
 #include "draw/Helpers.h"
 #include "history/RunRecorder.h"
 #include "records/Ranking.h"
@@ -232,6 +232,7 @@ Screen FlyRun(Game& game) {
 }  // namespace
 
 Screen PlayRun(Game& game) {
+    game.picMainKeys = {PicMain_KeyDown, PicMain_KeyUp};
     game.run = RunLocals{};
     game.run.practice = game.practiceWeights.has_value();
     const Screen next = FlyRun(game);

@@ -8,8 +8,8 @@
 #include <numbers>
 #include <utility>
 
-#include "app/Numeric.h"
 #include "app/Timing.h"
+#include "base/Numeric.h"
 #include "draw/Helpers.h"
 
 namespace kelo {

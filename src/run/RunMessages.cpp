@@ -6,8 +6,8 @@
 #include <numbers>
 #include <string>
 
-#include "app/Numeric.h"
 #include "app/Timing.h"
+#include "base/Numeric.h"
 #include "draw/Helpers.h"
 
 namespace kelo {

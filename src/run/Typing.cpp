@@ -4,8 +4,9 @@
 #include <array>
 #include <string>
 
-#include "app/Numeric.h"
+#include "base/Numeric.h"
 #include "draw/Helpers.h"
+#include "history/RunObserver.h"
 
 namespace kelo {
 

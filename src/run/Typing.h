@@ -40,9 +40,9 @@ void HandStep(Game& game, int hand);
 void ScoreHit(Game& game, int hand);
 
 // The run's wrong-key input: the window's key events while the run is the active screen,
-// passed on by Game::OnKeyDown and Game::OnKeyUp (named after the events of the shown
-// surface, PicMain). A key-down that is not swallowed by the latch or left to a free
-// hand's poll is a wrong key; any key-up frees a wrong-key latch.
+// which PlayRun has Game::OnKeyDown and Game::OnKeyUp pass on (named after the events of
+// the shown surface, PicMain). A key-down that is not swallowed by the latch or left to
+// a free hand's poll is a wrong key; any key-up frees a wrong-key latch.
 void PicMain_KeyDown(Game& game, int vk);
 void PicMain_KeyUp(Game& game, int vk);
 

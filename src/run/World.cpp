@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <span>
 
-#include "app/Numeric.h"
+#include "base/Numeric.h"
 #include "draw/LayerSketch.h"
 #include "draw/StarField.h"
 

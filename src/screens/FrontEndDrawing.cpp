@@ -1,7 +1,7 @@
 #include "screens/FrontEndDrawing.h"
 
-#include "app/Numeric.h"
 #include "app/Timing.h"
+#include "base/Numeric.h"
 #include "draw/Helpers.h"
 #include "draw/StarField.h"
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <string>
 
-#include "app/Numeric.h"
 #include "app/Timing.h"
+#include "base/Numeric.h"
 #include "draw/Helpers.h"
 #include "run/Course.h"
 #include "run/World.h"

@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
-#include "app/Numeric.h"
 #include "app/Timing.h"
+#include "base/Numeric.h"
 #include "draw/Helpers.h"
 #include "records/RecordFile.h"
 #include "run/Course.h"

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "GameLoop.h"
 #include "app/Game.h"
 #include "draw/Colour.h"
 #include "platform/sdl/SdlPlatform.h"

@@ -9,6 +9,7 @@
 #include <set>
 #include <utility>
 
+#include "GameLoop.h"
 #include "TempDir.h"
 #include "platform/common/TextRendering.h"
 #include "platform/sim/Simulation.h"

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "FrontEndHarness.h"
+#include "GameLoop.h"
 #include "platform/common/MessageCatalogue.h"
 #include "run/RunDisplay.h"
 #include "screens/SelectScreen.h"

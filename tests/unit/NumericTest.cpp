@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/Numeric.h"
+#include "base/Numeric.h"
 
 namespace kelo {
 namespace {

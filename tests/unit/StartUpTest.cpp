@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "FrontEndHarness.h"
+#include "GameLoop.h"
 #include "records/RecordFile.h"
 
 namespace kelo {

@@ -3,7 +3,7 @@
 #include <random>
 
 #include "FlightTestSupport.h"
-#include "app/Numeric.h"
+#include "base/Numeric.h"
 #include "run/World.h"
 
 namespace kelo {

@@ -13,11 +13,12 @@
 #include <memory>
 #include <string>
 
+#include "GameLoop.h"
 #include "app/Game.h"
 #include "history/RunRecorder.h"
 #include "kelo_version.h"
-#include "platform/common/MessageCatalogue.h"
 #include "platform/common/HistoryStore.h"
+#include "platform/common/MessageCatalogue.h"
 #include "platform/common/RecordStore.h"
 #include "platform/common/TextRendering.h"
 #include "platform/sdl/AudioBackend.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/Keyboard.h"
-#include "app/Numeric.h"
+#include "base/Numeric.h"
 #include "run/Typing.h"
 
 namespace kelo {

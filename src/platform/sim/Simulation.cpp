@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "GameLoop.h"
 #include "history/RunRecorder.h"
 #include "kelo_version.h"
 #include "platform/common/HistoryWriter.h"

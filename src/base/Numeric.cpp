@@ -1,4 +1,4 @@
-#include "app/Numeric.h"
+#include "base/Numeric.h"
 
 #include <cstdio>
 
