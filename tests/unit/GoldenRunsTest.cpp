@@ -184,10 +184,12 @@ TEST(GoldenRuns, EveryRecordingPlaysAsRecorded) {
                       << script.string()
                       << " --trace FILE --sound-log FILE --png DIR. A deliberate change: KELO_UPDATE_GOLDENS=1.";
     }
+    // An update drops the digests of a recording removed; a recording that did not play
+    // through leaves the stored digests as they are.
+    if (update && !::testing::Test::HasFailure()) WriteDigests(played);
     for (const auto& [name, digests] : stored)
-        if (!played.contains(name))
+        if (!update && !played.contains(name))
             ADD_FAILURE() << name << ": digests in " << kDigestFile << " but no " << name << ".keys";
-    if (update) WriteDigests(played);
 }
 
 }  // namespace
