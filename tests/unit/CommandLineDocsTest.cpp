@@ -47,7 +47,7 @@ std::ostream& operator<<(std::ostream& out, const Option& o) {
 
 // --help's options: "  --name [ARG]   text", continued on lines indented further.
 std::vector<Option> HelpOptions() {
-    static const std::regex optionLine(R"(  (--[a-z-]+)(?: ([A-Z]+))?(?: {2,}(.*))?)");
+    static const std::regex optionLine(R"(  (--[a-z-]+)(?: ([A-Z_]+))?(?: {2,}(.*))?)");
     std::vector<Option> options;
     for (const std::string& line : Lines(HelpText())) {
         std::smatch m;
