@@ -304,7 +304,8 @@ TEST_F(HistoryTest, ReplaysKeepTheLastSessionsAndEveryFirstPlace) {
     HistoryStore store(file);
     auto key = [](int n) { return "session-" + std::to_string(n); };
     auto segment = [&](int n, uint32_t index) {
-        ASSERT_TRUE(store.SaveReplay({key(n), n, "1.0.0", index, std::vector<uint8_t>(100, uint8_t(n)), false}))
+        ASSERT_TRUE(
+            store.SaveReplay({key(n), n, "1.0.0", index, std::vector<uint8_t>(100, uint8_t(n)), false, nullptr, 0}))
             << store.LastError();
     };
     segment(1, 0);
