@@ -134,11 +134,11 @@ start_game --windowed --scale 3
 quit_with_ctrl_q
 grep -qx "fullscreen=1" "$settings" && grep -qx "scale=1" "$settings" ||
   fail "--windowed --scale 3 changed the settings file: $(cat "$settings")"
-echo "-- a damaged settings file is ignored with one line"
-printf 'scale=banana\n' > "$settings"
+echo "-- a settings file's unknown lines are left out with one line, its known ones kept"
+printf 'volume=banana\nscale=3\nscale=banana\n' > "$settings"
 start_game
-[[ "$window" == "size=800x600 "* ]] || fail "with a damaged settings file the window was not the default 800 x 600"
+[[ "$window" == "size=1200x900 "* ]] || fail "the known scale=3 beside unknown lines did not give a 1200 x 900 window"
 quit_with_ctrl_q
-grep -c . "$work/err" | grep -qx 1 || fail "the damaged settings file gave: $(cat "$work/err")"
+grep -c . "$work/err" | grep -qx 1 || fail "the unknown lines gave: $(cat "$work/err")"
 grep -q "settings.ini" "$work/err" || fail "the warning does not name the file: $(cat "$work/err")"
 echo PASS

@@ -38,7 +38,7 @@ def fail(msg):
 # before the hands type); the clock's start forgets the misses before it.
 LETTERS = "ABCDEFGHIJKLMNOPQRSTUVWXYZ,."
 runs, cur, prev = [], None, None
-for line in open(f"{work}/on/t.jsonl"):
+for line in open(f"{work}/on/t.jsonl").readlines()[1:]:  # after the header
     f = json.loads(line)
     if f["screen"] != "run":
         prev = None

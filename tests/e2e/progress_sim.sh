@@ -15,7 +15,7 @@ fail() { echo "FAIL: $*"; exit 1; }
 screens() { python3 -c '
 import json, sys
 last = None
-for line in open(sys.argv[1]):
+for line in open(sys.argv[1]).readlines()[1:]:  # after the header
     f = json.loads(line)
     if f["screen"] != last:
         print(f["frame"], f["screen"]); last = f["screen"]' "$1"; }

@@ -1,5 +1,6 @@
 #!/bin/bash
-# kelo-sim's files: the trace (JSON lines with every game state field), the sound log,
+# kelo-sim's files: the trace (a header naming its format and the game's version, then
+# JSON lines with every game state field), the sound log,
 # PNG frames, --frames stopping exactly, the record file in --records-dir, and
 # identical output for identical seeds.
 set -u
@@ -15,10 +16,11 @@ fail() { echo "FAIL: $*"; exit 1; }
     --png "$work/png" --png-frames every:100 || fail "bot run exited $?"
 [ "$(stat -c %s "$work/kelodt.hsc")" -eq 1362 ] || fail "record file missing or not 1362 bytes"
 
-python3 - "$work" <<'PY' || exit 1
+version=$(sed -n 's/^project(KeLoTyping VERSION \([^ ]*\) .*/\1/p' "$2/CMakeLists.txt")
+python3 - "$work" "$version" <<'PY' || exit 1
 import json, os, struct, sys, zlib
-work = sys.argv[1]
-state_fields = """quitRequested lastFrameTime loopIndex loopIndex2 courseIndex difficulty openCourses
+work, version = sys.argv[1:]
+state_fields = """quitRequested lastFrameTime loopIndex courseIndex difficulty openCourses
 clearMark courseRecords courseNotes courseLength checkpointDistance stageTime difficultyRating
 backColour starTint starBand bgmIndex keyPoolSize handPeriodTarget curveRate signKind signTimer
 distance speed elapsedTime stageIndex countdown extendTimer frameStartTime frameEndTime fpsSum
@@ -29,7 +31,10 @@ run_fields = "endTimer newRank loadLevel ringSlot frameTime heldKey".split()
 def fail(msg):
     print("FAIL:", msg); sys.exit(1)
 
-lines = [json.loads(l) for l in open(os.path.join(work, "t.json"), encoding="utf-8")]
+header, *lines = [l.rstrip("\n") for l in open(os.path.join(work, "t.json"), encoding="utf-8")]
+if header != f'{{"format": 2, "game": "{version}"}}':
+    fail(f"trace header {header}")
+lines = [json.loads(l) for l in lines]
 screens = []
 for line in lines:
     expected = ["frame", "clock", "screen"] + state_fields + (run_fields if line["screen"] == "run" else [])

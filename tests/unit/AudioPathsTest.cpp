@@ -7,6 +7,7 @@
 
 #include "platform/sdl/AudioPaths.h"
 #include "platform/sdl/AudioRendering.h"
+#include "sound/SoundAliases.h"
 
 namespace kelo {
 namespace {
@@ -35,7 +36,7 @@ protected:
         std::ofstream(base / file) << "sound";
     }
     static void PutAll(const fs::path& base) {
-        for (std::string_view file : kGameSoundFiles) Put(base, file);
+        for (const SoundAlias& sound : kSoundAliases) Put(base, sound.file);
     }
 
     fs::path Resolved(std::string_view path) { return fs::path(ResolveSoundPath(path, folders_)).lexically_normal(); }
@@ -62,7 +63,7 @@ TEST_F(AudioPathsTest, AnEmptyOrPartialSoundFolderWhereTheGameStartsDoesNotHideT
     Put(work_, "snd/goal.wav");
     EXPECT_EQ(Resolved("snd/goal.wav"), data_ / "snd" / "goal.wav");
     // A folder that only looks like one: the names are there, but as folders.
-    for (std::string_view file : kGameSoundFiles) fs::create_directories(beside_ / file);
+    for (const SoundAlias& sound : kSoundAliases) fs::create_directories(beside_ / sound.file);
     EXPECT_EQ(Resolved("snd/goal.wav"), data_ / "snd" / "goal.wav");
 }
 
@@ -91,9 +92,9 @@ TEST(AudioPathsFilesTest, TheGameSoundFilesAreTheShippedSoundFolder) {
         shipped.insert("snd/" + entry.path().filename().string());
     }
     // Beside each MIDI file, its rendering.
-    for (std::string_view file : kGameSoundFiles) {
-        listed.emplace(file);
-        if (file.ends_with(".mid")) listed.insert(RenderingPathOf(std::string(file)));
+    for (const SoundAlias& sound : kSoundAliases) {
+        listed.emplace(sound.file);
+        if (sound.file.ends_with(".mid")) listed.insert(RenderingPathOf(std::string(sound.file)));
     }
     EXPECT_EQ(listed, shipped);
 }

@@ -74,15 +74,28 @@ TEST(DesktopSettings, ParsesWhatItFormats) {
         EXPECT_EQ(ParseDisplaySettings(FormatDisplaySettings(settings), error), settings);
     }
     EXPECT_EQ(FormatDisplaySettings({3, true}), "scale=3\nfullscreen=1\n");
-    EXPECT_EQ(ParseDisplaySettings("\r\nfullscreen=0\r\n\nscale=4\n", error), (DisplaySettings{4, false}));
 }
 
-TEST(DesktopSettings, DamagedTextIsRejectedWithTheLineNamed) {
-    for (const char* text : {"scale=0\n", "scale=17\n", "scale=two\n", "fullscreen=yes\n", "zoom=2\n", "scale 2\n",
-                             "language=fr\n", "language=\n", "scale=2\ngarbage\n", "\x89PNG\r\n"}) {
-        std::string error;
-        EXPECT_FALSE(ParseDisplaySettings(text, error)) << text;
-        EXPECT_NE(error.find("line "), std::string::npos) << text;
+TEST(DesktopSettings, LinesThatSetNothingAreLeftOutAndNamedOnce) {
+    const struct {
+        const char* text;
+        DisplaySettings kept;
+        const char* named;  // how the one warning starts; "" for none
+    } cases[] = {
+        {"\r\nfullscreen=0\r\n\nscale=4\n", {4, false}, ""},
+        {"scale=2\nzoom=3\nlanguage=en\n", {2, std::nullopt, "en"}, "line 2 is "},
+        {"scale=3\nscale=17\nfullscreen=1\nfullscreen=yes\n", {3, true}, "lines 2, 4 are "},
+        {"scale=0\nscale=two\nlanguage=fr\nlanguage=\nscale 2\nfullscreen=1\nx\n",
+         {std::nullopt, true},
+         "lines 1, 2, 3, 4, 5 and 1 more are "},
+        {"\x89PNG\r\n\x1a\n", {}, "lines 1, 2 are "},
+    };
+    for (const auto& c : cases) {
+        std::string warning = "stale";
+        EXPECT_EQ(ParseDisplaySettings(c.text, warning), c.kept) << c.text;
+        EXPECT_EQ(warning.rfind(c.named, 0), 0u) << warning;
+        EXPECT_EQ(warning.empty(), c.named[0] == '\0') << warning;
+        EXPECT_EQ(warning.find('\n'), std::string::npos);
     }
 }
 
@@ -118,13 +131,12 @@ TEST_F(DesktopSettingsFile, SavedChoiceIsLoadedBackAndAMissingFileIsQuiet) {
     EXPECT_EQ(LoadDisplaySettings(path_, warning), (DisplaySettings{1, false}));
 }
 
-TEST_F(DesktopSettingsFile, DamagedFileIsIgnoredWithOneLine) {
+TEST_F(DesktopSettingsFile, UnknownLinesCostOnlyThemselvesAndAreNamedWithTheFile) {
     std::string error, warning;
     ASSERT_TRUE(SaveDisplaySettings(path_, {2, false}, error)) << error;
-    std::ofstream(path_, std::ios::app) << "scale=99\n";
-    EXPECT_EQ(LoadDisplaySettings(path_, warning), DisplaySettings{});
-    EXPECT_NE(warning.find(path_), std::string::npos);
-    EXPECT_EQ(warning.find('\n'), std::string::npos);
+    std::ofstream(path_, std::ios::app) << "scale=99\nvolume=3\n";
+    EXPECT_EQ(LoadDisplaySettings(path_, warning), (DisplaySettings{2, false}));
+    EXPECT_EQ(warning.rfind(path_ + ": lines 3, 4 are ", 0), 0u) << warning;
 }
 
 TEST(DesktopZoom, ZoomKeysStepWithinOneAndTheLargestOrGoBackToTheDefault) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/sim/SimError.h"
+#include "platform/sim/SimTrace.h"
 #include "platform/sim/Simulation.h"
 
 namespace kelo {
@@ -219,8 +220,10 @@ TEST_F(SimulationTest, AnExistingOutputFileIsReplacedWhole) {
     options.tracePath = trace.string();
     RunSimulation(options);
     std::ifstream in(trace);
-    std::string first;
+    std::string header, first;
+    std::getline(in, header);
     std::getline(in, first);
+    EXPECT_EQ(header, TraceHeader());
     EXPECT_EQ(first.rfind("{\"frame\":", 0), 0u);
     EXPECT_EQ(std::count(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), '~'), 0);
 }

@@ -26,7 +26,8 @@ namespace kelo {
 
 class AudioBackend {
 public:
-    // The game's own sound folders: the current directory, then the executable's.
+    // The game's sound folders (AudioPaths.h): beside the executable, then the installed
+    // data folder, then the current directory.
     AudioBackend();
     explicit AudioBackend(SoundFolders folders);
     ~AudioBackend();

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "sound/SoundAliases.h"
+
 #ifndef KELO_DATA_FROM_BINDIR
 #define KELO_DATA_FROM_BINDIR "../share/kelo-typing"
 #endif
@@ -19,8 +21,8 @@ bool IsFile(const fs::path& path) {
 }
 
 bool HoldsEverySoundFile(const fs::path& base) {
-    for (std::string_view file : kGameSoundFiles) {
-        if (!IsFile(base / file)) return false;
+    for (const SoundAlias& sound : kSoundAliases) {
+        if (!IsFile(base / sound.file)) return false;
     }
     return true;
 }

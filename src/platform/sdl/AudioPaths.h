@@ -5,22 +5,16 @@
 // Where the "snd/..." paths of the game's open commands lead. The game's sound folder is
 // looked for beside the executable (a build, a portable copy), then in the installed data
 // folder, then in the current directory. A folder counts only if its snd/ holds every one
-// of the game's sound files, so an empty or partial snd/ wherever the game is started
-// cannot silence it. When no folder holds them all, each file comes from the first folder
-// that has it, so a damaged copy still plays what it has.
+// of the game's sound files (the files of sound/SoundAliases.h), so an empty or partial
+// snd/ wherever the game is started cannot silence it. When no folder holds them all,
+// each file comes from the first folder that has it, so a damaged copy still plays what
+// it has.
 
-#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace kelo {
-
-// Every file the game opens, as its open commands name them.
-inline constexpr std::array<std::string_view, 9> kGameSoundFiles = {
-    "snd/tap.wav",  "snd/sel.wav", "snd/dec.wav",  "snd/extend.wav", "snd/start.wav",
-    "snd/goal.wav", "snd/bgm.mid", "snd/bgm2.mid", "snd/chime.mid",
-};
 
 struct SoundFolders {
     // The game's own copies, most wanted first.

@@ -1,7 +1,6 @@
 #pragma once
-// The desktop game's command line:
-//   kelo-typing [--scale N] [--fullscreen | --windowed] [--language ja|en] [--help] [--version]
-//   kelo-typing --export-history FILE
+// The desktop game's command line, as HelpText() prints it. The man page and README.md
+// say the same; a test checks that they agree with HelpText().
 // Changed: the original has no command line; none of these options touches the game.
 // Parsing is pure so that every case can be tested without a window.
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "platform/common/MessageCatalogue.h"
 #include "platform/sdl/CommandLine.h"
@@ -28,13 +29,15 @@ std::string_view Trimmed(std::string_view line) {
     return line;
 }
 
+// Takes a line that sets a setting to a valid value; leaves `settings` alone otherwise.
 bool ApplyLine(std::string_view line, DisplaySettings& settings) {
     const size_t equals = line.find('=');
     if (equals == std::string_view::npos) return false;
     const std::string_view key = line.substr(0, equals), value = line.substr(equals + 1);
     if (key == "scale") {
-        settings.zoom = ParseNumber(value, 1, kMaxZoom);
-        return settings.zoom.has_value();
+        const std::optional<int> zoom = ParseNumber(value, 1, kMaxZoom);
+        if (zoom) settings.zoom = zoom;
+        return zoom.has_value();
     }
     if (key == "fullscreen") {
         const std::optional<int> flag = ParseNumber(value, 0, 1);
@@ -65,21 +68,29 @@ bool MakeParentFolders(const std::string& path) {
 
 }  // namespace
 
-std::optional<DisplaySettings> ParseDisplaySettings(std::string_view text, std::string& error) {
+DisplaySettings ParseDisplaySettings(std::string_view text, std::string& warning) {
+    // A file that the game's next version wrote, or a typing slip, costs only its lines.
+    constexpr int kLinesNamed = 5;
     DisplaySettings settings;
+    std::vector<int> ignored;
     int number = 0;
     while (!text.empty()) {
         const size_t end = text.find('\n');
         const std::string_view line = Trimmed(text.substr(0, end));
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
         ++number;
-        if (line.empty()) continue;
-        if (!ApplyLine(line, settings)) {
-            error = "line " + std::to_string(number) + " is not scale=1.." + std::to_string(kMaxZoom) +
-                    ", fullscreen=0|1 or language=ja|en";
-            return std::nullopt;
-        }
+        if (!line.empty() && !ApplyLine(line, settings)) ignored.push_back(number);
     }
+    warning.clear();
+    if (ignored.empty()) return settings;
+    warning = ignored.size() == 1 ? "line " : "lines ";
+    for (size_t i = 0; i < ignored.size() && i < kLinesNamed; ++i) {
+        if (i > 0) warning += ", ";
+        warning += std::to_string(ignored[i]);
+    }
+    if (ignored.size() > kLinesNamed) warning += " and " + std::to_string(ignored.size() - kLinesNamed) + " more";
+    warning += std::string(ignored.size() == 1 ? " is" : " are") + " not scale=1.." + std::to_string(kMaxZoom) +
+               ", fullscreen=0|1 or language=ja|en and ignored";
     return settings;
 }
 
@@ -117,11 +128,10 @@ DisplaySettings LoadDisplaySettings(const std::string& path, std::string& warnin
     }
     std::ostringstream text;
     text << file.rdbuf();
-    std::string reason;
-    std::optional<DisplaySettings> settings = ParseDisplaySettings(text.str(), reason);
-    if (settings) return *settings;
-    warning = path + ": " + reason + "; the file is ignored";
-    return {};
+    std::string ignored;
+    DisplaySettings settings = ParseDisplaySettings(text.str(), ignored);
+    if (!ignored.empty()) warning = path + ": " + ignored;
+    return settings;
 }
 
 bool SaveDisplaySettings(const std::string& path, const DisplaySettings& settings, std::string& error) {

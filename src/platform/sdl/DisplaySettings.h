@@ -18,17 +18,19 @@ struct DisplaySettings {
     bool operator==(const DisplaySettings&) const = default;
 };
 
-// The file's contents, or nothing (with a one-line reason in `error`) when any line is
-// not one of the two settings with a valid value. Blank lines are allowed.
-std::optional<DisplaySettings> ParseDisplaySettings(std::string_view text, std::string& error);
+// The settings that the file's lines set with a valid value, a later line winning. Every
+// other line (an unknown key, a value out of range, not key=value) is left out and
+// named in `warning`, one line for all of them, empty when there is none. Blank lines
+// are allowed.
+DisplaySettings ParseDisplaySettings(std::string_view text, std::string& warning);
 std::string FormatDisplaySettings(const DisplaySettings& settings);
 
 // The file's path from the environment's values (which may be null); empty when
 // neither names an absolute folder.
 std::string DisplaySettingsPath(const char* configHome, const char* home);
 
-// Reads the file. A missing file gives empty settings; a damaged or unreadable one gives
-// empty settings and a one-line reason in `warning`.
+// Reads the file. A missing file gives empty settings; an unreadable one gives empty
+// settings and a one-line reason in `warning`; lines that set nothing are named there.
 DisplaySettings LoadDisplaySettings(const std::string& path, std::string& warning);
 // Writes the file, creating its folder; false (with a reason in `error`) on failure.
 bool SaveDisplaySettings(const std::string& path, const DisplaySettings& settings, std::string& error);

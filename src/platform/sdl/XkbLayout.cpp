@@ -5,6 +5,8 @@
 
 #include <memory>
 
+#include "app/Keyboard.h"
+
 namespace kelo {
 
 namespace {
@@ -41,13 +43,10 @@ constexpr EvdevKey kCharacterKeys[] = {
 };
 // clang-format on
 
-constexpr int kCommaVk = 188;
-constexpr int kPeriodVk = 190;
-
-// 188 or 190 when `keysym` is "," or "."; 0 otherwise.
+// vk::Comma or vk::Period when `keysym` is "," or "."; 0 otherwise.
 int PunctuationVk(xkb_keysym_t keysym) {
-    if (keysym == XKB_KEY_comma) return kCommaVk;
-    if (keysym == XKB_KEY_period) return kPeriodVk;
+    if (keysym == XKB_KEY_comma) return vk::Comma;
+    if (keysym == XKB_KEY_period) return vk::Period;
     return 0;
 }
 

@@ -1,6 +1,4 @@
-// kelo-typing: the game on the desktop.
-//   kelo-typing [--scale N] [--fullscreen | --windowed] [--language ja|en] [--help] [--version]
-//   kelo-typing --export-history FILE
+// kelo-typing: the game on the desktop. Its command line: HelpText() in CommandLine.cpp.
 // Exit status: 0 after a normal end (and after --help, --version or an export), 1 when
 // the game cannot start (no display, no font, another copy running) or an export
 // failed, 2 for a bad command line.

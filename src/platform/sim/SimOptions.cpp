@@ -287,7 +287,9 @@ no sound device. Sound commands are only logged.
                         run at most KPS taps a second on the current targets, each a
                         wrong letter with probability MISS (defaults 5 and 0)
   --runs N              stop once the N-th run has ended and been left
-  --trace FILE          one JSON object per presented frame (game state and run values)
+  --trace FILE          JSON lines: a header {"format": N, "game": "VERSION"} (the
+                        layout's version and the game's), then one object per
+                        presented frame (game state and run values)
   --sound-log FILE      one line per sound command: FRAME<TAB>COMMAND
   --png DIR             save presented frames as DIR/frame-NNNNNN.png
   --png-frames WHICH    all (default), N,M,... or every:K

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <type_traits>
 
+#include "kelo_version.h"
+
 namespace kelo {
 
 namespace {
@@ -83,7 +85,6 @@ void AddGameState(JsonObject& json, const GameState& s) {
     json.Field("quitRequested", s.quitRequested);
     json.Field("lastFrameTime", s.lastFrameTime);
     json.Field("loopIndex", s.loopIndex);
-    json.Field("loopIndex2", 0);  // no longer kept by the game; the trace keeps its place
     json.Field("courseIndex", s.courseIndex);
     json.Field("difficulty", s.difficulty);
     json.Field("openCourses", s.openCourses);
@@ -157,6 +158,10 @@ std::string JsonString(std::string_view text) {
         }
     }
     return out + "\"";
+}
+
+std::string TraceHeader() {
+    return "{\"format\": " + std::to_string(kTraceFormat) + ", \"game\": " + JsonString(KELO_VERSION) + "}";
 }
 
 std::string TraceLine(const Game& game, int64_t frame, uint32_t clock) {

@@ -111,15 +111,11 @@ public:
         soundLog_ = places.OpenFile(options.soundLogPath, "--sound-log");
         places.MakeFolder(pngDir_, "--png");
         places.Commit();
+        if (trace_) Write(trace_, TraceHeader() + '\n', "--trace", tracePath_);
     }
 
     void Frame(const Game& game, int64_t frame, uint32_t clock, const Image& image) {
-        if (trace_) {
-            std::string line = TraceLine(game, frame, clock);
-            line += '\n';
-            if (std::fwrite(line.data(), 1, line.size(), trace_.get()) != line.size())
-                Failed("--trace", tracePath_, errno);
-        }
+        if (trace_) Write(trace_, TraceLine(game, frame, clock) + '\n', "--trace", tracePath_);
         if (!pngDir_.empty() && pngFrames_.Wants(frame)) {
             char name[40];
             std::snprintf(name, sizeof name, "/frame-%06lld.png", static_cast<long long>(frame));
@@ -146,6 +142,10 @@ public:
     }
 
 private:
+    void Write(const FilePtr& file, const std::string& text, const char* option, const std::string& path) {
+        if (std::fwrite(text.data(), 1, text.size(), file.get()) != text.size()) Failed(option, path, errno);
+    }
+
     void Failed(const char* option, const std::string& path, int error) {
         if (failure_.empty())
             failure_ = std::string(option) + ": cannot write \"" + path + "\": " + std::strerror(error);
