@@ -28,7 +28,7 @@ frames=$("$build/kelo-sim" "${session[@]}" \
 # the history's writing thread on the desktop.
 callgrind_annotate --threshold=100 --auto=no --inclusive=yes "$work/with.out" >"$work/inclusive.txt"
 sum() { awk '{ gsub(",", "", $1); s += $1 } END { print s + 0 }'; }
-own=$(grep -E "RecordingPlatform|ReplayWriter|WriteSegmentHeader" "$work/with.txt" | sum)
+own=$(grep -E "kelo::RecordingPlatform::|kelo::ReplayWriter::|kelo::WriteSegmentHeader" "$work/with.txt" | sum)
 capture=$(grep -E "kelo::CaptureSnapshot" "$work/inclusive.txt" | head -1 | sum)
 encode=$(grep -E "kelo::EncodeSnapshot\(kelo::ReplaySnapshotCapture|kelo::CompressReplay" "$work/inclusive.txt" | sum)
 echo "instructions: without history $(total "$work/without.txt"), with history and recording $(total "$work/with.txt")"

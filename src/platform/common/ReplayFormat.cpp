@@ -69,7 +69,7 @@ std::optional<std::vector<uint8_t>> ReplayReader::OptionalBlob() {
 std::vector<uint8_t> CompressReplay(std::span<const uint8_t> bytes) {
     uLongf size = compressBound(static_cast<uLong>(bytes.size()));
     std::vector<uint8_t> out(size);
-    if (compress2(out.data(), &size, bytes.data(), static_cast<uLong>(bytes.size()), 9) != Z_OK) return {};
+    if (compress2(out.data(), &size, bytes.data(), static_cast<uLong>(bytes.size()), 6) != Z_OK) return {};
     out.resize(size);
     return out;
 }
