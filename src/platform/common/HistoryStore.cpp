@@ -511,6 +511,21 @@ std::optional<ReplaySource> HistoryStore::ReadRunReplay(int64_t runId) {
     return source;
 }
 
+std::optional<int64_t> HistoryStore::BestRecordedRun(int course, Difficulty difficulty) {
+    lastError_.clear();
+    if (!OpenForReading()) return std::nullopt;
+    Statement best(db_,
+                   "SELECT r.run_id FROM runs r JOIN replay_runs l ON l.run_id = r.run_id JOIN replay_segments s ON "
+                   "s.session_id = l.session_id AND s.segment = l.segment WHERE r.course = ? AND r.difficulty = ? "
+                   "AND r.outcome = 'goal' AND r.practice = 0 ORDER BY r.run_time_ms, r.result_speed DESC, r.run_id "
+                   "LIMIT 1");
+    if (!best.Ok()) return std::nullopt;
+    best.Bind(1, int64_t{course + 1});
+    best.Bind(2, std::string(DifficultyName(difficulty)));
+    if (best.Step() != SQLITE_ROW) return std::nullopt;
+    return best.Int(0);
+}
+
 std::optional<ReplaySource> HistoryStore::ReadSessionReplay(int64_t sessionId) {
     lastError_.clear();
     if (!OpenForReading()) {

@@ -76,6 +76,10 @@ public:
     // there is none or it cannot be read.
     std::optional<ReplaySource> ReadRunReplay(int64_t runId);
     std::optional<ReplaySource> ReadSessionReplay(int64_t sessionId);
+    // The best recorded goal run of one course on one difficulty, practice aside: the
+    // shortest run time, then the highest speed, then the earliest. Nothing when the
+    // history holds none.
+    std::optional<int64_t> BestRecordedRun(int course, Difficulty difficulty);
 
     const std::string& LastError() const { return lastError_; }
     // Where the last damaged file went, once one was moved aside.
