@@ -12,11 +12,17 @@
 // commands, record file writes) to an inner platform. A call that is not the one the
 // recording holds next, or a recording that runs out, throws ReplayError (Diverged).
 //
-//   RecordingPlatform recording(platform, version, [&](ReplaySegmentData s) { store(s); });
+//   RecordingPlatform recording(platform, KELO_VERSION, NewReplaySessionKey(startMs), startMs,
+//                               [&](ReplaySegmentData s) { writer.SubmitReplay(std::move(s)); });
 //   Game game(recording);
 //   recording.BeginSession(game, Screen::Title);  // sets game.screenWatcher
 //   PlayGame(game);
 //   recording.EndSession(true);
+//
+//   std::optional<ReplaySource> source = HistoryStore(file).ReadRunReplay(runId);
+//   ReplayPlatform replay(std::move(*source), outputs, KELO_VERSION);  // throws ReplayError
+//   Game watched(replay);
+//   replay.Play(watched);  // throws ReplayError (Diverged) when it disagrees
 
 #include <cstdint>
 #include <functional>
