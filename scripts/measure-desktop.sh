@@ -2,7 +2,10 @@
 # Measures the desktop game the way a player meets it and prints one table of figures.
 # It passes or fails nothing and CI never runs it; the figures vary with the machine.
 #
-# Usage: scripts/measure-desktop.sh [BUILD_DIR]      (default: build)
+# Usage: scripts/measure-desktop.sh [BUILD_DIR ...]      (default: build)
+#   Several build folders are measured in the same rounds, interleaved, one column each
+#   (kelo 1, kelo 2, ... in the order given), with each one's ratio to the first: a
+#   change measured against the build before it on an equally busy machine.
 #   KELO_MEASURE_ROUNDS   launches per program (default 5; the table shows medians)
 #   KELO_MEASURE_SECONDS  length of each idle and run measurement (default 4)
 #
@@ -12,17 +15,24 @@
 # (Space) and during a run (Space, then a letter every 0.2 s), with peak RSS, the most
 # threads seen, context switches per second (all threads, on the idle title) and the
 # frame intervals of the run from KELO_FRAME_LOG ("-" when the game writes none).
-# Each screen's CPU is also split by thread (/proc/PID/task): the game (main) thread,
-# audio threads (by name: SDLAudio..., or audio, sound, fluid, vorbis in it) and the
-# rest; each row is its own median, so the three need not add up to the total's.
+# CPU is the sum over the program's threads (/proc/PID/task, in nanoseconds from
+# schedstat where the kernel keeps it, else in clock ticks), and each screen's is also
+# split: the game (main) thread, audio threads (by name: SDLAudio..., or audio, sound,
+# fluid, vorbis in it) and the rest; each row is its own median, so the three need not
+# add up to the total's. A thread that ends during a measurement is left out of it.
 # Where Tux Typing (/usr/games/tuxtype) is installed it is measured in the same rounds,
 # interleaved (title = its main menu, select = a game's level menu, run = that game's
 # first wave with letters typed), and the ratios ours / Tux Typing are printed.
 # Needs: Xvfb, python3 with python3-xlib.
 set -euo pipefail
-build="$(cd "${1:-build}" && pwd)"
-[ -x "$build/kelo-typing" ] || { echo "no $build/kelo-typing" >&2; exit 2; }
-[ -d "$build/snd" ] || { echo "no $build/snd" >&2; exit 2; }
+[ $# -gt 0 ] || set -- build
+builds=()
+for given in "$@"; do
+  build="$(cd "$given" && pwd)"
+  [ -x "$build/kelo-typing" ] || { echo "no $build/kelo-typing" >&2; exit 2; }
+  [ -d "$build/snd" ] || { echo "no $build/snd" >&2; exit 2; }
+  builds+=("$build")
+done
 
 work="$(mktemp -d)"
 xvfb_pid=""
@@ -43,13 +53,16 @@ for _ in $(seq 100); do
   sleep 0.05
 done
 
-mkdir -m 700 "$work/runtime" "$work/home" "$work/config" "$work/data" "$work/game"
-cp "$build/kelo-typing" "$work/game/"
-cp -r "$build/snd" "$work/game/"
+mkdir -m 700 "$work/runtime" "$work/home" "$work/config" "$work/data"
+for index in "${!builds[@]}"; do
+  mkdir "$work/game-$index"
+  cp "${builds[$index]}/kelo-typing" "$work/game-$index/"
+  cp -r "${builds[$index]}/snd" "$work/game-$index/"
+done
 export DISPLAY=":$display_number" XDG_RUNTIME_DIR="$work/runtime" HOME="$work/home"
 export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" SDL_AUDIODRIVER=dummy
 
-/usr/bin/python3 - "$work" <<'PY'
+/usr/bin/python3 - "$work" "${builds[@]}" <<'PY'
 import os
 import statistics
 import subprocess
@@ -60,16 +73,13 @@ from Xlib import X, XK, display, protocol
 from Xlib.ext import xtest
 
 WORK = sys.argv[1]
+BUILDS = sys.argv[2:]
 ROUNDS = int(os.environ.get("KELO_MEASURE_ROUNDS", "5"))
 SECONDS = float(os.environ.get("KELO_MEASURE_SECONDS", "4"))
 TICKS = os.sysconf("SC_CLK_TCK")
 TUXTYPE = "/usr/games/tuxtype"
 
 
-def cpu_ticks(pid):
-    with open(f"/proc/{pid}/stat") as stat:
-        fields = stat.read().rsplit(")", 1)[1].split()
-    return int(fields[11]) + int(fields[12])  # utime + stime
 
 
 def thread_kind(pid, tid):
@@ -88,30 +98,42 @@ def thread_kind(pid, tid):
     return "other"
 
 
-def thread_ticks(pid):
-    """CPU ticks so far of each live thread, by thread id: (kind, ticks)."""
-    ticks = {}
+def thread_seconds(pid, task):
+    """CPU seconds so far of one thread: the scheduler's nanosecond count where the
+    kernel keeps one (schedstat), else utime + stime, which step by whole clock ticks
+    (10 ms, a quarter of a percent over 4 s)."""
+    try:
+        with open(f"/proc/{pid}/task/{task}/schedstat") as stat:
+            return int(stat.read().split()[0]) / 1e9
+    except (FileNotFoundError, IndexError, ValueError):
+        pass
+    with open(f"/proc/{pid}/task/{task}/stat") as stat:
+        fields = stat.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / TICKS
+
+
+def thread_times(pid):
+    """CPU seconds so far of each live thread, by thread id: (kind, seconds)."""
+    times = {}
     try:
         tids = os.listdir(f"/proc/{pid}/task")
     except FileNotFoundError:
-        return ticks
+        return times
     for task in tids:
         try:
-            with open(f"/proc/{pid}/task/{task}/stat") as stat:
-                fields = stat.read().rsplit(")", 1)[1].split()
+            times[int(task)] = (thread_kind(pid, int(task)), thread_seconds(pid, task))
         except FileNotFoundError:
             continue
-        ticks[int(task)] = (thread_kind(pid, int(task)), int(fields[11]) + int(fields[12]))
-    return ticks
+    return times
 
 
-def split_by_kind(pid, before, after, seconds):
-    """CPU % of one core per kind of thread between two thread_ticks() readings; a
+def split_by_kind(before, after, seconds):
+    """CPU % of one core per kind of thread between two thread_times() readings; a
     thread that started meanwhile counts from 0, one that ended is left out."""
     split = {"game": 0.0, "audio": 0.0, "other": 0.0}
-    for tid, (kind, ticks) in after.items():
+    for tid, (kind, spent) in after.items():
         earlier = before.get(tid, (kind, 0))[1]
-        split[kind] += (ticks - earlier) / TICKS / seconds * 100
+        split[kind] += (spent - earlier) / seconds * 100
     return split
 
 
@@ -124,15 +146,22 @@ def status_value(path, key):
 
 
 def context_switches(pid):
-    total = 0
+    """Context switches so far of each live thread, by thread id."""
+    switches = {}
     for task in os.listdir(f"/proc/{pid}/task"):
         path = f"/proc/{pid}/task/{task}/status"
         try:
-            total += status_value(path, "voluntary_ctxt_switches")
-            total += status_value(path, "nonvoluntary_ctxt_switches")
+            switches[int(task)] = (status_value(path, "voluntary_ctxt_switches")
+                                   + status_value(path, "nonvoluntary_ctxt_switches"))
         except FileNotFoundError:
             pass
-    return total
+    return switches
+
+
+def switches_between(before, after):
+    """As split_by_kind: a thread that started meanwhile counts from 0, one that ended
+    is left out."""
+    return sum(count - before.get(tid, 0) for tid, count in after.items())
 
 
 class Subject:
@@ -206,8 +235,8 @@ class Session:
         """CPU % of one core, context switches per second, start and end over `seconds`,
         and the CPU % split by kind of thread (thread_kind)."""
         pid = self.process.pid
-        threads_before = thread_ticks(pid)
-        ticks, switches, began = cpu_ticks(pid), context_switches(pid), time.monotonic()
+        threads_before = thread_times(pid)
+        switches, began = context_switches(pid), time.monotonic()
         letters, next_key = "FJDKSLAGHRUEIWOTY", began
         while time.monotonic() - began < seconds:
             self.note_threads()
@@ -216,9 +245,9 @@ class Session:
                 next_key += 0.2
             time.sleep(0.05)
         elapsed = time.monotonic() - began
-        total = (cpu_ticks(pid) - ticks) / TICKS / elapsed * 100
-        split = split_by_kind(pid, threads_before, thread_ticks(pid), elapsed)
-        return total, (context_switches(pid) - switches) / elapsed, began, began + elapsed, split
+        split = split_by_kind(threads_before, thread_times(pid), elapsed)
+        switched = switches_between(switches, context_switches(pid))
+        return sum(split.values()), switched / elapsed, began, began + elapsed, split
 
     def close(self):
         if self.process.poll() is not None:
@@ -318,26 +347,41 @@ def median_of(subject, key):
     return statistics.median(values) if values else None
 
 
+def ratio_pairs(subjects):
+    """(label, ours, theirs) for each ratio column: every build after the first against
+    the first, and every build against Tux Typing."""
+    ours = [s for s in subjects if s.name != "tuxtype"]
+    pairs = [(f"{s.name[-1]}/1" if len(ours) > 1 else "ratio", s, ours[0]) for s in ours[1:]]
+    for subject in subjects:
+        if subject.name == "tuxtype":
+            pairs += [((f"{s.name[-1]}/tux" if len(ours) > 1 else "ratio"), s, subject) for s in ours]
+    return pairs
+
+
 def print_table(subjects):
     width = max(len(label) for _, label, _ in COLUMNS) + 2
+    pairs = ratio_pairs(subjects)
     print(f"medians of {ROUNDS} launches, {SECONDS:g} s per measurement")
+    if len(BUILDS) > 1:
+        for index, build in enumerate(BUILDS):
+            print(f"kelo {index + 1}: {build}")
     print("".ljust(width) + "".join(s.name.rjust(14) for s in subjects)
-          + ("ratio".rjust(10) if len(subjects) == 2 else ""))
+          + "".join(label.rjust(10) for label, _, _ in pairs))
     for key, label, form in COLUMNS:
-        cells, values = [], []
+        cells = []
         for subject in subjects:
             value = median_of(subject, key)
-            values.append(value)
             cells.append((form.format(value) if value is not None else "-").rjust(14))
-        ratio = ""
-        if len(subjects) == 2:
-            ours, theirs = values
-            ratio = (f"{ours / theirs:.2f}" if ours is not None and theirs else "-").rjust(10)
-        print(label.ljust(width) + "".join(cells) + ratio)
+        ratios = []
+        for _, ours, theirs in pairs:
+            a, b = median_of(ours, key), median_of(theirs, key)
+            ratios.append((f"{a / b:.2f}" if a is not None and b else "-").rjust(10))
+        print(label.ljust(width) + "".join(cells) + "".join(ratios))
 
 
-subjects = [Subject("kelo-typing", [os.path.join(WORK, "game", "kelo-typing")], {}, 1.5,
-                    ["space"], ["space"])]
+subjects = [Subject("kelo-typing" if len(BUILDS) == 1 else f"kelo {index + 1}",
+                    [os.path.join(WORK, f"game-{index}", "kelo-typing")], {}, 1.5, ["space"], ["space"])
+            for index in range(len(BUILDS))]
 if os.access(TUXTYPE, os.X_OK):
     # Its menu takes seconds to appear; Up four times leads away from Quit to a game,
     # whose level menu (select) and first wave (run) follow.

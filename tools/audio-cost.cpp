@@ -3,7 +3,7 @@
 //   kelo-audio-cost idle|music|run [SECONDS]
 //
 // Opens the audio device and the game's nine sounds as the title screen does, then
-//   idle   plays nothing,
+//   idle   plays nothing (the device rests once quiet for two seconds, as in the game),
 //   music  plays midBGM1,
 //   run    plays a run's opening (the chime, then the start sound, midBGM1 and the
 //          first tap) and a tap five times a second,
@@ -69,6 +69,7 @@ void Play(kelo::AudioBackend& audio, std::string_view scenario, std::chrono::mil
     const auto end = std::chrono::steady_clock::now() + duration;
     while (std::chrono::steady_clock::now() < end) {
         if (scenario == "run") audio.Command("play wavTip notify from 0");
+        audio.RestWhenQuietFor(kelo::AudioBackend::kQuietBeforeRest);  // as the game does every frame
         Sleep(200ms);
     }
 }

@@ -158,6 +158,31 @@ TEST_F(AudioBackendTest, StopSilencesOnlyItsAlias) {
     EXPECT_EQ(PeakOf(output, output.size() - lastTenthOfASecond), 0);
 }
 
+// A device that rests is closed, so the disk driver's file holds what it put out after
+// the play that opened it again.
+TEST_F(AudioBackendTest, TheDeviceRestsOnlyOnceQuietAndThePlayAfterIsHeard) {
+    using std::chrono::milliseconds;
+    AudioBackend audio(SourceFolders());
+    ASSERT_TRUE(audio.Open());
+    OpenAll(audio);
+    audio.Command("play midBGM2 from 0");
+    Wait(100);
+    EXPECT_FALSE(audio.RestWhenQuietFor(milliseconds(0)));
+    audio.Command("stop midBGM2");
+    Wait(100);
+    EXPECT_FALSE(audio.RestWhenQuietFor(milliseconds(50)));  // quiet from now on
+    Wait(100);
+    EXPECT_TRUE(audio.RestWhenQuietFor(milliseconds(50)));
+    audio.Command("stop midBGM2");  // only a play wakes it
+    EXPECT_TRUE(audio.RestWhenQuietFor(milliseconds(50)));
+    audio.Command("play wavDec notify from 0");
+    Wait(200);
+    EXPECT_GT(audio.TakePeak("wavDec"), kAudible);
+    EXPECT_TRUE(audio.IsOpen());
+    audio.Close();
+    EXPECT_GT(PeakOf(Output()), kAudible);
+}
+
 constexpr size_t kFrameRate = 44100;
 // No sample above this: near silence. The sounds played here never stay that quiet for
 // more than a few frames once they have begun, and bgm.mid opens with a longer moment

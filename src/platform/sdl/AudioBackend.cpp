@@ -99,8 +99,13 @@ void RaisePeak(std::atomic<int>& peak, const int16_t* samples, int count) {
 // Holds the audio thread off the aliases' playback state.
 class DeviceLock {
 public:
-    explicit DeviceLock(SDL_AudioDeviceID device) : device_(device) { SDL_LockAudioDevice(device_); }
-    ~DeviceLock() { SDL_UnlockAudioDevice(device_); }
+    // A resting device (0) has no audio thread to hold off.
+    explicit DeviceLock(SDL_AudioDeviceID device) : device_(device) {
+        if (device_) SDL_LockAudioDevice(device_);
+    }
+    ~DeviceLock() {
+        if (device_) SDL_UnlockAudioDevice(device_);
+    }
     DeviceLock(const DeviceLock&) = delete;
     DeviceLock& operator=(const DeviceLock&) = delete;
 
@@ -225,6 +230,8 @@ struct AudioBackend::Impl {
     explicit Impl(SoundFolders f) : folders(std::move(f)) {}
 
     SoundFolders folders;
+    bool opened = false;  // Open succeeded and Close has not come yet
+    std::optional<std::chrono::steady_clock::time_point> quietSince;
     std::function<void(const std::string&)> sayProblem = [](const std::string& problem) {
         std::fprintf(stderr, "kelo-typing: %s\n", problem.c_str());
     };
@@ -270,6 +277,7 @@ struct AudioBackend::Impl {
     }
 
     void Carry(const SoundCommand& command) {
+        if (command.verb == SoundVerb::Play && !device && !OpenDevice()) return;
         ReleaseFadedOut();
         switch (command.verb) {
             case SoundVerb::Open: OpenAlias(command); break;
@@ -420,6 +428,27 @@ struct AudioBackend::Impl {
         }
     }
 
+    // Everything but the device's own state is kept while it rests, so the next play
+    // starts as it would have on the open device.
+    bool OpenDevice() {
+        SDL_AudioSpec wanted{};
+        wanted.freq = kSampleRate;
+        wanted.format = AUDIO_S16SYS;
+        wanted.channels = kOutputChannels;
+        wanted.samples = kBufferFrames;
+        wanted.callback = Mix;
+        wanted.userdata = this;
+        // No changes allowed: SDL converts to whatever the device takes.
+        device = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+        if (!device) {
+            Say(std::string("no audio device (") + SDL_GetError() + "): playing without sound");
+            return false;
+        }
+        quietSince.reset();
+        SDL_PauseAudioDevice(device, 0);
+        return true;
+    }
+
     bool AnyBusy() {
         DeviceLock lock(device);
         return std::any_of(slots.begin(), slots.end(), [](const AliasSlot& s) { return s.Busy(); });
@@ -440,36 +469,45 @@ AudioBackend::AudioBackend(SoundFolders folders) : impl_(std::make_unique<Impl>(
 AudioBackend::~AudioBackend() { Close(); }
 
 bool AudioBackend::Open() {
-    if (impl_->device) return true;
+    if (impl_->opened) return true;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         impl_->Say(std::string("no audio device (") + SDL_GetError() + "): playing without sound");
         return false;
     }
-    SDL_AudioSpec wanted{};
-    wanted.freq = kSampleRate;
-    wanted.format = AUDIO_S16SYS;
-    wanted.channels = kOutputChannels;
-    wanted.samples = kBufferFrames;
-    wanted.callback = Impl::Mix;
-    wanted.userdata = impl_.get();
-    // No changes allowed: SDL converts to whatever the device takes.
-    impl_->device = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
-    if (!impl_->device) {
-        impl_->Say(std::string("no audio device (") + SDL_GetError() + "): playing without sound");
+    if (!impl_->OpenDevice()) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return false;
     }
+    impl_->opened = true;
     impl_->soundFontPath = FindSoundFont();
-    SDL_PauseAudioDevice(impl_->device, 0);
+    return true;
+}
+
+// SDL's audio thread wakes for every block even while the device is paused, so a rest
+// closes the device; nothing sounds then, so nothing is cut.
+bool AudioBackend::RestWhenQuietFor(std::chrono::milliseconds quiet) {
+    if (!impl_->device) return impl_->opened;
+    if (impl_->AnyBusy()) {
+        impl_->quietSince.reset();
+        return false;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (!impl_->quietSince) impl_->quietSince = now;
+    if (now - *impl_->quietSince < quiet) return false;
+    SDL_CloseAudioDevice(impl_->device);
+    impl_->device = 0;
     return true;
 }
 
 void AudioBackend::Close() {
-    if (!impl_->device) return;
-    impl_->FadeOutEverything();
-    impl_->WaitForSilence();
-    SDL_CloseAudioDevice(impl_->device);
-    impl_->device = 0;
+    if (!impl_->opened) return;
+    impl_->opened = false;
+    if (impl_->device) {
+        impl_->FadeOutEverything();
+        impl_->WaitForSilence();
+        SDL_CloseAudioDevice(impl_->device);
+        impl_->device = 0;
+    }
     for (AliasSlot& slot : impl_->slots) {
         AudioBackend::Impl::Release(slot);
         slot.sounding = false;
@@ -480,12 +518,12 @@ void AudioBackend::Close() {
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
-bool AudioBackend::IsOpen() const { return impl_->device != 0; }
+bool AudioBackend::IsOpen() const { return impl_->opened; }
 
 void AudioBackend::SayProblemsTo(std::function<void(const std::string&)> say) { impl_->sayProblem = std::move(say); }
 
 void AudioBackend::Command(std::string_view command) {
-    if (impl_->device) impl_->Carry(ParseSoundCommand(command));
+    if (impl_->opened) impl_->Carry(ParseSoundCommand(command));
 }
 
 int AudioBackend::TakePeak(std::string_view alias) {

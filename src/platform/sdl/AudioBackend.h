@@ -15,6 +15,7 @@
 // music rendering, which the first play of its alias reads (before the device is locked).
 // What keeps a sound from playing as it should is said once, by default on stderr.
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -38,7 +39,17 @@ public:
     bool Open();
     // Fades out and closes every alias, then closes the device.
     void Close();
+    // True from a successful Open to Close, resting or not.
     bool IsOpen() const;
+
+    // Called often (the desktop: every frame). Once no alias has sounded for `quiet`, the
+    // device rests: it is closed, so no audio thread wakes while nothing plays, and the
+    // next play opens it again. True while resting.
+    bool RestWhenQuietFor(std::chrono::milliseconds quiet);
+    // The game's: long enough that a run's sounds, the menus' clicks and a chime's tail
+    // never meet a resting device; short enough that an idle screen soon stops the
+    // audio thread.
+    static constexpr std::chrono::seconds kQuietBeforeRest{2};
 
     void Command(std::string_view command);
 

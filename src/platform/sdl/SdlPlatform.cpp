@@ -121,10 +121,8 @@ bool SdlPlatform::Open(const WindowOptions& options, std::string& error) {
     SDL_SetWindowMinimumSize(window_, kPictureWidth / ratio, kPictureHeight / ratio);
     SDL_SetWindowSize(window_, kPictureWidth * windowedZoom_ / ratio, kPictureHeight * windowedZoom_ / ratio);
     SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
-    emulateFullscreen_ = std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0 && !X11HasWindowManager();
     if (options.fullscreen) ToggleFullscreen();
     startChoice_ = DisplayChoice();
-    SetWindowIcon(window_);
     // An input method would otherwise take letter keys for text composition.
     SDL_StopTextInput();
     return true;
@@ -176,6 +174,7 @@ void SdlPlatform::Yield(EventSink& sink, YieldKind kind) {
     if (kind == YieldKind::KeyWait && SDL_WaitEventTimeout(&event, kKeyWaitTimeout)) Dispatch(event, sink);
     while (SDL_PollEvent(&event)) Dispatch(event, sink);
     if (historyNoticeChanged_) UpdateTitle();
+    if (soundOpened_ && sound_.rest) sound_.rest();
     if (raise_.TakeRequest()) {
         if (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED) SDL_RestoreWindow(window_);
         SDL_RaiseWindow(window_);
@@ -259,7 +258,10 @@ void SdlPlatform::ChangeZoom(ZoomKey key) {
 void SdlPlatform::ToggleFullscreen() {
     fullscreen_ = !fullscreen_;
     wholeWindowDue_ = true;
-    if (emulateFullscreen_) {
+    if (!emulateFullscreen_) {
+        emulateFullscreen_ = std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0 && !X11HasWindowManager();
+    }
+    if (*emulateFullscreen_) {
         FillDisplayOrRestore();
     } else {
         SDL_SetWindowFullscreen(window_, fullscreen_ ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
@@ -410,6 +412,8 @@ void SdlPlatform::MapWindow() {
     SDL_ShowWindow(window_);
     SDL_RaiseWindow(window_);
     Draw(true);
+    // After the showing: the icons go through a connection of their own, with a round trip.
+    SetWindowIcon(window_);
     if (punctuation_.Empty() && std::strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) {
         punctuation_ = ReadX11Punctuation(&layoutName_);
     }

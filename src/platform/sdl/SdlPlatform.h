@@ -11,12 +11,13 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "platform/Platform.h"
-#include "platform/common/MessageCatalogue.h"
 #include "platform/common/HistoryWriter.h"
+#include "platform/common/MessageCatalogue.h"
 #include "platform/common/RecordStore.h"
 #include "platform/sdl/KeyMap.h"
 #include "platform/sdl/RaiseChannel.h"
@@ -29,6 +30,8 @@ namespace kelo {
 struct SoundOutput {
     std::function<void()> open;
     std::function<void(std::string_view command)> command;
+    // Asked at every yield once the sound is open: a chance to stop work while nothing plays.
+    std::function<void()> rest = nullptr;
 };
 
 // How the window starts: `zoom` 0 picks the default for the display.
@@ -138,8 +141,10 @@ private:
     int windowedZoom_ = 1;
     bool fullscreen_ = false;
     // Without a window manager the game fills the display by moving and sizing its
-    // window, and puts it back from `windowedArea_`.
-    bool emulateFullscreen_ = false;
+    // window, and puts it back from `windowedArea_`. Asked at the first toggle: the
+    // question takes a connection of its own, which the window's first showing need
+    // not wait for.
+    std::optional<bool> emulateFullscreen_;
     SDL_Rect windowedArea_{};
     WindowOptions startChoice_;
     bool zoomCapped_ = false;
