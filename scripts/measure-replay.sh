@@ -23,14 +23,18 @@ for mode in without with; do
 done
 frames=$("$build/kelo-sim" "${session[@]}" \
   --trace /dev/stdout 2>/dev/null | tail -1 | sed 's/.*"frame":\([0-9]*\).*/\1/')
-recording=$(grep -E "RecordingPlatform|ReplayWriter|EncodeSnapshot|WritePixels|MaskGuess|WriteSegmentHeader" \
-  "$work/with.txt" | awk '{ gsub(",", "", $1); s += $1 } END { print s }')
-snapshot=$(grep -E "EncodeSnapshot|WritePixels|MaskGuess" "$work/with.txt" | awk '{ gsub(",", "", $1); s += $1 } END { print s }')
+# Self cost of the recording platform's own code, and everything a run-start capture
+# does (copying the planes included); the snapshot's encoding and the compression run on
+# the history's writing thread on the desktop.
+callgrind_annotate --threshold=100 --auto=no --inclusive=yes "$work/with.out" >"$work/inclusive.txt"
+sum() { awk '{ gsub(",", "", $1); s += $1 } END { print s + 0 }'; }
+own=$(grep -E "kelo::RecordingPlatform::|kelo::ReplayWriter::|kelo::WriteSegmentHeader" "$work/with.txt" | sum)
+capture=$(grep -E "kelo::CaptureSnapshot" "$work/inclusive.txt" | head -1 | sum)
+encode=$(grep -E "kelo::EncodeSnapshot\(kelo::ReplaySnapshotCapture|kelo::CompressReplay" "$work/inclusive.txt" | sum)
 echo "instructions: without history $(total "$work/without.txt"), with history and recording $(total "$work/with.txt")"
-echo "recording on the game thread: $recording in $frames frames; of it $snapshot in $runs run-start snapshots"
-awk -v r="$recording" -v s="$snapshot" -v f="$frames" -v n="$runs" -v t="$(total "$work/without.txt")" 'BEGIN {
-  printf "  per frame without the snapshots: %.0f instructions (a frame of the session: %.0f)\n", (r - s) / f, t / f
-  printf "  per snapshot: %.0f instructions\n", s / n }'
+awk -v o="$own" -v c="$capture" -v e="$encode" -v f="$frames" -v n="$runs" -v t="$(total "$work/without.txt")" 'BEGIN {
+  printf "game thread: recording %.0f instructions a frame (a frame of the session: %.0f), a run-start capture %.0f\n", o / f, t / f, c / n
+  printf "writing thread: encoding and compressing the segments %.0f in all\n", e }'
 python3 - "$work/h.sqlite3" "$frames" <<'PY'
 import sqlite3, sys, zlib
 db, frames = sqlite3.connect(sys.argv[1]), int(sys.argv[2])
@@ -47,7 +51,7 @@ for (data,) in db.execute("SELECT data FROM replay_segments"):
     raw = zlib.decompress(data)
     at = var(raw, 4)[1]
     n, at = var(raw, at)
-    at = var(var(raw, at + n)[1])[1]
+    at = var(raw, var(raw, at + n)[1])[1]
     snap = b""
     if raw[at] == 1:
         n, at = var(raw, at + 1)

@@ -38,12 +38,18 @@ import filecmp, json, os, sys
 work = sys.argv[1]
 def fail(msg):
     print("FAIL:", msg); sys.exit(1)
-orig_trace = open(f"{work}/orig/t.jsonl").read().splitlines()
+# After the header line, one line per frame.
+def frames_of(path):
+    lines = open(path).read().splitlines()
+    return lines[0], lines[1:]
+orig_header, orig_trace = frames_of(f"{work}/orig/t.jsonl")
 orig_sound = open(f"{work}/orig/s.log").read().splitlines()
 spans = []
 for run in (1, 2):
     d = f"{work}/run{run}"
-    trace = open(f"{d}/t.jsonl").read().splitlines()
+    header, trace = frames_of(f"{d}/t.jsonl")
+    if header != orig_header:
+        fail(f"run {run}: trace header {header} is not the original's")
     first, last = json.loads(trace[0])["frame"], json.loads(trace[-1])["frame"]
     spans.append((first, last))
     if trace != [l for l in orig_trace if first <= json.loads(l)["frame"] <= last]:

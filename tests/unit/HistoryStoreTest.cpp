@@ -304,7 +304,8 @@ TEST_F(HistoryTest, ReplaysKeepTheLastSessionsAndEveryFirstPlace) {
     HistoryStore store(file);
     auto key = [](int n) { return "session-" + std::to_string(n); };
     auto segment = [&](int n, uint32_t index) {
-        ASSERT_TRUE(store.SaveReplay({key(n), n, "1.0.0", index, std::vector<uint8_t>(100, uint8_t(n)), false}))
+        ASSERT_TRUE(
+            store.SaveReplay({key(n), n, "1.0.0", index, std::vector<uint8_t>(100, uint8_t(n)), false, nullptr, 0}))
             << store.LastError();
     };
     segment(1, 0);
@@ -326,6 +327,30 @@ TEST_F(HistoryTest, ReplaysKeepTheLastSessionsAndEveryFirstPlace) {
     EXPECT_EQ(kept->segments, std::vector<std::vector<uint8_t>>{std::vector<uint8_t>(100, 1)});
     EXPECT_FALSE(store.ReadRunReplay(2));
     EXPECT_EQ(Count(file, "runs"), 2);
+}
+
+// The run to watch: the fastest recorded goal run of the course and difficulty; one
+// without its segment, a practice run or another course's never.
+TEST_F(HistoryTest, BestRecordedRunIsTheFastestGoalWithARecording) {
+    HistoryStore store(file);
+    ASSERT_TRUE(store.SaveReplay({"s", 0, "1.0.0", 1, {1, 2, 3}, false, nullptr, 0})) << store.LastError();
+    struct Case {
+        int course;
+        int32_t timeMs;
+        bool practice;
+        int64_t segment;  // 1 is stored, 2 is not
+    };
+    const Case cases[] = {
+        {3, 30000, false, 1}, {3, 20000, false, 1}, {3, 10000, true, 1}, {3, 5000, false, 2}, {4, 1000, false, 1}};
+    for (const Case& c : cases) {
+        RunHistory run = SampleRun(c.course, Difficulty::Normal, 1000, c.practice);
+        run.runTimeMs = c.timeMs;
+        run.replaySession = "s";
+        run.replaySegment = c.segment;
+        ASSERT_TRUE(store.Save({run}, "1.0.0")) << store.LastError();
+    }
+    EXPECT_EQ(store.BestRecordedRun(3, Difficulty::Normal), std::optional<int64_t>(2));
+    EXPECT_EQ(store.BestRecordedRun(3, Difficulty::Hard), std::nullopt);
 }
 
 }  // namespace

@@ -400,7 +400,7 @@ int64_t ReplaySessionId(sqlite3* db, const std::string& key, int64_t startUnixMs
 
 bool HistoryStore::SaveReplay(const ReplaySegmentData& segment) {
     lastError_.clear();
-    const std::vector<uint8_t> data = CompressReplay(segment.bytes);
+    const std::vector<uint8_t> data = CompressReplay(segment.Whole());
     if (data.empty()) {
         lastError_ = "cannot compress a replay for " + file_.string();
         return false;
@@ -511,17 +511,17 @@ std::optional<ReplaySource> HistoryStore::ReadRunReplay(int64_t runId) {
     return source;
 }
 
-std::optional<int64_t> HistoryStore::BestRecordedGoal(int course, Difficulty difficulty) {
+std::optional<int64_t> HistoryStore::BestRecordedRun(int course, Difficulty difficulty) {
     lastError_.clear();
     if (!OpenForReading()) return std::nullopt;
-    Statement best(
-        db_,
-        "SELECT r.run_id FROM runs r JOIN replay_runs p ON p.run_id = r.run_id WHERE r.course = ? AND "
-        "r.difficulty = ? AND r.outcome = 'goal' AND r.practice = 0 ORDER BY r.run_time_ms, r.run_id LIMIT 1");
-    // No replay table yet: nothing recorded.
+    Statement best(db_,
+                   "SELECT r.run_id FROM runs r JOIN replay_runs l ON l.run_id = r.run_id JOIN replay_segments s ON "
+                   "s.session_id = l.session_id AND s.segment = l.segment WHERE r.course = ? AND r.difficulty = ? "
+                   "AND r.outcome = 'goal' AND r.practice = 0 ORDER BY r.run_time_ms, r.result_speed DESC, r.run_id "
+                   "LIMIT 1");
     if (!best.Ok()) return std::nullopt;
-    best.Bind(1, static_cast<int64_t>(course + 1));
-    best.Bind(2, std::string(difficulty == Difficulty::Hard ? "hard" : "normal"));
+    best.Bind(1, int64_t{course + 1});
+    best.Bind(2, std::string(DifficultyName(difficulty)));
     if (best.Step() != SQLITE_ROW) return std::nullopt;
     return best.Int(0);
 }

@@ -76,10 +76,10 @@ public:
     // there is none or it cannot be read.
     std::optional<ReplaySource> ReadRunReplay(int64_t runId);
     std::optional<ReplaySource> ReadSessionReplay(int64_t sessionId);
-    // The fastest goal run, practice aside, of `course` (0 to 8) and `difficulty` that
-    // has a recording; nothing when there is none (LastError() says why if it could not
-    // be read).
-    std::optional<int64_t> BestRecordedGoal(int course, Difficulty difficulty);
+    // The best recorded goal run of one course on one difficulty, practice aside: the
+    // shortest run time, then the highest speed, then the earliest. Nothing when the
+    // history holds none.
+    std::optional<int64_t> BestRecordedRun(int course, Difficulty difficulty);
 
     const std::string& LastError() const { return lastError_; }
     // Where the last damaged file went, once one was moved aside.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <memory>
 #include <type_traits>
 
 namespace kelo {
@@ -68,7 +69,7 @@ std::optional<std::vector<uint8_t>> ReplayReader::OptionalBlob() {
 std::vector<uint8_t> CompressReplay(std::span<const uint8_t> bytes) {
     uLongf size = compressBound(static_cast<uLong>(bytes.size()));
     std::vector<uint8_t> out(size);
-    if (compress2(out.data(), &size, bytes.data(), static_cast<uLong>(bytes.size()), 9) != Z_OK) return {};
+    if (compress2(out.data(), &size, bytes.data(), static_cast<uLong>(bytes.size()), 6) != Z_OK) return {};
     out.resize(size);
     return out;
 }
@@ -347,12 +348,20 @@ void WritePixels(ReplayWriter& w, const Surface& s, const Surface* colour = null
     w.Var(static_cast<uint64_t>(image.Width()));
     w.Var(static_cast<uint64_t>(image.Height()));
     const std::vector<Colour>& pixels = image.Pixels();
-    MaskGuess guess(PlaneBeside(colour, s));
-    std::vector<Colour> values(pixels.size());
-    for (size_t i = 0; i < pixels.size(); ++i) {
-        values[i] = pixels[i] ^ guess.At(i);
-        guess.Saw(i, pixels[i]);
+    const Image* beside = PlaneBeside(colour, s);
+    std::vector<Colour> guessed;
+    if (beside) {
+        // MaskGuess, in one tight pass.
+        guessed.resize(pixels.size());
+        const Colour* c = beside->Pixels().data();
+        Colour back = 0;
+        for (size_t i = 0; i < pixels.size(); ++i) {
+            const bool white = c[i] == kWhite;
+            guessed[i] = pixels[i] ^ (white ? back : kWhite);
+            if (white) back = pixels[i];
+        }
     }
+    const std::vector<Colour>& values = beside ? guessed : pixels;
     for (size_t i = 0; i < values.size();) {
         size_t j = i + 1;
         while (j < values.size() && values[j] == values[i]) ++j;
@@ -382,10 +391,10 @@ void ReadPixels(ReplayReader& r, Surface& s, const Surface* colour = nullptr) {
         at += run;
     }
     Image image(static_cast<int>(width), static_cast<int>(height));
-    const Image* beside = colour && colour->image.Width() == static_cast<int>(width) &&
-                                  colour->image.Height() == static_cast<int>(height)
-                              ? &colour->image
-                              : nullptr;
+    const Image* beside =
+        colour && colour->image.Width() == static_cast<int>(width) && colour->image.Height() == static_cast<int>(height)
+            ? &colour->image
+            : nullptr;
     MaskGuess guess(beside);
     for (size_t y = 0, i = 0; y < height; ++y) {
         Colour* row = image.Row(static_cast<int>(y));
@@ -406,7 +415,8 @@ void ReadPixels(ReplayReader& r, Surface& s, const Surface* colour = nullptr) {
 
 }  // namespace
 
-std::vector<uint8_t> EncodeSnapshot(const Game& game) {
+std::shared_ptr<const ReplaySnapshotCapture> CaptureSnapshot(const Game& game) {
+    auto capture = std::make_shared<ReplaySnapshotCapture>();
     ReplayWriter w;
     Out o{w};
     Move(o, game.state);
@@ -420,14 +430,25 @@ std::vector<uint8_t> EncodeSnapshot(const Game& game) {
     for (const FinishedRun& run : game.unsavedRuns) Move(o, run);
     w.Byte(game.practiceWeights ? 1 : 0);
     if (game.practiceWeights) Move(o, *game.practiceWeights);
+    capture->head = std::move(w.bytes);
     // PicMain is left out: nothing in the game reads it.
-    WritePixels(w, game.PicBack);
-    WritePixels(w, game.PicWarp);
-    WritePixels(w, game.PicWarpMask, &game.PicWarp);
-    WritePixels(w, game.PicBBack);
-    WritePixels(w, game.PicBMask, &game.PicBBack);
+    capture->surfaces = {game.PicBack, game.PicWarp, game.PicWarpMask, game.PicBBack, game.PicBMask};
+    return capture;
+}
+
+std::vector<uint8_t> EncodeSnapshot(const ReplaySnapshotCapture& capture) {
+    ReplayWriter w;
+    w.bytes = capture.head;
+    const auto& [back, warp, warpMask, layer, layerMask] = capture.surfaces;
+    WritePixels(w, back);
+    WritePixels(w, warp);
+    WritePixels(w, warpMask, &warp);
+    WritePixels(w, layer);
+    WritePixels(w, layerMask, &layer);
     return std::move(w.bytes);
 }
+
+std::vector<uint8_t> EncodeSnapshot(const Game& game) { return EncodeSnapshot(*CaptureSnapshot(game)); }
 
 void RestoreSnapshot(Game& game, std::span<const uint8_t> bytes) {
     ReplayReader r(bytes);

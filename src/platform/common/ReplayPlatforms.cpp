@@ -53,6 +53,16 @@ std::string NewReplaySessionKey(int64_t startUnixMs) {
     return key;
 }
 
+std::vector<uint8_t> ReplaySegmentData::Whole() const {
+    if (!snapshot) return bytes;
+    ReplayWriter w;
+    w.bytes.reserve(bytes.size() + (1 << 16));
+    w.bytes.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(snapshotAt));
+    w.Blob(EncodeSnapshot(*snapshot));
+    w.bytes.insert(w.bytes.end(), bytes.begin() + static_cast<std::ptrdiff_t>(snapshotAt), bytes.end());
+    return std::move(w.bytes);
+}
+
 // ---- Recording ----
 
 class RecordingPlatform::Sink : public EventSink {
@@ -123,8 +133,10 @@ void RecordingPlatform::FinishSegment(ReplayTag end, bool last) {
     out_.Tag(end);
     open_ = false;
     recorded_ += out_.bytes.size();
-    ReplaySegmentData data{sessionKey_, startUnixMs_, gameVersion_, segment_, std::move(out_.bytes), last};
+    ReplaySegmentData data{sessionKey_,           startUnixMs_, gameVersion_,         segment_,
+                           std::move(out_.bytes), last,         std::move(snapshot_), snapshotAt_};
     out_.bytes = {};
+    snapshot_ = nullptr;
     if (sink_) sink_(std::move(data));
 }
 
@@ -139,7 +151,8 @@ void RecordingPlatform::OnScreenOpening(const Game& game, Screen screen) {
     if (screen != Screen::Run) {
         // The run that just handed over is whole in the segment so far: keep a copy now, so
         // that it can be watched while the session goes on and survives a crash.
-        if (afterRun && sink_) sink_({sessionKey_, startUnixMs_, gameVersion_, segment_, out_.bytes, false});
+        if (afterRun && sink_)
+            sink_({sessionKey_, startUnixMs_, gameVersion_, segment_, out_.bytes, false, snapshot_, snapshotAt_});
         return;
     }
     FinishSegment(ReplayTag::SegmentEnd, false);
@@ -148,8 +161,11 @@ void RecordingPlatform::OnScreenOpening(const Game& game, Screen screen) {
     header.gameVersion = gameVersion_;
     header.index = segment_;
     header.frameCalls = frameCalls_;
-    header.snapshot = EncodeSnapshot(game);
+    // The header ends with the snapshot, encoded into it when the segment is written.
     StartSegment(header);
+    out_.bytes.pop_back();  // the empty snapshot's length
+    snapshot_ = CaptureSnapshot(game);
+    snapshotAt_ = out_.bytes.size();
 }
 
 uint32_t RecordingPlatform::Now() {

@@ -12,11 +12,17 @@
 // commands, record file writes) to an inner platform. A call that is not the one the
 // recording holds next, or a recording that runs out, throws ReplayError (Diverged).
 //
-//   RecordingPlatform recording(platform, version, [&](ReplaySegmentData s) { store(s); });
+//   RecordingPlatform recording(platform, KELO_VERSION, NewReplaySessionKey(startMs), startMs,
+//                               [&](ReplaySegmentData s) { writer.SubmitReplay(std::move(s)); });
 //   Game game(recording);
 //   recording.BeginSession(game, Screen::Title);  // sets game.screenWatcher
 //   PlayGame(game);
 //   recording.EndSession(true);
+//
+//   std::optional<ReplaySource> source = HistoryStore(file).ReadRunReplay(runId);
+//   ReplayPlatform replay(std::move(*source), outputs, KELO_VERSION);  // throws ReplayError
+//   Game watched(replay);
+//   replay.Play(watched);  // throws ReplayError (Diverged) when it disagrees
 
 #include <cstdint>
 #include <functional>
@@ -38,8 +44,14 @@ struct ReplaySegmentData {
     int64_t sessionStartUnixMs = 0;
     std::string gameVersion;
     uint32_t index = 0;
+    // The segment, except that with `snapshot` set its snapshot is still to be encoded
+    // into it at `snapshotAt` (off the game's thread): Whole() gives the finished bytes.
     std::vector<uint8_t> bytes;
     bool last = false;  // the session ended (or was cut) in it
+    std::shared_ptr<const ReplaySnapshotCapture> snapshot;
+    size_t snapshotAt = 0;
+
+    std::vector<uint8_t> Whole() const;
 };
 
 // A session's name in the history: its wall-clock start and a random part.
@@ -102,6 +114,8 @@ private:
     int64_t startUnixMs_;
     SegmentSink sink_;
     ReplayWriter out_;
+    std::shared_ptr<const ReplaySnapshotCapture> snapshot_;  // of the segment being recorded
+    size_t snapshotAt_ = 0;
     uint32_t segment_ = 0;
     uint32_t lastClock_ = 0;
     int64_t frameCalls_ = 0;

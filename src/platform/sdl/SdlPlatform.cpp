@@ -570,7 +570,7 @@ void SdlPlatform::WatchBestRun(int course, Difficulty difficulty) {
     std::optional<ReplaySource> source;
     {
         HistoryStore store(records_.MainFile().parent_path() / kHistoryFileName);
-        const std::optional<int64_t> run = store.BestRecordedGoal(course, difficulty);
+        const std::optional<int64_t> run = store.BestRecordedRun(course, difficulty);
         if (run) source = store.ReadRunReplay(*run);
         if (!source) {
             if (!store.LastError().empty()) std::fprintf(stderr, "kelo-typing: %s\n", store.LastError().c_str());
