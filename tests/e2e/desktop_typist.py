@@ -24,7 +24,7 @@ HANDS = (("F", "A", "S", "D", "G"), ("J", "H", "K", "L"))
 COLUMNS = ((50, 150), (150, 250))
 WHITE = b"\xff\xff\xff"
 GRID = 6
-GONE = 5
+GONE = 12
 LETTER_HEIGHT = (40, 50)
 MATCH = 12
 # The letter whose turn it is stands this much lower (its centre's y) than the other. One
@@ -135,7 +135,8 @@ def main(title, seconds, shapes_file, stop_file):
     while time.monotonic() < deadline and not done():
         heads = heads or read(window)
         if None in heads or abs(heads[0][1] - heads[1][1]) < AHEAD:
-            # No letters for a while after some were typed: the run is over.
+            # No letters for a while after some were typed: the run is over (near the line
+            # no letters come, and the craft coasts over it).
             if right and time.monotonic() - last_seen > GONE:
                 break
             time.sleep(0.01)
