@@ -23,8 +23,12 @@ play orig --seed 5 --bot 7,0.25 --runs 2 --history "$db" || fail "recording exit
 play first --seed 5 --bot 7,0.25 --runs 1 || fail "one-run session exited $?"
 before=$(md5sum <"$db")
 
-play session --replay "$db:session:1" || fail "session replay exited $?"
+play session --replay "$db:session:1" --history "$work/replayed.sqlite3" || fail "session replay exited $?"
 diff -r "$work/orig" "$work/session" >/dev/null || fail "the session's replay differs from the original"
+for history in "$db" "$work/replayed.sqlite3"; do
+    "$sim" --history "$history" --export-history "$history.csv" || fail "export of $history exited $?"
+done
+cmp -s "$db.csv" "$work/replayed.sqlite3.csv" || fail "the replay's history rows differ from the original's"
 
 runs=$(sqlite3 "$db" 'SELECT run_id FROM replay_runs ORDER BY run_id' | tr '\n' ' ')
 [ "$runs" = "1 2 " ] || fail "recorded runs are '$runs', not '1 2 '"
@@ -92,6 +96,8 @@ expect 8 "$db:99" "a run without a recording"
 expect 8 "$db:session:9" "no such session"
 expect 8 "$work/none.sqlite3:1" "no history file"
 [ ! -e "$work/none.sqlite3" ] || fail "a replay made a history file"
+"$sim" --records-dir "$work/first/rec" --replay "$db:1" --history "$work/../$(basename "$work")/h.sqlite3" 2>/dev/null
+[ $? -eq 2 ] || fail "a replay was let write into the history it reads"
 
 # Doctored copies: another game version, damaged bytes, a run cut short.
 doctor() {  # NAME PYTHON-EXPRESSION-ON-raw

@@ -485,7 +485,10 @@ std::string ReplayPlatform::KeyboardLayoutName() {
     return in_->Str();
 }
 
-void ReplayPlatform::SaveRunHistory(const RunHistory&) { Expect(ReplayTag::SaveRunHistory, "a run history save"); }
+void ReplayPlatform::SaveRunHistory(const RunHistory& run) {
+    Expect(ReplayTag::SaveRunHistory, "a run history save");
+    if (forwardRunHistory) inner_.SaveRunHistory(run);
+}
 
 ProgressAggregate ReplayPlatform::ReadProgress(const ProgressQuery&) {
     Expect(ReplayTag::ReadProgress, "the progress figures");

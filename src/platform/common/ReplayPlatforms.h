@@ -146,6 +146,9 @@ public:
     EventSink* liveSink = nullptr;
     // Write the record file through the inner platform as the recording's game wrote it.
     bool forwardRecordWrites = true;
+    // Hand each replayed run to the inner platform's history, as the recording's game
+    // saved it (a history other than the one the recording came from).
+    bool forwardRunHistory = false;
 
     // Plays the recording on `game`, a game made on this platform: the whole session
     // from start-up, or the run from its snapshot to the moment it hands over. Returns
@@ -179,7 +182,7 @@ public:
     std::string_view Translate(std::string_view original) override;
     WallTime WallClock() override;
     std::string KeyboardLayoutName() override;
-    // Never passed on: a replay keeps no history.
+    // Passed on only with forwardRunHistory: a replay keeps no history of its own.
     void SaveRunHistory(const RunHistory& run) override;
     ProgressAggregate ReadProgress(const ProgressQuery& query) override;
     KeyLayout TypedKeyLayout() override;

@@ -138,6 +138,15 @@ struct ParsedArgs {
 };
 
 // HISTORY_FILE:RUN_ID or HISTORY_FILE:session:N; the file name may hold colons.
+// Whether two paths name one file, also through links and when the first does not exist yet.
+bool SameFile(const fs::path& a, const fs::path& b) {
+    std::error_code ignored;
+    if (fs::equivalent(a, b, ignored)) return true;
+    std::error_code aError, bError;
+    const fs::path aFull = fs::weakly_canonical(a, aError), bFull = fs::weakly_canonical(b, bError);
+    return !aError && !bError && aFull == bFull;
+}
+
 void ParseReplay(SimOptions& options, const std::string& text) {
     const size_t colon = text.rfind(':');
     if (colon == std::string::npos || colon == 0)
@@ -231,13 +240,16 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             Fail("--export-history: the file name must end in .csv or .json, or be -");
     }
     if (!parsed.options.replayHistoryPath.empty()) {
-        // The recording answers everything these would choose, and a replay keeps no history.
-        for (const char* other :
-             {"--seed", "--clock-start", "--frame-cost", "--frames", "--start", "--course", "--difficulty", "--input",
-              "--bot", "--runs", "--language", "--history", "--export-history"}) {
+        // The recording answers everything these would choose.
+        for (const char* other : {"--seed", "--clock-start", "--frame-cost", "--frames", "--start", "--course",
+                                  "--difficulty", "--input", "--bot", "--runs", "--language", "--export-history"}) {
             if (std::find(parsed.given.begin(), parsed.given.end(), other) != parsed.given.end())
                 Fail(std::string("--replay: cannot be combined with ") + other);
         }
+        // A replay never writes into the history it reads.
+        if (!parsed.options.historyPath.empty() &&
+            SameFile(parsed.options.historyPath, parsed.options.replayHistoryPath))
+            Fail("--replay: --history must name another database than the one replayed");
     }
     if (parsed.inputPath) parsed.options.script = ReadScriptFile(*parsed.inputPath);
     ValidateOutputPlaces(parsed.options);
@@ -301,7 +313,8 @@ no sound device. Sound commands are only logged.
                         translations (from locale/ beside kelo-sim or the installed one)
   --history DB          add every run to the run history database DB (made when
                         missing), and the session's recording for --replay; without it
-                        no history is kept
+                        no history is kept. With --replay: the replayed runs are added
+                        to DB, which must be another database than the one replayed
   --export-history FILE with --history: write DB's runs, key figures and wrong keys
                         to FILE (.csv or .json; - for CSV on standard output) and
                         exit, reading DB only; nothing is simulated

@@ -206,6 +206,15 @@ int ExportHistory(const SimOptions& options) {
 
 namespace {
 
+// The simulator's history writes each run at once; a failed write is told in one line
+// on stderr and counted in `failed`.
+std::unique_ptr<HistoryWriter> OpenHistory(const std::string& path, int& failed) {
+    return std::make_unique<HistoryWriter>(path, KELO_VERSION, false, [&failed](const std::string& line, bool saved) {
+        if (!line.empty()) std::fprintf(stderr, "kelo-sim: %s\n", line.c_str());
+        if (!saved) ++failed;
+    });
+}
+
 // Plays a recording from the history: the game answered by the recording, its frames,
 // sounds and record writes going to the simulator's outputs as in any session.
 SimResult RunReplay(const SimOptions& options, TextRenderer& text) {
@@ -231,6 +240,15 @@ SimResult RunReplay(const SimOptions& options, TextRenderer& text) {
         result.exitCode = kExitReplayRefused;
         result.message = std::string("replay refused: ") + error.what();
         return result;
+    }
+    // With --history the replayed runs go to that database as the original's went to its
+    // own, so the two can be compared row for row.
+    int failedHistoryWrites = 0;
+    std::unique_ptr<HistoryWriter> history;
+    if (!options.historyPath.empty()) {
+        history = OpenHistory(options.historyPath, failedHistoryWrites);
+        inner.SetHistory(history.get());
+        replay->forwardRunHistory = true;
     }
     auto game = std::make_unique<Game>(*replay);
     inner.onSound = [&](std::string_view command) {
@@ -258,6 +276,8 @@ SimResult RunReplay(const SimOptions& options, TextRenderer& text) {
     result.frameCalls = replay->FrameCalls();
     result.failedSaves = inner.FailedSaves();
     if (result.failedSaves > 0 && result.exitCode == 0) result.exitCode = kExitSaveFailed;
+    result.failedHistoryWrites = failedHistoryWrites;
+    if (failedHistoryWrites > 0 && result.exitCode == 0) result.exitCode = kExitHistoryFailed;
     result.outputError = outputs.Finish();
     if (!result.outputError.empty()) result.exitCode = kExitOutputFailed;
     return result;
@@ -293,12 +313,7 @@ SimResult RunSimulation(const SimOptions& options) {
     std::unique_ptr<HistoryWriter> history;
     RunRecorder recorder;
     if (!options.historyPath.empty()) {
-        history = std::make_unique<HistoryWriter>(options.historyPath, KELO_VERSION, false,
-                                                  [&](const std::string& line, bool saved) {
-                                                      if (!line.empty())
-                                                          std::fprintf(stderr, "kelo-sim: %s\n", line.c_str());
-                                                      if (!saved) ++failedHistoryWrites;
-                                                  });
+        history = OpenHistory(options.historyPath, failedHistoryWrites);
         platform.SetHistory(history.get());
     }
     // With a history the session is recorded too, each segment kept as it ends.
