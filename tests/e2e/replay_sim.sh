@@ -85,7 +85,7 @@ PY
 [ "$(md5sum <"$db")" = "$before" ] && [ ! -s "$db-wal" ] || fail "a replay wrote into the history it read"
 
 # Refusals (8) and divergence (7), each said in one line.
-expect() {  # CODE SPEC WHAT
+expect() {  # EXIT-CODE REPLAY-ARGUMENT WHAT
     local err=$work/err.txt
     "$sim" --records-dir "$work/first/rec" --replay "$2" 2>"$err"
     local code=$?

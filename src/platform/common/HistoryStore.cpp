@@ -487,19 +487,20 @@ std::optional<std::vector<uint8_t>> HistoryStore::ReadSegment(int64_t sessionId,
     return bytes;
 }
 
+// A replay only reads: a missing file is said as such, and never made.
+bool HistoryStore::OpenReplayForReading() {
+    if (OpenForReading()) return true;
+    if (lastError_.empty()) lastError_ = file_.string() + " does not exist";
+    return false;
+}
+
 std::optional<ReplaySource> HistoryStore::ReadRunReplay(int64_t runId) {
     lastError_.clear();
-    if (!OpenForReading()) {
-        if (lastError_.empty()) lastError_ = file_.string() + " does not exist";
-        return std::nullopt;
-    }
+    if (!OpenReplayForReading()) return std::nullopt;
+    // Without replay tables the history holds no recording at all.
     Statement link(db_, "SELECT session_id, segment FROM replay_runs WHERE run_id = ?");
-    if (!link.Ok()) {
-        lastError_ = "run " + std::to_string(runId) + " has no recording in " + file_.string();
-        return std::nullopt;
-    }
-    link.Bind(1, runId);
-    if (link.Step() != SQLITE_ROW) {
+    if (link.Ok()) link.Bind(1, runId);
+    if (!link.Ok() || link.Step() != SQLITE_ROW) {
         lastError_ = "run " + std::to_string(runId) + " has no recording in " + file_.string();
         return std::nullopt;
     }
@@ -528,17 +529,10 @@ std::optional<int64_t> HistoryStore::BestRecordedRun(int course, Difficulty diff
 
 std::optional<ReplaySource> HistoryStore::ReadSessionReplay(int64_t sessionId) {
     lastError_.clear();
-    if (!OpenForReading()) {
-        if (lastError_.empty()) lastError_ = file_.string() + " does not exist";
-        return std::nullopt;
-    }
+    if (!OpenReplayForReading()) return std::nullopt;
     Statement count(db_, "SELECT count(*) FROM replay_segments WHERE session_id = ?");
-    if (!count.Ok()) {
-        lastError_ = "no replay session " + std::to_string(sessionId) + " in " + file_.string();
-        return std::nullopt;
-    }
-    count.Bind(1, sessionId);
-    const int64_t segments = count.Step() == SQLITE_ROW ? count.Int(0) : 0;
+    if (count.Ok()) count.Bind(1, sessionId);
+    const int64_t segments = count.Ok() && count.Step() == SQLITE_ROW ? count.Int(0) : 0;
     if (segments == 0) {
         lastError_ = "no replay session " + std::to_string(sessionId) + " in " + file_.string();
         return std::nullopt;

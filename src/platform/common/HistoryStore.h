@@ -90,6 +90,7 @@ private:
     bool EnsureReplayTables();
     bool SaveReplayOnce(const ReplaySegmentData& segment, const std::vector<uint8_t>& data, bool& damaged);
     std::optional<std::vector<uint8_t>> ReadSegment(int64_t sessionId, int64_t segment);
+    bool OpenReplayForReading();
     bool OpenForReading();
     bool SaveOnce(const std::vector<RunHistory>& runs, const std::string& gameVersion, bool& damaged);
     void MoveAside();
