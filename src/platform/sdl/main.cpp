@@ -5,6 +5,7 @@
 // Changed: the original reports nothing; the desktop says on stderr why it stopped.
 
 #include <SDL.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -89,8 +90,41 @@ private:
     std::optional<std::string> saved_;
 };
 
+// SDL joins the session's message bus with the video (for the screen saver and input
+// methods). Where no bus is configured, libdbus would "autolaunch" one: it runs
+// dbus-launch, which searches the PATH and, where installed, starts a bus daemon that
+// outlives the game; the window waits for it (8 ms where dbus-launch is missing). So when
+// neither DBUS_SESSION_BUS_ADDRESS nor the user's bus socket is there, SDL is handed an
+// address that answers at once that there is no bus, as it would find on its own after
+// the search; the screen saver is still held off through X. The variable is as it was
+// once the video is open.
+class NoBusAutolaunch {
+public:
+    NoBusAutolaunch() {
+        if (std::getenv(kVariable) != nullptr) return;
+        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+        struct stat bus {};
+        if (runtime != nullptr && runtime[0] == '/' && stat((std::string(runtime) + "/bus").c_str(), &bus) == 0 &&
+            S_ISSOCK(bus.st_mode)) {
+            return;
+        }
+        setenv(kVariable, "unix:path=/nonexistent/kelo-typing/no-session-bus", 1);
+        set_ = true;
+    }
+    ~NoBusAutolaunch() {
+        if (set_) unsetenv(kVariable);
+    }
+    NoBusAutolaunch(const NoBusAutolaunch&) = delete;
+    NoBusAutolaunch& operator=(const NoBusAutolaunch&) = delete;
+
+private:
+    static constexpr const char* kVariable = "DBUS_SESSION_BUS_ADDRESS";
+    bool set_ = false;
+};
+
 bool InitVideo() {
     EmptyComposeTable composeTable;
+    NoBusAutolaunch noAutolaunch;
     return SDL_Init(SDL_INIT_VIDEO) == 0;
 }
 
