@@ -60,6 +60,36 @@ void SetLayerPixel(LayerSketch& sketch, Image& colour, Image& mask, int x, int y
     }
 }
 
+void SetLayerBlock(LayerSketch& sketch, Image& colour, Image& mask, int x, int y, bool twoByTwo, Colour colourValue,
+                   Colour maskValue) {
+    const int size = twoByTwo ? 2 : 1;
+    const bool inside = x >= 0 && y >= 0 && x + size <= colour.Width() && y + size <= colour.Height() &&
+                        mask.Width() >= colour.Width() && mask.Height() >= colour.Height();
+    if (!inside) {
+        SetLayerPixel(sketch, colour, mask, x, y, colourValue, maskValue);
+        if (!twoByTwo) return;
+        SetLayerPixel(sketch, colour, mask, x + 1, y, colourValue, maskValue);
+        SetLayerPixel(sketch, colour, mask, x, y + 1, colourValue, maskValue);
+        SetLayerPixel(sketch, colour, mask, x + 1, y + 1, colourValue, maskValue);
+        return;
+    }
+    // The whole block lies in both planes: no pixel needs its own clipping, and the
+    // planes' stamps move once for it.
+    for (int dy = 0; dy < size; ++dy) {
+        Colour* colourRow = colour.Row(y + dy) + x;
+        Colour* maskRow = mask.Row(y + dy) + x;
+        for (int dx = 0; dx < size; ++dx) colourRow[dx] = colourValue, maskRow[dx] = maskValue;
+    }
+    if (!sketch.valid) return;
+    for (int dy = 0; dy < size; ++dy) {
+        for (int dx = 0; dx < size; ++dx) {
+            sketch.pixels.push_back(
+                {static_cast<uint16_t>(x + dx), static_cast<uint16_t>(y + dy), colourValue, maskValue});
+        }
+    }
+    sketch.constantPixels = sketch.constantPixels && IsConstant(maskValue, colourValue);
+}
+
 void SealLayer(LayerSketch& sketch, const Image& colour, const Image& mask) {
     sketch.colourStamp = colour.Stamp();
     sketch.maskStamp = mask.Stamp();

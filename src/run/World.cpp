@@ -86,14 +86,8 @@ bool Visible(const ProjectedStar& p, int32_t z) {
 
 // The star's colour in the colour plane and white in the mask; both images clip at 300.
 void Plot(Game& game, const ProjectedStar& p) {
-    auto set = [&](int x, int y) {
-        SetLayerPixel(game.starLayers.current, game.PicBBack.image, game.PicBMask.image, x, y, p.colour, kWhite);
-    };
-    set(p.sx, p.sy);
-    if (!p.near) return;
-    set(p.sx + 1, p.sy);
-    set(p.sx, p.sy + 1);
-    set(p.sx + 1, p.sy + 1);
+    SetLayerBlock(game.starLayers.current, game.PicBBack.image, game.PicBMask.image, p.sx, p.sy, p.near, p.colour,
+                  kWhite);
 }
 
 void MoveAndDrawStars(Game& game) {
