@@ -388,6 +388,25 @@ void BlendCoverageRow(Colour* row, const uint8_t* coverage, int count, Colour co
     for (; x < count; ++x) BlendPixel(row[x], coverage[x], colour);
 }
 
+// The coverage spans of `mask` whose cell's top-left is at (left, top), clipped to the
+// cell's part [x0, x1) x [y0, y1), blended in `colour`.
+[[gnu::always_inline]] inline void BlendSpans(Image& image, const TextMask& mask, int left, int top, int x0, int y0,
+                                              int x1, int y1, Colour colour) {
+    Colour* const pixels = image.Row(0);
+    const ptrdiff_t stride = image.Width();
+    for (const TextMask::Span& span : mask.spans) {
+        if (span.y < y0 || span.y >= y1) continue;
+        const int from = std::max<int>(span.x, x0), to = std::min(span.x + span.length, x1);
+        const uint8_t* coverage = mask.alpha.data() + static_cast<size_t>(span.y) * mask.width;
+        // Clipping keeps top + span.y and left + x inside the image.
+        Colour* row = pixels + (top + span.y) * stride;
+        for (int x = from; x < to; ++x) {
+            Colour& pixel = row[left + x];
+            pixel = coverage[x] == 255 ? colour : BlendChannelwise(pixel, colour, coverage[x]);
+        }
+    }
+}
+
 }  // namespace
 
 void Print(Surface& s, TextRenderer& text, std::string_view utf8) {
@@ -399,14 +418,12 @@ void Print(Surface& s, TextRenderer& text, std::string_view utf8) {
     const int y1 = std::min(mask.height, s.image.Height() - top);
     if (x0 >= x1 || y0 >= y1) return;
     if (mask.spansFound) {
-        for (const TextMask::Span& span : mask.spans) {
-            if (span.y < y0 || span.y >= y1) continue;
-            const int from = std::max<int>(span.x, x0), to = std::min(span.x + span.length, x1);
-            const uint8_t* coverage = mask.alpha.data() + static_cast<size_t>(span.y) * mask.width;
-            Colour* row = s.image.Row(top + span.y) + left;
-            for (int x = from; x < to; ++x) {
-                row[x] = coverage[x] == 255 ? s.foreColour : BlendChannelwise(row[x], s.foreColour, coverage[x]);
-            }
+        // Half of all text is the black of outlines and shadows, which blends in with no
+        // products of its own.
+        if (s.foreColour == kBlack) {
+            BlendSpans(s.image, mask, left, top, x0, y0, x1, y1, kBlack);
+        } else {
+            BlendSpans(s.image, mask, left, top, x0, y0, x1, y1, s.foreColour);
         }
         return;
     }
