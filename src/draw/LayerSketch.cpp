@@ -35,9 +35,14 @@ void ClearLayer(LayerSketch& sketch, Image& colour, Image& mask, Colour colourFi
     const bool onlyPixels =
         sketch.Matches(colour, mask) && sketch.colourFill == colourFill && sketch.maskFill == maskFill;
     if (onlyPixels && !sketch.pixels.empty()) {
+        Colour* colourOut = colour.Row(0);
+        Colour* maskOut = mask.Row(0);
+        const size_t stride = static_cast<size_t>(colour.Width());
+#pragma GCC unroll 4
         for (const SketchedPixel& p : sketch.pixels) {
-            colour.Row(p.y)[p.x] = colourFill;
-            mask.Row(p.y)[p.x] = maskFill;
+            const size_t at = p.y * stride + p.x;
+            colourOut[at] = colourFill;
+            maskOut[at] = maskFill;
         }
     } else if (!onlyPixels) {
         FillRect(colour, 0, 0, colour.Width(), colour.Height(), colourFill);
@@ -108,16 +113,18 @@ void StoreLayer(SketchedHistory& history, int slot, const LayerSketch& sketch, c
     const bool onlyPixels = fits && stored.valid && sketch.Matches(colour, mask) &&
                             stored.colourFill == sketch.colourFill && stored.maskFill == sketch.maskFill;
     if (onlyPixels) {
-        const int stride = historyColour.Width();
+        const size_t stride = static_cast<size_t>(historyColour.Width());
         Colour* colourOut = historyColour.Row(0) + x0;
         Colour* maskOut = historyMask.Row(0) + x0;
+#pragma GCC unroll 4
         for (const SketchedPixel& p : stored.pixels) {
-            const int at = p.y * stride + p.x;
+            const size_t at = p.y * stride + p.x;
             colourOut[at] = stored.colourFill;
             maskOut[at] = stored.maskFill;
         }
+#pragma GCC unroll 4
         for (const SketchedPixel& p : sketch.pixels) {
-            const int at = p.y * stride + p.x;
+            const size_t at = p.y * stride + p.x;
             colourOut[at] = p.colour;
             maskOut[at] = p.mask;
         }
@@ -165,9 +172,10 @@ bool ComposeSketched(Image& view, const SketchedLayers& layers, std::span<const 
     // whatever lies below; the layers above then apply only their fills. The planes hold
     // what the sketches say (their stamps vouch for it), so they are not read.
     Colour* out = view.Row(0);
-    const int viewStride = view.Width();
+    const size_t viewStride = static_cast<size_t>(view.Width());
     for (size_t j = 0; j < count; ++j) {
         const BitFunction above = after[j];
+#pragma GCC unroll 4
         for (const SketchedPixel& p : stack[j]->pixels) out[p.y * viewStride + p.x] = above(p.mask & p.colour);
     }
     return true;
