@@ -68,8 +68,8 @@ void SetLayerPixel(LayerSketch& sketch, Image& colour, Image& mask, int x, int y
 void SetLayerBlock(LayerSketch& sketch, Image& colour, Image& mask, int x, int y, bool twoByTwo, Colour colourValue,
                    Colour maskValue) {
     const int size = twoByTwo ? 2 : 1;
-    const bool inside = x >= 0 && y >= 0 && x + size <= colour.Width() && y + size <= colour.Height() &&
-                        mask.Width() >= colour.Width() && mask.Height() >= colour.Height();
+    const bool inside =
+        x >= 0 && y >= 0 && x + size <= colour.Width() && y + size <= colour.Height() && SameSize(colour, mask);
     if (!inside) {
         SetLayerPixel(sketch, colour, mask, x, y, colourValue, maskValue);
         if (!twoByTwo) return;
@@ -80,17 +80,26 @@ void SetLayerBlock(LayerSketch& sketch, Image& colour, Image& mask, int x, int y
     }
     // The whole block lies in both planes: no pixel needs its own clipping, and the
     // planes' stamps move once for it.
-    for (int dy = 0; dy < size; ++dy) {
-        Colour* colourRow = colour.Row(y + dy) + x;
-        Colour* maskRow = mask.Row(y + dy) + x;
-        for (int dx = 0; dx < size; ++dx) colourRow[dx] = colourValue, maskRow[dx] = maskValue;
+    const size_t stride = static_cast<size_t>(colour.Width());
+    const size_t at = static_cast<size_t>(y) * stride + static_cast<size_t>(x);
+    Colour* colourOut = colour.Row(0) + at;
+    Colour* maskOut = mask.Row(0) + at;
+    colourOut[0] = colourValue, maskOut[0] = maskValue;
+    if (twoByTwo) {
+        colourOut[1] = colourValue, maskOut[1] = maskValue;
+        colourOut[stride] = colourValue, maskOut[stride] = maskValue;
+        colourOut[stride + 1] = colourValue, maskOut[stride + 1] = maskValue;
     }
     if (!sketch.valid) return;
-    for (int dy = 0; dy < size; ++dy) {
-        for (int dx = 0; dx < size; ++dx) {
-            sketch.pixels.push_back(
-                {static_cast<uint16_t>(x + dx), static_cast<uint16_t>(y + dy), colourValue, maskValue});
-        }
+    const auto px = static_cast<uint16_t>(x), py = static_cast<uint16_t>(y);
+    const size_t used = sketch.pixels.size();
+    sketch.pixels.resize(used + size * size);
+    SketchedPixel* noted = sketch.pixels.data() + used;
+    noted[0] = {px, py, colourValue, maskValue};
+    if (twoByTwo) {
+        noted[1] = {static_cast<uint16_t>(px + 1), py, colourValue, maskValue};
+        noted[2] = {px, static_cast<uint16_t>(py + 1), colourValue, maskValue};
+        noted[3] = {static_cast<uint16_t>(px + 1), static_cast<uint16_t>(py + 1), colourValue, maskValue};
     }
     sketch.constantPixels = sketch.constantPixels && IsConstant(maskValue, colourValue);
 }
