@@ -1,6 +1,7 @@
 #include "run/RunMessages.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
@@ -80,10 +81,14 @@ void DrawGo(Game& game) {
 }
 
 void PrintExtend(Game& game, Offset j) {
-    const Offset blacks[] = {{93, 260}, {93, 259}, {96, 259}, {96, 260}};
-    for (const Offset& at : blacks) PrintText(game, "Time Extend!", j.x + at.x, j.y + at.y, kBlack, 16);
-    PrintText(game, "Time Extend!", j.x + 94, j.y + 259, kYellow, 16);
-    PrintText(game, "Time Extend!", j.x + 95, j.y + 259, kYellow, 16);
+    // Four black copies around two yellow ones.
+    const Offset places[] = {{93, 260}, {93, 259}, {96, 259}, {96, 260}, {94, 259}, {95, 259}};
+    std::array<TextCopy, std::size(places)> copies;
+    for (size_t k = 0; k < copies.size(); ++k) {
+        copies[k] = {static_cast<int16_t>(j.x + places[k].x), static_cast<int16_t>(j.y + places[k].y),
+                     k < 4 ? kBlack : kYellow};
+    }
+    PrintTextCopies(game, "Time Extend!", 16, copies);
 }
 
 // Painter's Arc takes radians and draws the radius of a negative angle (by its sign
