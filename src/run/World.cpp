@@ -93,7 +93,7 @@ void Plot(Game& game, const ProjectedStar& p) {
 void MoveAndDrawStars(Game& game) {
     GameState& s = game.state;
     const Turn turn = TurnOfFrame(s);
-    const StarPalette palette = StarPaletteOf(s);
+    StarColours colours(StarPaletteOf(s));
     for (int i = FirstProcessedStar(game.run.loadLevel); i < kStarCount; ++i) {
         Star& star = s.stars[i];
         if (star.z < 1 || star.z > kFarDepth) {
@@ -102,7 +102,7 @@ void MoveAndDrawStars(Game& game) {
             continue;
         }
         Move(star, s.speed, turn);
-        const ProjectedStar p = ProjectStar(star, palette);
+        const ProjectedStar p = ProjectStar(star, colours);
         if (Visible(p, star.z)) Plot(game, p);
     }
     SealLayer(game.starLayers.current, game.PicBBack.image, game.PicBMask.image);
