@@ -75,6 +75,10 @@ void PrintText(Game& game, std::string_view text, int16_t x, int16_t y, Colour c
     PrintText(game.PicBack, game.Text(), text, x, y, colour, size);
 }
 
+void PrintTextCopies(Game& game, std::string_view text, uint8_t size, std::span<const TextCopy> copies) {
+    PrintTextCopies(game.PicBack, game.Text(), text, size, copies);
+}
+
 void DrawWipe(Game& game, int16_t width) { DrawWipe(game.PicBack, width); }
 
 void Game::OnCloseRequest() { Form_QueryUnload(*this); }

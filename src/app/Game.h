@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -124,6 +125,7 @@ void Form_QueryUnload(Game& game);
 
 // PrintText and DrawWipe (draw/Helpers.h) on PicBack, the surface every screen draws on.
 void PrintText(Game& game, std::string_view text, int16_t x, int16_t y, Colour colour, uint8_t size);
+void PrintTextCopies(Game& game, std::string_view text, uint8_t size, std::span<const TextCopy> copies);
 void DrawWipe(Game& game, int16_t width);
 
 // Creates the six surfaces as start-up does: images of their sizes in the window's

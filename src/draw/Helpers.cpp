@@ -13,6 +13,12 @@ void PrintText(Surface& surface, TextRenderer& font, std::string_view text, int1
     Print(surface, font, text);
 }
 
+void PrintTextCopies(Surface& surface, TextRenderer& font, std::string_view text, uint8_t size,
+                     std::span<const TextCopy> copies) {
+    surface.fontSize = size;
+    PrintCopies(surface, font, text, copies);
+}
+
 namespace {
 
 struct OffsetRow {

@@ -3,6 +3,7 @@
 // game always gives them its back buffer, PicBack (the Game overloads in app/Game.h).
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "draw/Painter.h"
@@ -15,6 +16,10 @@ namespace kelo {
 // colour takes the colour of the latest text.
 void PrintText(Surface& surface, TextRenderer& font, std::string_view text, int16_t x, int16_t y, Colour colour,
                uint8_t size);
+
+// PrintText for each copy in turn, all at `size` points: a bold or shadowed text.
+void PrintTextCopies(Surface& surface, TextRenderer& font, std::string_view text, uint8_t size,
+                     std::span<const TextCopy> copies);
 
 // Horizontal correction, in pixels, that centres one target letter in its column.
 int16_t GlyphOffset(std::string_view letter);

@@ -35,9 +35,14 @@ void ClearLayer(LayerSketch& sketch, Image& colour, Image& mask, Colour colourFi
     const bool onlyPixels =
         sketch.Matches(colour, mask) && sketch.colourFill == colourFill && sketch.maskFill == maskFill;
     if (onlyPixels && !sketch.pixels.empty()) {
+        Colour* colourOut = colour.Row(0);
+        Colour* maskOut = mask.Row(0);
+        const size_t stride = static_cast<size_t>(colour.Width());
+#pragma GCC unroll 4
         for (const SketchedPixel& p : sketch.pixels) {
-            colour.Row(p.y)[p.x] = colourFill;
-            mask.Row(p.y)[p.x] = maskFill;
+            const size_t at = p.y * stride + p.x;
+            colourOut[at] = colourFill;
+            maskOut[at] = maskFill;
         }
     } else if (!onlyPixels) {
         FillRect(colour, 0, 0, colour.Width(), colour.Height(), colourFill);
@@ -60,6 +65,45 @@ void SetLayerPixel(LayerSketch& sketch, Image& colour, Image& mask, int x, int y
     }
 }
 
+void SetLayerBlock(LayerSketch& sketch, Image& colour, Image& mask, int x, int y, bool twoByTwo, Colour colourValue,
+                   Colour maskValue) {
+    const int size = twoByTwo ? 2 : 1;
+    const bool inside =
+        x >= 0 && y >= 0 && x + size <= colour.Width() && y + size <= colour.Height() && SameSize(colour, mask);
+    if (!inside) {
+        SetLayerPixel(sketch, colour, mask, x, y, colourValue, maskValue);
+        if (!twoByTwo) return;
+        SetLayerPixel(sketch, colour, mask, x + 1, y, colourValue, maskValue);
+        SetLayerPixel(sketch, colour, mask, x, y + 1, colourValue, maskValue);
+        SetLayerPixel(sketch, colour, mask, x + 1, y + 1, colourValue, maskValue);
+        return;
+    }
+    // The whole block lies in both planes: no pixel needs its own clipping, and the
+    // planes' stamps move once for it.
+    const size_t stride = static_cast<size_t>(colour.Width());
+    const size_t at = static_cast<size_t>(y) * stride + static_cast<size_t>(x);
+    Colour* colourOut = colour.Row(0) + at;
+    Colour* maskOut = mask.Row(0) + at;
+    colourOut[0] = colourValue, maskOut[0] = maskValue;
+    if (twoByTwo) {
+        colourOut[1] = colourValue, maskOut[1] = maskValue;
+        colourOut[stride] = colourValue, maskOut[stride] = maskValue;
+        colourOut[stride + 1] = colourValue, maskOut[stride + 1] = maskValue;
+    }
+    if (!sketch.valid) return;
+    const auto px = static_cast<uint16_t>(x), py = static_cast<uint16_t>(y);
+    const size_t used = sketch.pixels.size();
+    sketch.pixels.resize(used + size * size);
+    SketchedPixel* noted = sketch.pixels.data() + used;
+    noted[0] = {px, py, colourValue, maskValue};
+    if (twoByTwo) {
+        noted[1] = {static_cast<uint16_t>(px + 1), py, colourValue, maskValue};
+        noted[2] = {px, static_cast<uint16_t>(py + 1), colourValue, maskValue};
+        noted[3] = {static_cast<uint16_t>(px + 1), static_cast<uint16_t>(py + 1), colourValue, maskValue};
+    }
+    sketch.constantPixels = sketch.constantPixels && IsConstant(maskValue, colourValue);
+}
+
 void SealLayer(LayerSketch& sketch, const Image& colour, const Image& mask) {
     sketch.colourStamp = colour.Stamp();
     sketch.maskStamp = mask.Stamp();
@@ -78,16 +122,18 @@ void StoreLayer(SketchedHistory& history, int slot, const LayerSketch& sketch, c
     const bool onlyPixels = fits && stored.valid && sketch.Matches(colour, mask) &&
                             stored.colourFill == sketch.colourFill && stored.maskFill == sketch.maskFill;
     if (onlyPixels) {
-        const int stride = historyColour.Width();
+        const size_t stride = static_cast<size_t>(historyColour.Width());
         Colour* colourOut = historyColour.Row(0) + x0;
         Colour* maskOut = historyMask.Row(0) + x0;
+#pragma GCC unroll 4
         for (const SketchedPixel& p : stored.pixels) {
-            const int at = p.y * stride + p.x;
+            const size_t at = p.y * stride + p.x;
             colourOut[at] = stored.colourFill;
             maskOut[at] = stored.maskFill;
         }
+#pragma GCC unroll 4
         for (const SketchedPixel& p : sketch.pixels) {
-            const int at = p.y * stride + p.x;
+            const size_t at = p.y * stride + p.x;
             colourOut[at] = p.colour;
             maskOut[at] = p.mask;
         }
@@ -135,9 +181,10 @@ bool ComposeSketched(Image& view, const SketchedLayers& layers, std::span<const 
     // whatever lies below; the layers above then apply only their fills. The planes hold
     // what the sketches say (their stamps vouch for it), so they are not read.
     Colour* out = view.Row(0);
-    const int viewStride = view.Width();
+    const size_t viewStride = static_cast<size_t>(view.Width());
     for (size_t j = 0; j < count; ++j) {
         const BitFunction above = after[j];
+#pragma GCC unroll 4
         for (const SketchedPixel& p : stack[j]->pixels) out[p.y * viewStride + p.x] = above(p.mask & p.colour);
     }
     return true;

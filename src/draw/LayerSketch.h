@@ -62,6 +62,11 @@ void ClearLayer(LayerSketch& sketch, Image& colour, Image& mask, Colour colourFi
 // Sets one pixel of both planes (nothing outside them) and notes it in the sketch.
 void SetLayerPixel(LayerSketch& sketch, Image& colour, Image& mask, int x, int y, Colour colourValue, Colour maskValue);
 
+// SetLayerPixel on (x, y) and, when `twoByTwo`, then on (x + 1, y), (x, y + 1) and
+// (x + 1, y + 1), in that order: a star's block.
+void SetLayerBlock(LayerSketch& sketch, Image& colour, Image& mask, int x, int y, bool twoByTwo, Colour colourValue,
+                   Colour maskValue);
+
 // Records that the planes are drawn: the sketch holds until something else writes them.
 void SealLayer(LayerSketch& sketch, const Image& colour, const Image& mask);
 

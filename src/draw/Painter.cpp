@@ -22,9 +22,16 @@ constexpr double kTwoPi = 2.0 * std::numbers::pi;
 using ColourBlock = uint32_t __attribute__((vector_size(16)));
 constexpr int kBlockColours = 4;
 
-void FillSpan(Colour* p, int count, Colour colour) {
+[[gnu::always_inline]] inline void FillSpan(Colour* p, int count, Colour colour) {
     const ColourBlock block = {colour, colour, colour, colour};
     int i = 0;
+    // Four blocks a step: the loop's own counting costs as much as a store.
+    for (; i + 4 * kBlockColours <= count; i += 4 * kBlockColours) {
+        std::memcpy(p + i, &block, sizeof block);
+        std::memcpy(p + i + kBlockColours, &block, sizeof block);
+        std::memcpy(p + i + 2 * kBlockColours, &block, sizeof block);
+        std::memcpy(p + i + 3 * kBlockColours, &block, sizeof block);
+    }
     for (; i + kBlockColours <= count; i += kBlockColours) std::memcpy(p + i, &block, sizeof block);
     for (; i < count; ++i) p[i] = colour;
 }
@@ -388,26 +395,100 @@ void BlendCoverageRow(Colour* row, const uint8_t* coverage, int count, Colour co
     for (; x < count; ++x) BlendPixel(row[x], coverage[x], colour);
 }
 
-}  // namespace
+// The coverage `spans` of `mask` whose cell's top-left is at (left, top), clipped to the
+// cell's part [x0, x1) x [y0, y1), blended in `colour`.
+[[gnu::always_inline]] inline void BlendSpans(Image& image, const TextMask& mask,
+                                              const std::vector<TextMask::Span>& spans, int left, int top, int x0,
+                                              int y0, int x1, int y1, Colour colour) {
+    Colour* const pixels = image.Row(0);
+    const ptrdiff_t stride = image.Width();
+    for (const TextMask::Span& span : spans) {
+        if (span.y < y0 || span.y >= y1) continue;
+        const int from = std::max<int>(span.x, x0), to = std::min(span.x + span.length, x1);
+        const uint8_t* coverage = mask.alpha.data() + static_cast<size_t>(span.y) * mask.width;
+        // Clipping keeps top + span.y and left + x inside the image.
+        Colour* row = pixels + (top + span.y) * stride;
+        for (int x = from; x < to; ++x) {
+            Colour& pixel = row[left + x];
+            pixel = coverage[x] == 255 ? colour : BlendChannelwise(pixel, colour, coverage[x]);
+        }
+    }
+}
 
-void Print(Surface& s, TextRenderer& text, std::string_view utf8) {
-    if (utf8.empty()) return;
-    const TextMask& mask = text.Render(utf8, s.fontSize);
+// Half of all text is the black of outlines and shadows, which blends in with no
+// products of its own.
+void BlendSpansIn(Image& image, const TextMask& mask, const std::vector<TextMask::Span>& spans, int left, int top,
+                  int x0, int y0, int x1, int y1, Colour colour) {
+    if (colour == kBlack) {
+        BlendSpans(image, mask, spans, left, top, x0, y0, x1, y1, kBlack);
+    } else {
+        BlendSpans(image, mask, spans, left, top, x0, y0, x1, y1, colour);
+    }
+}
+
+bool FullyCovers(const TextMask& mask, int x, int y) {
+    return x >= 0 && y >= 0 && x < mask.width && y < mask.height &&
+           mask.alpha[static_cast<size_t>(y) * mask.width + x] == 255;
+}
+
+// Splits each copy's spans around the pixels that a later copy covers fully: those end
+// up in the later copy's colour whatever was blended there before.
+TextMask::CopyPlan MakeCopyPlan(const TextMask& mask, std::vector<std::pair<int, int>> offsets) {
+    TextMask::CopyPlan plan{std::move(offsets), {}};
+    const size_t copies = plan.offsets.size();
+    plan.spans.resize(copies);
+    for (size_t k = 0; k < copies; ++k) {
+        auto [kx, ky] = plan.offsets[k];
+        for (const TextMask::Span& span : mask.spans) {
+            int runStart = -1;
+            auto closeRun = [&](int end) {
+                if (runStart >= 0) {
+                    plan.spans[k].push_back(
+                        {span.y, static_cast<int16_t>(runStart), static_cast<int16_t>(end - runStart)});
+                }
+                runStart = -1;
+            };
+            for (int x = span.x; x < span.x + span.length; ++x) {
+                bool hidden = false;
+                for (size_t m = k + 1; m < copies && !hidden; ++m) {
+                    hidden = FullyCovers(mask, x + kx - plan.offsets[m].first, span.y + ky - plan.offsets[m].second);
+                }
+                if (hidden) {
+                    closeRun(x);
+                } else if (runStart < 0) {
+                    runStart = x;
+                }
+            }
+            closeRun(span.x + span.length);
+        }
+    }
+    return plan;
+}
+
+// A mask keeps plans for this many patterns of offsets at most.
+constexpr size_t kCopyPlansKept = 4;
+
+const TextMask::CopyPlan& CopyPlanFor(const TextMask& mask, std::span<const TextCopy> copies) {
+    std::vector<std::pair<int, int>> offsets;
+    offsets.reserve(copies.size());
+    for (const TextCopy& c : copies) offsets.emplace_back(c.x - copies[0].x, c.y - copies[0].y);
+    for (const TextMask::CopyPlan& plan : mask.copyPlans) {
+        if (plan.offsets == offsets) return plan;
+    }
+    if (mask.copyPlans.size() >= kCopyPlansKept) mask.copyPlans.clear();
+    mask.copyPlans.push_back(MakeCopyPlan(mask, std::move(offsets)));
+    return mask.copyPlans.back();
+}
+
+// Print of a rendered mask.
+void PrintMask(Surface& s, const TextMask& mask) {
     const int left = ToPixel(s.currentX), top = ToPixel(s.currentY);
     const int x0 = std::max(0, -left), y0 = std::max(0, -top);
     const int x1 = std::min(mask.width, s.image.Width() - left);
     const int y1 = std::min(mask.height, s.image.Height() - top);
     if (x0 >= x1 || y0 >= y1) return;
     if (mask.spansFound) {
-        for (const TextMask::Span& span : mask.spans) {
-            if (span.y < y0 || span.y >= y1) continue;
-            const int from = std::max<int>(span.x, x0), to = std::min(span.x + span.length, x1);
-            const uint8_t* coverage = mask.alpha.data() + static_cast<size_t>(span.y) * mask.width;
-            Colour* row = s.image.Row(top + span.y) + left;
-            for (int x = from; x < to; ++x) {
-                row[x] = coverage[x] == 255 ? s.foreColour : BlendChannelwise(row[x], s.foreColour, coverage[x]);
-            }
-        }
+        BlendSpansIn(s.image, mask, mask.spans, left, top, x0, y0, x1, y1, s.foreColour);
         return;
     }
     for (int y = y0; y < y1; ++y) {
@@ -415,6 +496,51 @@ void Print(Surface& s, TextRenderer& text, std::string_view utf8) {
         Colour* row = s.image.Row(top + y) + left;
         BlendCoverageRow(row + x0, coverage + x0, x1 - x0, s.foreColour);
     }
+}
+
+}  // namespace
+
+void PrintCopies(Surface& s, TextRenderer& text, std::string_view utf8, std::span<const TextCopy> copies) {
+    if (copies.empty()) return;
+    const TextCopy& last = copies.back();
+    if (utf8.empty()) {
+        s.currentX = last.x;
+        s.currentY = last.y;
+        s.foreColour = last.colour;
+        return;
+    }
+    // Each copy asks for its mask as Print would; all are one mask (TextRenderer).
+    const TextMask* mask = nullptr;
+    for (size_t k = 0; k < copies.size(); ++k) mask = &text.Render(utf8, s.fontSize);
+    // A later copy hides what lies under it only where it is drawn: with every copy
+    // wholly in the image, none is clipped.
+    bool inside = mask->spansFound && copies.size() > 1;
+    for (const TextCopy& c : copies) {
+        inside = inside && c.x >= 0 && c.y >= 0 && c.x + mask->width <= s.image.Width() &&
+                 c.y + mask->height <= s.image.Height();
+    }
+    if (!inside) {
+        for (const TextCopy& c : copies) {
+            s.currentX = c.x;
+            s.currentY = c.y;
+            s.foreColour = c.colour;
+            PrintMask(s, *mask);
+        }
+        return;
+    }
+    const TextMask::CopyPlan& plan = CopyPlanFor(*mask, copies);
+    for (size_t k = 0; k < copies.size(); ++k) {
+        BlendSpansIn(s.image, *mask, plan.spans[k], copies[k].x, copies[k].y, 0, 0, mask->width, mask->height,
+                     copies[k].colour);
+    }
+    s.currentX = last.x;
+    s.currentY = last.y;
+    s.foreColour = last.colour;
+}
+
+void Print(Surface& s, TextRenderer& text, std::string_view utf8) {
+    if (utf8.empty()) return;
+    PrintMask(s, text.Render(utf8, s.fontSize));
 }
 
 void FindCoverageSpans(TextMask& mask) {

@@ -17,6 +17,7 @@
 //  - Fills (box interiors, full circles, arcs closed by both radii) use the surface's
 //    fill colour while its fill style is solid.
 
+#include <span>
 #include <string_view>
 
 #include "draw/Image.h"
@@ -75,5 +76,17 @@ void FillRect(Image& dest, int x, int y, int w, int h, Colour colour);
 // Prints text with its top-left at the current position, in the foreground colour at
 // the surface's font size. Only the glyphs are blended in, never a background box.
 void Print(Surface& s, TextRenderer& text, std::string_view utf8);
+
+// One of several prints of one text: its top-left and colour.
+struct TextCopy {
+    int16_t x;
+    int16_t y;
+    Colour colour;
+};
+
+// Prints `utf8` at each copy's place in its colour, in order, at the surface's font size:
+// exactly the pixels of one Print per copy. The surface is left at the last copy's
+// position and colour.
+void PrintCopies(Surface& s, TextRenderer& text, std::string_view utf8, std::span<const TextCopy> copies);
 
 }  // namespace kelo

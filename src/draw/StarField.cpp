@@ -21,24 +21,42 @@ int StarChannel(int brightness, float tint, uint8_t back) {
     return RoundToInt16(static_cast<double>(brightness) * static_cast<double>(tint) + back);
 }
 
+Colour StarColour(int brightness, const StarPalette& palette) {
+    return Rgb(StarChannel(brightness, palette.starTint[0], palette.backColour[0]),
+               StarChannel(brightness, palette.starTint[1], palette.backColour[1]),
+               StarChannel(brightness, palette.starTint[2], palette.backColour[2]));
+}
+
 }  // namespace
 
-ProjectedStar ProjectStar(const Star& star, const StarPalette& palette) {
+Colour StarColours::Of(int brightness) {
+    if (brightness < 0 || brightness >= static_cast<int>(colours_.size())) return StarColour(brightness, palette_);
+    if (!known_[brightness]) {
+        colours_[brightness] = StarColour(brightness, palette_);
+        known_[brightness] = true;
+    }
+    return colours_[brightness];
+}
+
+ProjectedStar ProjectStar(const Star& star, StarColours& colours) {
     const int32_t depth = TruncDiv(std::max(star.z, 0), 160) + 1;
     ProjectedStar p;
     p.sx = std::min(TruncDiv(RoundHalfEven(star.x), depth) + kCentre, kFarLimit);
     p.sy = std::min(TruncDiv(RoundHalfEven(star.y), depth) + kCentre, kFarLimit);
-    const int brightness = std::min(250 - TruncDiv(star.z, 320), 255);
-    p.colour = Rgb(StarChannel(brightness, palette.starTint[0], palette.backColour[0]),
-                   StarChannel(brightness, palette.starTint[1], palette.backColour[1]),
-                   StarChannel(brightness, palette.starTint[2], palette.backColour[2]));
+    p.colour = colours.Of(std::min(250 - TruncDiv(star.z, 320), 255));
     p.near = star.z <= kNearLimit;
     return p;
 }
 
+ProjectedStar ProjectStar(const Star& star, const StarPalette& palette) {
+    StarColours colours(palette);
+    return ProjectStar(star, colours);
+}
+
 void DrawStarField(Image& back, std::span<const Star> stars, const StarPalette& palette) {
+    StarColours colours(palette);
     for (const Star& star : stars) {
-        const ProjectedStar p = ProjectStar(star, palette);
+        const ProjectedStar p = ProjectStar(star, colours);
         // Kept: the original tests only the vertical position here; a star off to the side
         // is simply clipped.
         if (std::abs(static_cast<int64_t>(p.sy) - kCentre) > kCentre) continue;

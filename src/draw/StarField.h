@@ -3,6 +3,7 @@
 // and the run's moving one.
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <span>
 
@@ -30,9 +31,23 @@ struct ProjectedStar {
     bool near = false;  // drawn as a 2 x 2 block (z <= 30000)
 };
 
+// The star colours of one palette, each brightness (0 to 255) worked out when first
+// asked for: a frame's stars share a few hundred brightnesses.
+class StarColours {
+public:
+    explicit StarColours(const StarPalette& palette) : palette_(palette) {}
+    Colour Of(int brightness);
+
+private:
+    StarPalette palette_;
+    std::array<Colour, 256> colours_;
+    std::bitset<256> known_;
+};
+
 // Screen position around the centre (150, 150) and colour of one star. Visibility is
 // the caller's test.
 ProjectedStar ProjectStar(const Star& star, const StarPalette& palette);
+ProjectedStar ProjectStar(const Star& star, StarColours& colours);
 
 // Draws resting stars into `back`: the title's and course select's star field.
 void DrawStarField(Image& back, std::span<const Star> stars, const StarPalette& palette);

@@ -277,8 +277,18 @@ std::vector<PanelText> ResultPanelTexts(const GameState& state, const RunLocals&
 }
 
 void DrawResultPanel(Game& game) {
-    for (const PanelText& t : ResultPanelTexts(game.state, game.run)) {
-        PrintText(game, game.Translated(t.text), t.x, t.y, t.colour, t.size);
+    const std::vector<PanelText> texts = ResultPanelTexts(game.state, game.run);
+    std::vector<TextCopy> copies;
+    for (size_t i = 0; i < texts.size();) {
+        // The copies of one text, printed together.
+        size_t end = i;
+        copies.clear();
+        while (end < texts.size() && texts[end].text == texts[i].text && texts[end].size == texts[i].size) {
+            copies.push_back({texts[end].x, texts[end].y, texts[end].colour});
+            ++end;
+        }
+        PrintTextCopies(game, game.Translated(texts[i].text), texts[i].size, copies);
+        i = end;
     }
 }
 

@@ -1,6 +1,7 @@
 #include "run/RunMessages.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
@@ -45,9 +46,8 @@ Colour BandGrey(int line) {
 
 void DrawReady(Game& game) {
     for (int p = 0; p < 34; ++p) Line(game.PicBack, 0, 80 + 2 * p, 300, 80 + 2 * p, BandGrey(p));
-    PrintText(game, "Ready....", 41, 80, kBlack, 48);
-    PrintText(game, "Ready....", 51, 80, kBlack, 48);
-    PrintText(game, "Ready....", 46, 80, InverseBackground(game.state), 48);
+    const TextCopy copies[] = {{41, 80, kBlack}, {51, 80, kBlack}, {46, 80, InverseBackground(game.state)}};
+    PrintTextCopies(game, "Ready....", 48, copies);
 }
 
 // The band and the word split in the middle and slide apart by 7.5 pixels a frame.
@@ -73,17 +73,25 @@ void DrawGo(Game& game) {
     // Kept: the original's "GO!" takes the background's channels rotated (blue, red,
     // green), not the background colour itself.
     const Colour rotated = Rgb(back[2], back[0], back[1]);
-    const Offset whites[] = {{113, 245}, {113, 244}, {116, 244}, {116, 245}};
-    for (const Offset& at : whites) PrintText(game, "GO!", j.x + at.x, j.y + at.y, kWhite, 36);
-    PrintText(game, "GO!", j.x + 114, j.y + 244, rotated, 36);
-    PrintText(game, "GO!", j.x + 115, j.y + 244, rotated, 36);
+    // Four white copies around two in the rotated colour.
+    const Offset places[] = {{113, 245}, {113, 244}, {116, 244}, {116, 245}, {114, 244}, {115, 244}};
+    std::array<TextCopy, std::size(places)> copies;
+    for (size_t k = 0; k < copies.size(); ++k) {
+        copies[k] = {static_cast<int16_t>(j.x + places[k].x), static_cast<int16_t>(j.y + places[k].y),
+                     k < 4 ? kWhite : rotated};
+    }
+    PrintTextCopies(game, "GO!", 36, copies);
 }
 
 void PrintExtend(Game& game, Offset j) {
-    const Offset blacks[] = {{93, 260}, {93, 259}, {96, 259}, {96, 260}};
-    for (const Offset& at : blacks) PrintText(game, "Time Extend!", j.x + at.x, j.y + at.y, kBlack, 16);
-    PrintText(game, "Time Extend!", j.x + 94, j.y + 259, kYellow, 16);
-    PrintText(game, "Time Extend!", j.x + 95, j.y + 259, kYellow, 16);
+    // Four black copies around two yellow ones.
+    const Offset places[] = {{93, 260}, {93, 259}, {96, 259}, {96, 260}, {94, 259}, {95, 259}};
+    std::array<TextCopy, std::size(places)> copies;
+    for (size_t k = 0; k < copies.size(); ++k) {
+        copies[k] = {static_cast<int16_t>(j.x + places[k].x), static_cast<int16_t>(j.y + places[k].y),
+                     k < 4 ? kBlack : kYellow};
+    }
+    PrintTextCopies(game, "Time Extend!", 16, copies);
 }
 
 // Painter's Arc takes radians and draws the radius of a negative angle (by its sign
@@ -192,8 +200,8 @@ void DrawRightPanel(Game& game) {
 }
 
 void DrawPracticeMark(Game& game) {
-    PrintText(game, "Practice", 322, 150, Rgb(120, 100, 20), 12);
-    PrintText(game, "Practice", 321, 149, Rgb(255, 230, 90), 12);
+    const TextCopy copies[] = {{322, 150, Rgb(120, 100, 20)}, {321, 149, Rgb(255, 230, 90)}};
+    PrintTextCopies(game, "Practice", 12, copies);
 }
 
 void DrawFrameRate(Game& game) {

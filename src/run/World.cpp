@@ -86,20 +86,14 @@ bool Visible(const ProjectedStar& p, int32_t z) {
 
 // The star's colour in the colour plane and white in the mask; both images clip at 300.
 void Plot(Game& game, const ProjectedStar& p) {
-    auto set = [&](int x, int y) {
-        SetLayerPixel(game.starLayers.current, game.PicBBack.image, game.PicBMask.image, x, y, p.colour, kWhite);
-    };
-    set(p.sx, p.sy);
-    if (!p.near) return;
-    set(p.sx + 1, p.sy);
-    set(p.sx, p.sy + 1);
-    set(p.sx + 1, p.sy + 1);
+    SetLayerBlock(game.starLayers.current, game.PicBBack.image, game.PicBMask.image, p.sx, p.sy, p.near, p.colour,
+                  kWhite);
 }
 
 void MoveAndDrawStars(Game& game) {
     GameState& s = game.state;
     const Turn turn = TurnOfFrame(s);
-    const StarPalette palette = StarPaletteOf(s);
+    StarColours colours(StarPaletteOf(s));
     for (int i = FirstProcessedStar(game.run.loadLevel); i < kStarCount; ++i) {
         Star& star = s.stars[i];
         if (star.z < 1 || star.z > kFarDepth) {
@@ -108,7 +102,7 @@ void MoveAndDrawStars(Game& game) {
             continue;
         }
         Move(star, s.speed, turn);
-        const ProjectedStar p = ProjectStar(star, palette);
+        const ProjectedStar p = ProjectStar(star, colours);
         if (Visible(p, star.z)) Plot(game, p);
     }
     SealLayer(game.starLayers.current, game.PicBBack.image, game.PicBMask.image);

@@ -142,6 +142,17 @@ TEST_F(StarFieldTest, ColourIsBrightnessTimesTintPlusBackCappedAtFull) {
     EXPECT_EQ(ProjectStar(Star{0, 0, -1000000}, StarPaletteOf(s)).colour, Rgb(255, 255, 0));
 }
 
+// One set of colours serves a whole frame: every depth, in and out of the remembered
+// brightnesses, gets the colour its own projection gives.
+TEST_F(StarFieldTest, SharedColoursMatchEachStarsOwn) {
+    const StarPalette palette = StarPaletteOf(game.state);
+    StarColours shared(palette);
+    for (int32_t z = 90000; z >= -2000; z -= 97) {
+        const Star star{0, 0, z};
+        EXPECT_EQ(ProjectStar(star, shared).colour, ProjectStar(star, palette).colour) << z;
+    }
+}
+
 TEST_F(StarFieldTest, NearStarsAreTwoByTwoAndFarStarsSinglePixels) {
     game.state.stars[0] = Star{-150 * 188, 0, 30000};  // (0, 150), near
     game.state.stars[1] = Star{50 * 188, 0, 30001};    // (200, 150), far (same depth)

@@ -25,13 +25,16 @@ struct Layers {
         refMask.Fill(maskFill);
         const int count = static_cast<int>(random() % 6);
         for (int i = 0; i < count; ++i) {
-            // Some pixels fall outside; some land twice.
+            // Some pixels or blocks fall outside, wholly or partly; some land twice.
             const int x = static_cast<int>(random() % (kWidth + 2)) - 1,
                       y = static_cast<int>(random() % (kHeight + 2)) - 1;
             const Colour star = random() & 0xFFFFFF;
-            SetLayerPixel(sketches.current, colour, mask, x, y, star, kWhite);
-            SetPixelV(refColour, x, y, star);
-            SetPixelV(refMask, x, y, kWhite);
+            const bool block = random() % 2 == 0;
+            SetLayerBlock(sketches.current, colour, mask, x, y, block, star, kWhite);
+            for (int d = 0; d < (block ? 4 : 1); ++d) {
+                SetPixelV(refColour, x + d % 2, y + d / 2, star);
+                SetPixelV(refMask, x + d % 2, y + d / 2, kWhite);
+            }
         }
         SealLayer(sketches.current, colour, mask);
         StoreLayer(sketches.history, slot, sketches.current, colour, mask, history, historyMask);

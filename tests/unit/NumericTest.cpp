@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+#include <vector>
+
 #include "base/Numeric.h"
 
 namespace kelo {
@@ -11,6 +15,24 @@ TEST(Numeric, RoundsHalvesToEven) {
     EXPECT_EQ(RoundHalfEven(157.5), 158);
     EXPECT_EQ(RoundHalfEven(-2.5), -2);
     EXPECT_EQ(RoundHalfEven(1e12), 2147483647);
+}
+
+// The inline conversion must agree with the library's nearbyint, saturated, on every
+// quarter step (halves of both parities) and around both limits.
+TEST(Numeric, RoundingAgreesWithNearbyintEverywhere) {
+    auto reference = [](double v) {
+        const double r = std::nearbyint(v);
+        return r >= 2147483647.0 ? 2147483647 : r <= -2147483648.0 ? -2147483647 - 1 : static_cast<int32_t>(r);
+    };
+    std::vector<double> values;
+    for (int q = -4000; q <= 4000; ++q) values.push_back(q / 4.0);
+    for (double edge : {2147483647.0, -2147483648.0, 1e300, -1e300, 8388608.5, -8388609.5}) {
+        for (double d : {-1.5, -0.5, -0.25, 0.0, 0.25, 0.5, 1.5}) values.push_back(edge + d);
+    }
+    values.push_back(std::numeric_limits<double>::infinity());
+    values.push_back(-std::numeric_limits<double>::infinity());
+    for (double v : values) EXPECT_EQ(RoundHalfEven(v), reference(v)) << v;
+    EXPECT_EQ(RoundHalfEven(std::nan("")), 0);
 }
 
 TEST(Numeric, TruncatingDivisionRoundsFloatsFirst) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "draw/Helpers.h"
 #include "draw/Painter.h"
 
 namespace kelo {
@@ -455,4 +456,37 @@ TEST(PainterText, BlendRoundsEveryCoverageExactly) {
 }
 
 }  // namespace
+// Copies printed together give the pixels of one Print per copy, in order: for bold and
+// shadow patterns whose opaque pixels hide earlier copies, in black and in colour, with a
+// pattern met again (its plan reused), another pattern on the same mask, and copies
+// partly outside the image.
+TEST(PainterText, CopiesPrintLikeOnePrintEach) {
+    struct Fixed : TextRenderer {
+        TextMask mask;
+        const TextMask& Render(std::string_view, int) override { return mask; }
+    } text;
+    text.mask.width = 9, text.mask.height = 5;
+    for (int i = 0; i < 45; ++i) text.mask.alpha.push_back(static_cast<uint8_t>(i % 4 == 0 ? 255 : (i * 53) % 256));
+    FindCoverageSpans(text.mask);
+    const Colour ink = Rgb(250, 10, 120), yellow = Rgb(255, 255, 0);
+    const std::vector<std::vector<TextCopy>> patterns = {
+        {{3, 4, kBlack}, {8, 4, kBlack}, {6, 4, ink}, {5, 4, ink}},
+        {{3, 4, kBlack}, {8, 4, kBlack}, {6, 4, ink}, {5, 4, ink}},
+        {{2, 3, kBlack}, {2, 2, kBlack}, {5, 2, kBlack}, {5, 3, kBlack}, {3, 2, yellow}, {4, 2, yellow}},
+        {{6, 5, kWhite}, {7, 5, kWhite}},
+        {{-2, 4, kBlack}, {3, 4, ink}},
+        {{10, 9, ink}, {11, 8, kBlack}},
+    };
+    for (size_t i = 0; i < patterns.size(); ++i) {
+        Surface together(18, 12, kBlack, kWhite), apart = together;
+        for (int p = 0; p < 18 * 12; ++p) together.image.At(p % 18, p / 18) = Rgb(p * 7 % 256, p * 13 % 256, p % 256);
+        apart.image = together.image;
+        PrintCopies(together, text, "t", patterns[i]);
+        for (const TextCopy& c : patterns[i]) PrintText(apart, text, "t", c.x, c.y, c.colour, 12);
+        EXPECT_EQ(together.image.Pixels(), apart.image.Pixels()) << "pattern " << i;
+        EXPECT_EQ(together.currentX, apart.currentX);
+        EXPECT_EQ(together.foreColour, apart.foreColour);
+    }
+}
+
 }  // namespace kelo
