@@ -20,6 +20,11 @@ constexpr int kChannels = 2;
 constexpr int kBytesPerFrame = kChannels * static_cast<int>(sizeof(int16_t));
 // How much of the file the page check hands libogg at a time: its buffer stays small.
 constexpr size_t kCheckChunk = 64 * 1024;
+// Decoding ahead by this many frames (0.37 s) at a time: the decoder's tables and state
+// are cold each time the audio thread wakes, and warming them up for every 512-frame block
+// cost more than the decoding itself. One chunk takes well under a millisecond, a small
+// share of the 11.6 ms the block leaves the callback.
+constexpr int kDecodeAheadFrames = 16384;
 
 // Every byte of the file belongs to an Ogg page whose checksum holds, and the last page
 // ends the stream: a rendering cut short or altered anywhere is refused before it plays,
@@ -87,6 +92,11 @@ struct RenderedSong::Decoder {
     MemoryReader reader;
     OggVorbis_File vorbis{};
     bool open = false;
+    // Decoded and not yet played: the frames [aheadFrom, aheadEnd) of `ahead`.
+    std::vector<int16_t> ahead;
+    int aheadFrom = 0;
+    int aheadEnd = 0;
+    int64_t played = 0;  // frames from the beginning
     ~Decoder() {
         if (open) ov_clear(&vorbis);
     }
@@ -159,6 +169,7 @@ void RenderedSong::Fetch() {
     if (Open(path_, midiDigest_, sampleRate_, decoder) == Outcome::Loaded &&
         ov_pcm_total(&decoder->vorbis, -1) == frames_) {
         decoder_ = std::move(decoder);
+        decoder_->ahead.resize(static_cast<size_t>(kChannels) * kDecodeAheadFrames);
     }
 }
 
@@ -167,24 +178,45 @@ int64_t RenderedSong::Frames() const { return frames_; }
 void RenderedSong::Restart() {
     if (!decoder_) return;
     finished_ = ov_pcm_seek(&decoder_->vorbis, 0) != 0;
+    decoder_->aheadFrom = decoder_->aheadEnd = 0;
+    decoder_->played = 0;
     started_ = true;
 }
 
-void RenderedSong::Render(int16_t* stereo, int frames) {
+// Up to kDecodeAheadFrames frames, fewer at the end of the piece; none once it is over.
+// An error cannot follow the page check, but would end the piece too.
+int RenderedSong::DecodeAhead() {
     constexpr int kBigEndian = std::endian::native == std::endian::big ? 1 : 0;
+    Decoder& decoder = *decoder_;
+    int decoded = 0;
+    while (decoded < kDecodeAheadFrames) {
+        int section = 0;
+        const long bytes = ov_read(&decoder.vorbis, reinterpret_cast<char*>(decoder.ahead.data() + kChannels * decoded),
+                                   (kDecodeAheadFrames - decoded) * kBytesPerFrame, kBigEndian, 2, 1, &section);
+        if (bytes <= 0) break;
+        decoded += static_cast<int>(bytes / kBytesPerFrame);
+    }
+    decoder.aheadFrom = 0;
+    decoder.aheadEnd = decoded;
+    return decoded;
+}
+
+void RenderedSong::Render(int16_t* stereo, int frames) {
     int done = 0;
     while (done < frames && !finished_) {
-        int section = 0;
-        const long bytes = ov_read(&decoder_->vorbis, reinterpret_cast<char*>(stereo + kChannels * done),
-                                   (frames - done) * kBytesPerFrame, kBigEndian, 2, 1, &section);
-        // The end of the piece; an error cannot follow the page check, but would end it too.
-        if (bytes <= 0)
+        Decoder& decoder = *decoder_;
+        if (decoder.aheadFrom == decoder.aheadEnd && DecodeAhead() == 0) {
             finished_ = true;
-        else
-            done += static_cast<int>(bytes / kBytesPerFrame);
+            break;
+        }
+        const int count = std::min(frames - done, decoder.aheadEnd - decoder.aheadFrom);
+        std::copy_n(decoder.ahead.data() + kChannels * decoder.aheadFrom, kChannels * count, stereo + kChannels * done);
+        decoder.aheadFrom += count;
+        decoder.played += count;
+        done += count;
     }
     // Over with the block that holds the last frame, as the live synthesis is.
-    if (decoder_ && ov_pcm_tell(&decoder_->vorbis) >= frames_) finished_ = true;
+    if (decoder_ && decoder_->played >= frames_) finished_ = true;
     std::fill(stereo + kChannels * done, stereo + kChannels * frames, int16_t{0});
 }
 
