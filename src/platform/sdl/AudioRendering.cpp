@@ -5,8 +5,13 @@
 #include <vorbis/codec.h>
 #include <vorbis/vorbisfile.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -57,6 +62,35 @@ bool EveryPageIntact(const std::vector<uint8_t>& file) {
     ogg_sync_clear(&sync);
     return intact && ended && paged == file.size();
 }
+
+#if defined(__SSE2__)
+// ov_read's own conversion on x86-64, four frames at a time: each sample times 32768 in
+// float, rounded to the nearest integer as the rounding mode says (ov_read: cvtsd2si of
+// the product made double, which is exact; here cvtps2dq of the product) and held to 16
+// bits (ov_read clamps; packssdw saturates; NaN or a product beyond 32 bits becomes
+// INT_MIN in both, so -32768). The same samples as ov_read, without its sample-by-sample
+// loop.
+void FourToStereo16(const float* left, const float* right, int16_t* stereo) {
+    const __m128 scale = _mm_set1_ps(32768.f);
+    const __m128i l = _mm_cvtps_epi32(_mm_mul_ps(_mm_loadu_ps(left), scale));
+    const __m128i r = _mm_cvtps_epi32(_mm_mul_ps(_mm_loadu_ps(right), scale));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(stereo),
+                     _mm_packs_epi32(_mm_unpacklo_epi32(l, r), _mm_unpackhi_epi32(l, r)));
+}
+
+void ToStereo16(const float* left, const float* right, int16_t* stereo, int frames) {
+    int frame = 0;
+    for (; frame + 4 <= frames; frame += 4) FourToStereo16(left + frame, right + frame, stereo + kChannels * frame);
+    if (frame == frames) return;
+    float lastLeft[4] = {};
+    float lastRight[4] = {};
+    int16_t last[4 * kChannels];
+    std::copy(left + frame, left + frames, lastLeft);
+    std::copy(right + frame, right + frames, lastRight);
+    FourToStereo16(lastLeft, lastRight, last);
+    std::copy_n(last, kChannels * (frames - frame), stereo + kChannels * frame);
+}
+#endif
 
 // libvorbisfile reads the rendering from memory through these.
 struct MemoryReader {
@@ -186,15 +220,24 @@ void RenderedSong::Restart() {
 // Up to kDecodeAheadFrames frames, fewer at the end of the piece; none once it is over.
 // An error cannot follow the page check, but would end the piece too.
 int RenderedSong::DecodeAhead() {
-    constexpr int kBigEndian = std::endian::native == std::endian::big ? 1 : 0;
     Decoder& decoder = *decoder_;
     int decoded = 0;
     while (decoded < kDecodeAheadFrames) {
+        int16_t* to = decoder.ahead.data() + kChannels * decoded;
         int section = 0;
-        const long bytes = ov_read(&decoder.vorbis, reinterpret_cast<char*>(decoder.ahead.data() + kChannels * decoded),
+#if defined(__SSE2__)
+        float** channels = nullptr;
+        const long frames = ov_read_float(&decoder.vorbis, &channels, kDecodeAheadFrames - decoded, &section);
+        if (frames <= 0) break;
+        ToStereo16(channels[0], channels[1], to, static_cast<int>(frames));
+        decoded += static_cast<int>(frames);
+#else
+        constexpr int kBigEndian = std::endian::native == std::endian::big ? 1 : 0;
+        const long bytes = ov_read(&decoder.vorbis, reinterpret_cast<char*>(to),
                                    (kDecodeAheadFrames - decoded) * kBytesPerFrame, kBigEndian, 2, 1, &section);
         if (bytes <= 0) break;
         decoded += static_cast<int>(bytes / kBytesPerFrame);
+#endif
     }
     decoder.aheadFrom = 0;
     decoder.aheadEnd = decoded;
