@@ -305,7 +305,7 @@ TEST_F(HistoryTest, ReplaysKeepTheLastSessionsAndEveryFirstPlace) {
     auto key = [](int n) { return "session-" + std::to_string(n); };
     auto segment = [&](int n, uint32_t index) {
         ASSERT_TRUE(
-            store.SaveReplay({key(n), n, "1.0.0", index, std::vector<uint8_t>(100, uint8_t(n)), false, nullptr, 0}))
+            store.SaveReplay({key(n), n, "1.0.0", index, std::vector<uint8_t>(100, uint8_t(n)), false}))
             << store.LastError();
     };
     segment(1, 0);
@@ -333,7 +333,7 @@ TEST_F(HistoryTest, ReplaysKeepTheLastSessionsAndEveryFirstPlace) {
 // without its segment, a practice run or another course's never.
 TEST_F(HistoryTest, BestRecordedRunIsTheFastestGoalWithARecording) {
     HistoryStore store(file);
-    ASSERT_TRUE(store.SaveReplay({"s", 0, "1.0.0", 1, {1, 2, 3}, false, nullptr, 0})) << store.LastError();
+    ASSERT_TRUE(store.SaveReplay({"s", 0, "1.0.0", 1, {1, 2, 3}, false})) << store.LastError();
     struct Case {
         int course;
         int32_t timeMs;

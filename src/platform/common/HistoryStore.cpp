@@ -400,7 +400,7 @@ int64_t ReplaySessionId(sqlite3* db, const std::string& key, int64_t startUnixMs
 
 bool HistoryStore::SaveReplay(const ReplaySegmentData& segment) {
     lastError_.clear();
-    const std::vector<uint8_t> data = CompressReplay(segment.Whole());
+    const std::vector<uint8_t> data = CompressReplay(segment.bytes);
     if (data.empty()) {
         lastError_ = "cannot compress a replay for " + file_.string();
         return false;

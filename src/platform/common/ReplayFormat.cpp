@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <memory>
@@ -342,32 +343,43 @@ const Image* PlaneBeside(const Surface* colour, const Surface& mask) {
 }
 
 // A plane as runs of one value: the star planes are mostly one fill. A mask plane
-// (`colour` set) is kept as its differences from MaskGuess.
+// (`colour` set) is kept as its differences from MaskGuess. Written in one pass, with
+// nothing the size of the plane beside it: a run's start encodes five planes on the
+// game's thread.
 void WritePixels(ReplayWriter& w, const Surface& s, const Surface* colour = nullptr) {
     const Image& image = s.image;
     w.Var(static_cast<uint64_t>(image.Width()));
     w.Var(static_cast<uint64_t>(image.Height()));
     const std::vector<Colour>& pixels = image.Pixels();
     const Image* beside = PlaneBeside(colour, s);
-    std::vector<Colour> guessed;
-    if (beside) {
-        // MaskGuess, in one tight pass.
-        guessed.resize(pixels.size());
-        const Colour* c = beside->Pixels().data();
-        Colour back = 0;
-        for (size_t i = 0; i < pixels.size(); ++i) {
-            const bool white = c[i] == kWhite;
-            guessed[i] = pixels[i] ^ (white ? back : kWhite);
-            if (white) back = pixels[i];
+    auto writeRun = [&w](size_t length, Colour value) {
+        w.Var(length);
+        w.Var(value);
+    };
+    const Colour* const end = pixels.data() + pixels.size();
+    if (!beside) {
+        for (const Colour* p = pixels.data(); p < end;) {
+            const Colour* q = p + 1;
+            while (q < end && *q == *p) ++q;
+            writeRun(static_cast<size_t>(q - p), *p);
+            p = q;
         }
-    }
-    const std::vector<Colour>& values = beside ? guessed : pixels;
-    for (size_t i = 0; i < values.size();) {
-        size_t j = i + 1;
-        while (j < values.size() && values[j] == values[i]) ++j;
-        w.Var(j - i);
-        w.Var(values[i]);
-        i = j;
+    } else {
+        MaskGuess guess(beside);
+        size_t run = 0;
+        Colour current = 0;
+        for (size_t i = 0; i < pixels.size(); ++i) {
+            const Colour value = pixels[i] ^ guess.At(i);
+            guess.Saw(i, pixels[i]);
+            if (run > 0 && value == current) {
+                ++run;
+                continue;
+            }
+            if (run > 0) writeRun(run, current);
+            current = value;
+            run = 1;
+        }
+        if (run > 0) writeRun(run, current);
     }
     w.Var(s.foreColour);
     w.Var(s.fillColour);
@@ -415,8 +427,7 @@ void ReadPixels(ReplayReader& r, Surface& s, const Surface* colour = nullptr) {
 
 }  // namespace
 
-std::shared_ptr<const ReplaySnapshotCapture> CaptureSnapshot(const Game& game) {
-    auto capture = std::make_shared<ReplaySnapshotCapture>();
+std::vector<uint8_t> EncodeSnapshot(const Game& game) {
     ReplayWriter w;
     Out o{w};
     Move(o, game.state);
@@ -430,25 +441,14 @@ std::shared_ptr<const ReplaySnapshotCapture> CaptureSnapshot(const Game& game) {
     for (const FinishedRun& run : game.unsavedRuns) Move(o, run);
     w.Byte(game.practiceWeights ? 1 : 0);
     if (game.practiceWeights) Move(o, *game.practiceWeights);
-    capture->head = std::move(w.bytes);
     // PicMain is left out: nothing in the game reads it.
-    capture->surfaces = {game.PicBack, game.PicWarp, game.PicWarpMask, game.PicBBack, game.PicBMask};
-    return capture;
-}
-
-std::vector<uint8_t> EncodeSnapshot(const ReplaySnapshotCapture& capture) {
-    ReplayWriter w;
-    w.bytes = capture.head;
-    const auto& [back, warp, warpMask, layer, layerMask] = capture.surfaces;
-    WritePixels(w, back);
-    WritePixels(w, warp);
-    WritePixels(w, warpMask, &warp);
-    WritePixels(w, layer);
-    WritePixels(w, layerMask, &layer);
+    WritePixels(w, game.PicBack);
+    WritePixels(w, game.PicWarp);
+    WritePixels(w, game.PicWarpMask, &game.PicWarp);
+    WritePixels(w, game.PicBBack);
+    WritePixels(w, game.PicBMask, &game.PicBBack);
     return std::move(w.bytes);
 }
-
-std::vector<uint8_t> EncodeSnapshot(const Game& game) { return EncodeSnapshot(*CaptureSnapshot(game)); }
 
 void RestoreSnapshot(Game& game, std::span<const uint8_t> bytes) {
     ReplayReader r(bytes);

@@ -9,9 +9,7 @@
 // platform call: a tag byte and the call's answer, numbers as varints, clock readings
 // as deltas from the previous one.
 
-#include <array>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <span>
 #include <stdexcept>
@@ -176,14 +174,6 @@ ReplaySegmentHeader ReadSegmentHeader(ReplayReader& in, std::string_view gameVer
 // reads. The star layers' sketches are not kept: a restored game redraws them whole,
 // with the same pixels.
 std::vector<uint8_t> EncodeSnapshot(const Game& game);
-// The same in two steps: a copy of what the snapshot keeps, quick enough for a run's
-// start on the game's thread, and its encoding, which may happen on another thread.
-struct ReplaySnapshotCapture {
-    std::vector<uint8_t> head;        // everything before the surfaces, encoded
-    std::array<Surface, 5> surfaces;  // PicBack, PicWarp, PicWarpMask, PicBBack, PicBMask
-};
-std::shared_ptr<const ReplaySnapshotCapture> CaptureSnapshot(const Game& game);
-std::vector<uint8_t> EncodeSnapshot(const ReplaySnapshotCapture& capture);
 // Throws ReplayError (Refused) for bytes that do not decode whole.
 void RestoreSnapshot(Game& game, std::span<const uint8_t> bytes);
 

@@ -53,16 +53,6 @@ std::string NewReplaySessionKey(int64_t startUnixMs) {
     return key;
 }
 
-std::vector<uint8_t> ReplaySegmentData::Whole() const {
-    if (!snapshot) return bytes;
-    ReplayWriter w;
-    w.bytes.reserve(bytes.size() + (1 << 16));
-    w.bytes.assign(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(snapshotAt));
-    w.Blob(EncodeSnapshot(*snapshot));
-    w.bytes.insert(w.bytes.end(), bytes.begin() + static_cast<std::ptrdiff_t>(snapshotAt), bytes.end());
-    return std::move(w.bytes);
-}
-
 // ---- Recording ----
 
 class RecordingPlatform::Sink : public EventSink {
@@ -133,10 +123,8 @@ void RecordingPlatform::FinishSegment(ReplayTag end, bool last) {
     out_.Tag(end);
     open_ = false;
     recorded_ += out_.bytes.size();
-    ReplaySegmentData data{sessionKey_,           startUnixMs_, gameVersion_,         segment_,
-                           std::move(out_.bytes), last,         std::move(snapshot_), snapshotAt_};
+    ReplaySegmentData data{sessionKey_, startUnixMs_, gameVersion_, segment_, std::move(out_.bytes), last};
     out_.bytes = {};
-    snapshot_ = nullptr;
     if (sink_) sink_(std::move(data));
 }
 
@@ -152,7 +140,7 @@ void RecordingPlatform::OnScreenOpening(const Game& game, Screen screen) {
         // The run that just handed over is whole in the segment so far: keep a copy now, so
         // that it can be watched while the session goes on and survives a crash.
         if (afterRun && sink_)
-            sink_({sessionKey_, startUnixMs_, gameVersion_, segment_, out_.bytes, false, snapshot_, snapshotAt_});
+            sink_({sessionKey_, startUnixMs_, gameVersion_, segment_, out_.bytes, false});
         return;
     }
     FinishSegment(ReplayTag::SegmentEnd, false);
@@ -161,11 +149,10 @@ void RecordingPlatform::OnScreenOpening(const Game& game, Screen screen) {
     header.gameVersion = gameVersion_;
     header.index = segment_;
     header.frameCalls = frameCalls_;
-    // The header ends with the snapshot, encoded into it when the segment is written.
+    // Encoded here rather than copied for later: a copy of the star planes would stay
+    // resident for the whole run (about 8 MiB), the encoding is a few tens of KiB.
+    header.snapshot = EncodeSnapshot(game);
     StartSegment(header);
-    out_.bytes.pop_back();  // the empty snapshot's length
-    snapshot_ = CaptureSnapshot(game);
-    snapshotAt_ = out_.bytes.size();
 }
 
 uint32_t RecordingPlatform::Now() {

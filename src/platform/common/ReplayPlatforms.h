@@ -44,14 +44,8 @@ struct ReplaySegmentData {
     int64_t sessionStartUnixMs = 0;
     std::string gameVersion;
     uint32_t index = 0;
-    // The segment, except that with `snapshot` set its snapshot is still to be encoded
-    // into it at `snapshotAt` (off the game's thread): Whole() gives the finished bytes.
     std::vector<uint8_t> bytes;
     bool last = false;  // the session ended (or was cut) in it
-    std::shared_ptr<const ReplaySnapshotCapture> snapshot;
-    size_t snapshotAt = 0;
-
-    std::vector<uint8_t> Whole() const;
 };
 
 // A session's name in the history: its wall-clock start and a random part.
@@ -114,8 +108,6 @@ private:
     int64_t startUnixMs_;
     SegmentSink sink_;
     ReplayWriter out_;
-    std::shared_ptr<const ReplaySnapshotCapture> snapshot_;  // of the segment being recorded
-    size_t snapshotAt_ = 0;
     uint32_t segment_ = 0;
     uint32_t lastClock_ = 0;
     int64_t frameCalls_ = 0;
