@@ -10,9 +10,10 @@
 // and after one second of settling measures SECONDS (default 5) of process CPU time.
 // It prints one line of figures: CPU in percent of one core, threads, peak and current
 // resident memory, and whether the synthesizer library is loaded (1) or not (0); then the
-// audio thread's own: its CPU in percent of one core (a device plays in real time, so
-// this is also milliseconds of CPU per ten seconds of sound mixed), how often it woke a
-// second and its CPU per wake in microseconds (all 0 when the device rested throughout).
+// audio thread's own: its CPU in percent of one core (for a device that plays in real
+// time, ten times its milliseconds of CPU per second of sound mixed; SDL's dummy driver
+// runs about 4 % fast), how often it woke a second and its CPU per wake in microseconds
+// (all 0 when the device rested throughout).
 // It never judges them; run it several times and compare medians.
 // Pick the device with SDL_AUDIODRIVER (e.g. disk with SDL_DISKAUDIOFILE=/dev/null).
 
