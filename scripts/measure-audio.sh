@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Prints what the desktop's sound costs: the median of several runs of kelo-audio-cost
-# per scenario (CPU in % of one core, threads, peak and current resident memory), plus
-# the peak resident memory /usr/bin/time saw. Figures only; nothing passes or fails.
+# per scenario (CPU in % of one core, the audio thread's alone and per wake in µs, threads,
+# peak and current resident memory), plus the peak resident memory /usr/bin/time saw. Figures only; nothing passes or fails.
 #   scripts/measure-audio.sh [BUILD_DIR] [RUNS] [SECONDS]
 set -euo pipefail
 build="${1:-build}"
@@ -20,7 +20,7 @@ for scenario in idle music run; do
     lines+=("$(/usr/bin/time -f "time_maxrss_kib=%M" ./kelo-audio-cost "$scenario" "$seconds" 2>&1 | tr '\n' ' ')")
   done
   printf '%-6s' "$scenario"
-  for name in cpu_percent threads vmhwm_kib vmrss_kib time_maxrss_kib; do
+  for name in cpu_percent audio_thread_percent audio_us_per_wake threads vmhwm_kib vmrss_kib time_maxrss_kib; do
     printf ' %s=%s' "$name" "$(printf '%s\n' "${lines[@]}" | field "$name" | median)"
   done
   printf '  (median of %s runs of %s s)\n' "$runs" "$seconds"

@@ -9,8 +9,12 @@
 //          first tap) and a tap five times a second,
 // and after one second of settling measures SECONDS (default 5) of process CPU time.
 // It prints one line of figures: CPU in percent of one core, threads, peak and current
-// resident memory, and whether the synthesizer library is loaded (1) or not (0). It
-// never judges them; run it several times and compare medians.
+// resident memory, and whether the synthesizer library is loaded (1) or not (0); then the
+// audio thread's own: its CPU in percent of one core (for a device that plays in real
+// time, ten times its milliseconds of CPU per second of sound mixed; SDL's dummy driver
+// runs about 4 % fast), how often it woke a second and its CPU per wake in microseconds
+// (all 0 when the device rested throughout).
+// It never judges them; run it several times and compare medians.
 // Pick the device with SDL_AUDIODRIVER (e.g. disk with SDL_DISKAUDIOFILE=/dev/null).
 
 #include <time.h>
@@ -18,7 +22,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -59,6 +65,34 @@ bool Mapped(std::string_view library) {
         if (line.find(library) != std::string::npos) return true;
     }
     return false;
+}
+
+// SDL's audio thread so far: its CPU in seconds (the scheduler's nanosecond count) and
+// how often it has gone to sleep (each block it waits for).
+struct AudioThread {
+    double cpuSeconds = 0;
+    long wakes = 0;
+};
+
+std::optional<AudioThread> ReadAudioThread() {
+    std::error_code error;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", error)) {
+        std::ifstream comm(task.path() / "comm");
+        std::string name;
+        if (!std::getline(comm, name) || name.rfind("SDLAudio", 0) != 0) continue;
+        std::ifstream schedstat(task.path() / "schedstat");
+        double nanoseconds = 0;
+        if (!(schedstat >> nanoseconds)) continue;
+        std::ifstream status(task.path() / "status");
+        AudioThread thread{nanoseconds * 1e-9, 0};
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0)
+                thread.wakes = std::strtol(line.c_str() + 24, nullptr, 10);
+        }
+        return thread;
+    }
+    return std::nullopt;
 }
 
 void Sleep(std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); }
@@ -105,13 +139,23 @@ int main(int argc, char** argv) {
 
     const auto wallStart = std::chrono::steady_clock::now();
     const double cpuStart = ProcessCpuSeconds();
+    const std::optional<AudioThread> audioStart = ReadAudioThread();
     Play(audio, scenario, std::chrono::seconds(seconds));
+    const std::optional<AudioThread> audioEnd = ReadAudioThread();
     const double cpu = ProcessCpuSeconds() - cpuStart;
     const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+    AudioThread audioThread;
+    if (audioStart && audioEnd) {
+        audioThread = {audioEnd->cpuSeconds - audioStart->cpuSeconds, audioEnd->wakes - audioStart->wakes};
+    }
 
-    std::printf("%s cpu_percent=%.2f threads=%ld vmhwm_kib=%ld vmrss_kib=%ld fluidsynth=%d\n", argv[1],
-                100.0 * cpu / wall, StatusField("Threads"), StatusField("VmHWM"), StatusField("VmRSS"),
-                Mapped("libfluidsynth") ? 1 : 0);
+    std::printf(
+        "%s cpu_percent=%.2f threads=%ld vmhwm_kib=%ld vmrss_kib=%ld fluidsynth=%d audio_thread_percent=%.3f "
+        "audio_wakes_per_s=%.1f audio_us_per_wake=%.1f\n",
+        argv[1], 100.0 * cpu / wall, StatusField("Threads"), StatusField("VmHWM"), StatusField("VmRSS"),
+        Mapped("libfluidsynth") ? 1 : 0, 100.0 * audioThread.cpuSeconds / wall,
+        static_cast<double>(audioThread.wakes) / wall,
+        audioThread.wakes > 0 ? 1e6 * audioThread.cpuSeconds / static_cast<double>(audioThread.wakes) : 0.0);
     audio.Close();
     return 0;
 }

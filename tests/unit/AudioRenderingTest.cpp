@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <vorbis/vorbisfile.h>
 
 #include <algorithm>
 #include <cmath>
@@ -103,6 +104,48 @@ TEST(MusicRenderings, RestartPlaysTheSameSamplesAgainAndNothingBeforeTheStart) {
     song.Render(part.data(), 3000);  // stopped mid-piece, then played again from the start
     EXPECT_EQ(PlayToTheEnd(song), first);
     EXPECT_GT(Rms(first), 300);
+}
+
+// The file decoded in one go by libvorbisfile itself.
+std::vector<int16_t> DecodedInOneGo(const std::string& path) {
+    std::vector<int16_t> samples;
+    OggVorbis_File file;
+    if (ov_fopen(path.c_str(), &file) != 0) return samples;
+    std::vector<int16_t> packet(8192);
+    int section = 0;
+    long bytes = 0;
+    while ((bytes = ov_read(&file, reinterpret_cast<char*>(packet.data()), 2 * static_cast<int>(packet.size()), 0, 2, 1,
+                            &section)) > 0) {
+        samples.insert(samples.end(), packet.begin(), packet.begin() + bytes / 2);
+    }
+    ov_clear(&file);
+    return samples;
+}
+
+// Decoding ahead of the blocks asked for loses, repeats and reorders nothing, whatever
+// the blocks (shorter, longer and straddling what is decoded at a time), and the song is
+// over with the block that holds its last frame.
+TEST(MusicRenderings, PlayEverySampleOfTheFileInAnyBlocks) {
+    const std::vector<int16_t> whole = DecodedInOneGo(kSnd + "chime.ogg");
+    ASSERT_GT(whole.size(), 2u * 100000);
+    auto rendering = RenderedSong::Load(kSnd + "chime.ogg", Bytes(kSnd + "chime.mid"), kRate);
+    ASSERT_EQ(rendering.outcome, RenderedSong::Outcome::Loaded);
+    RenderedSong& song = *rendering.song;
+    song.Fetch();
+    ASSERT_TRUE(song.Prepare());
+    song.Restart();
+    const int blocks[] = {512, 1, 7000, 511, 20000, 4096};
+    std::vector<int16_t> played;
+    for (size_t i = 0; !song.Finished(); ++i) {
+        const int frames = blocks[i % std::size(blocks)];
+        played.resize(played.size() + 2 * static_cast<size_t>(frames), 7);
+        song.Render(played.data() + played.size() - 2 * frames, frames);
+        ASSERT_LT(played.size() - 2 * static_cast<size_t>(frames), whole.size()) << "over too late";
+    }
+    ASSERT_GE(played.size(), whole.size());
+    EXPECT_TRUE(std::equal(whole.begin(), whole.end(), played.begin()));
+    EXPECT_TRUE(std::all_of(played.begin() + static_cast<std::ptrdiff_t>(whole.size()), played.end(),
+                            [](int16_t s) { return s == 0; }));
 }
 
 // Where the rendering stands beside its MIDI file, and what was done to it.

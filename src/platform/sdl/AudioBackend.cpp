@@ -18,6 +18,10 @@
 #include <thread>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/sdl/AudioMidi.h"
 #include "platform/sdl/AudioRendering.h"
 #include "sound/SoundCommand.h"
@@ -88,9 +92,46 @@ Wave LoadWave(const std::string& path) {
 
 size_t MillisecondsToFrames(uint32_t ms) { return static_cast<size_t>(static_cast<uint64_t>(ms) * kSampleRate / 1000); }
 
+// Adds `from` to `to`, each sum held to the 16-bit range: what SDL_MixAudioFormat does at
+// full volume, without its per-sample volume scaling, which at full volume changes nothing.
+void MixSaturating(int16_t* to, const int16_t* from, int count) {
+    int i = 0;
+#if defined(__SSE2__)
+    for (; i + 8 <= count; i += 8) {
+        const __m128i sum = _mm_adds_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(to + i)),
+                                           _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), sum);
+    }
+#endif
+    for (; i < count; ++i) to[i] = static_cast<int16_t>(std::clamp(to[i] + from[i], -32768, 32767));
+}
+
+// The loudest of the samples is the larger of the highest and minus the lowest, so eight
+// are compared at a time in 16 bits, where -32768 has no opposite.
 void RaisePeak(std::atomic<int>& peak, const int16_t* samples, int count) {
-    int loudest = 0;
-    for (int i = 0; i < count; ++i) loudest = std::max(loudest, std::abs(static_cast<int>(samples[i])));
+    int highest = 0;
+    int lowest = 0;
+    int i = 0;
+#if defined(__SSE2__)
+    __m128i highs = _mm_setzero_si128();
+    __m128i lows = _mm_setzero_si128();
+    for (; i + 8 <= count; i += 8) {
+        const __m128i eight = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + i));
+        highs = _mm_max_epi16(highs, eight);
+        lows = _mm_min_epi16(lows, eight);
+    }
+    alignas(16) int16_t high[8];
+    alignas(16) int16_t low[8];
+    _mm_store_si128(reinterpret_cast<__m128i*>(high), highs);
+    _mm_store_si128(reinterpret_cast<__m128i*>(low), lows);
+    highest = *std::max_element(high, high + 8);
+    lowest = *std::min_element(low, low + 8);
+#endif
+    for (; i < count; ++i) {
+        highest = std::max(highest, static_cast<int>(samples[i]));
+        lowest = std::min(lowest, static_cast<int>(samples[i]));
+    }
+    const int loudest = std::max(highest, -lowest);
     int seen = peak.load(std::memory_order_relaxed);
     while (loudest > seen && !peak.compare_exchange_weak(seen, loudest, std::memory_order_relaxed)) {
     }
@@ -246,19 +287,27 @@ struct AudioBackend::Impl {
         static_cast<Impl*>(impl)->MixInto(reinterpret_cast<int16_t*>(stream), bytes / (2 * kOutputChannels));
     }
 
-    // Runs on the audio thread, with the device locked. Silent aliases cost nothing.
+    // Runs on the audio thread, with the device locked. Silent aliases cost nothing. The
+    // first alias that sounds writes straight into `out`, which holds silence until then:
+    // a sum with silence is the sound itself.
     void MixInto(int16_t* out, int frames) {
         std::fill(out, out + frames * kOutputChannels, int16_t{0});
+        bool outSilent = true;
         for (AliasSlot& slot : slots) {
+            if (!slot.Busy()) continue;
             for (int done = 0; done < frames && slot.Busy(); done += kBufferFrames) {
                 const int count = std::min(kBufferFrames, frames - done);
                 const int samples = count * kOutputChannels;
+                int16_t* to = out + done * kOutputChannels;
+                if (outSilent) {
+                    RenderSlot(slot, to, count);
+                    continue;
+                }
                 std::fill(block.begin(), block.begin() + samples, int16_t{0});
                 RenderSlot(slot, block.data(), count);
-                SDL_MixAudioFormat(reinterpret_cast<Uint8*>(out + done * kOutputChannels),
-                                   reinterpret_cast<const Uint8*>(block.data()), AUDIO_S16SYS,
-                                   static_cast<Uint32>(samples * sizeof(int16_t)), SDL_MIX_MAXVOLUME);
+                MixSaturating(to, block.data(), samples);
             }
+            outSilent = false;
         }
     }
 

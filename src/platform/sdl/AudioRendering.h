@@ -5,9 +5,9 @@
 //
 // The whole rendering is read and checked page by page when it loads, to know whether it
 // can play; it is read into memory again, and checked again, only when it is first
-// played, so pieces never played take no memory. It is decoded while it plays, each block
-// as it is asked for: the audio thread never reads the disk and never decodes more than
-// the block plus one Vorbis packet.
+// played, so pieces never played take no memory. It is decoded while it plays, a third of
+// a second ahead of the blocks asked for: the audio thread never reads the disk and never
+// decodes more than that at once.
 
 #include <cstdint>
 #include <memory>
@@ -65,6 +65,8 @@ private:
     // Reads, checks and opens the rendering at `path` into `decoder`.
     static Outcome Open(const std::string& path, const std::string& midiDigest, int sampleRate,
                         std::unique_ptr<Decoder>& decoder);
+    // Decodes the frames that follow those played; how many.
+    int DecodeAhead();
 
     std::string path_;
     std::string midiDigest_;
