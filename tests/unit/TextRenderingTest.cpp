@@ -1,6 +1,10 @@
+#include <SDL_ttf.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -126,6 +130,77 @@ TEST(TextRenderingFonts, MasksAreTheSameWhicheverFontDrewThem) {
         EXPECT_EQ(alone.width, masks[i].width) << printed[i].first << " at " << printed[i].second;
         EXPECT_EQ(alone.alpha, masks[i].alpha) << printed[i].first << " at " << printed[i].second;
     }
+}
+
+// SDL_ttf's own rendering of `text`, the reference for masks the renderer puts together.
+TextMask WholeRender(TTF_Font* font, const std::string& text) {
+    TextMask mask;
+    SDL_Surface* rendered = TTF_RenderUTF8_Blended(font, text.c_str(), SDL_Color{255, 255, 255, 255});
+    if (rendered == nullptr) return mask;
+    SDL_Surface* argb = SDL_ConvertSurfaceFormat(rendered, SDL_PIXELFORMAT_ARGB8888, 0);
+    SDL_FreeSurface(rendered);
+    mask.width = argb->w;
+    mask.height = argb->h;
+    for (int y = 0; y < argb->h; ++y) {
+        const auto* row = reinterpret_cast<const Uint32*>(static_cast<const Uint8*>(argb->pixels) + y * argb->pitch);
+        for (int x = 0; x < argb->w; ++x) mask.alpha.push_back(static_cast<uint8_t>(row[x] >> 24));
+    }
+    SDL_FreeSurface(argb);
+    return mask;
+}
+
+// The run clock ("%06.2f" of game seconds, at 10 pt) and the speed counter (four digits,
+// at 12 pt) change every frame, so they are put together from glyphs: every string they
+// can show must come out as SDL_ttf renders it whole, for the game's font and for fonts
+// whose digits kern or reach past their cells (which must be rendered whole).
+TEST(TextRenderingComposed, ClockAndCounterStringsMatchWholeRenders) {
+    struct Case {
+        std::string path;
+        int pointSize;
+        const char* format;
+        int count, step;
+        bool gameFont;
+    };
+    std::string error;
+    const auto game = FindGameFont(error);
+    ASSERT_TRUE(game.has_value()) << error;
+    const std::string urw = "/usr/share/fonts/opentype/urw-base35/",
+                      rasa = "/usr/share/fonts/truetype/fonts-yrsa-rasa/";
+    const Case cases[] = {
+        {game->path, 10, "%06.2f", 100000, 1, true},
+        {game->path, 12, "%04.0f", 10000, 1, true},
+        {game->path, 10, "1%06.2f", 100000, 41, true},
+        {urw + "C059-Italic.otf", 10, "%06.2f", 100000, 37, false},
+        {rasa + "Rasa-Bold.ttf", 10, "%06.2f", 100000, 37, false},
+        {urw + "P052-Italic.otf", 12, "%04.0f", 10000, 7, false},
+    };
+    ASSERT_EQ(TTF_Init(), 0);
+    for (const Case& c : cases) {
+        if (!c.gameFont && !std::filesystem::exists(c.path)) {
+            std::printf("not installed, not compared: %s\n", c.path.c_str());
+            continue;
+        }
+        auto renderer = CreateTextRenderer(FontFile{c.path, "any"}, error);
+        ASSERT_NE(renderer, nullptr) << error;
+        TTF_Font* font = TTF_OpenFontDPI(c.path.c_str(), c.pointSize, 96, 96);
+        ASSERT_NE(font, nullptr) << c.path;
+        int mismatches = 0;
+        for (int i = 0; i < c.count && mismatches < 5; i += c.step) {
+            char text[32];
+            std::snprintf(text, sizeof text, c.format, std::string_view(c.format).ends_with(".2f") ? i / 100.0 : i);
+            const TextMask& made = renderer->Render(text, c.pointSize);
+            const TextMask whole = WholeRender(font, text);
+            const bool same = made.width == whole.width && made.height == whole.height && made.alpha == whole.alpha;
+            mismatches += !same;
+            EXPECT_TRUE(same) << c.path << " at " << c.pointSize << ": \"" << text << "\" " << made.width << "x"
+                              << made.height << ", whole " << whole.width << "x" << whole.height;
+        }
+        TTF_CloseFont(font);
+        // The first strings at a size are always rendered whole; the game's font must
+        // take the faster way for the rest, or this test compares a render with itself.
+        if (c.gameFont) EXPECT_GT(CountsOf(*renderer).composed, c.count / c.step - 20) << c.format;
+    }
+    TTF_Quit();
 }
 
 TEST_F(TextRendering, PrintingChangesOnlyGlyphPixels) {

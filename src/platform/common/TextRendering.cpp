@@ -5,6 +5,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include <algorithm>
+#include <array>
 #include <list>
 #include <map>
 #include <tuple>
@@ -20,6 +21,10 @@ constexpr unsigned kDpi = 96;  // 12 pt is a 16-pixel em
 constexpr size_t kCachedStrings = 256;
 // A point size whose strings have missed the cache this often gets a font of its own.
 constexpr int kMissesForOwnFont = 16;
+// Clocks and counters change every frame. At a size with a font of its own, strings of
+// only these characters are put together from glyphs rendered once, where the font is
+// found to lay them out so (see GlyphStrip).
+constexpr std::string_view kComposedCharacters = "0123456789.:- ";
 
 std::string PatternString(FcPattern* pattern, const char* object, int index = 0) {
     FcChar8* value = nullptr;
@@ -114,6 +119,8 @@ public:
         return recent_.front().second;
     }
 
+    TextRenderCounts Counts() const { return counts_; }
+
 private:
     // Every open font holds its own copy of the file's character map (230 KiB for IPA
     // P Gothic). Sizes whose strings keep changing (counters, timers) get a font each;
@@ -138,13 +145,104 @@ private:
         TextMask mask;
         TTF_Font* font = FontAt(pointSize);
         if (font == nullptr || utf8.empty()) return mask;
+        if (const GlyphStrip* strip = StripAt(pointSize, font); strip != nullptr && strip->Compose(utf8, mask)) {
+            ++counts_.composed;
+        } else {
+            mask = RenderWhole(font, utf8);
+            ++counts_.whole;
+        }
+        FindCoverageSpans(mask);
+        return mask;
+    }
+
+    static TextMask RenderWhole(TTF_Font* font, std::string_view utf8) {
+        TextMask mask;
         const std::string text(utf8);
         SDL_Surface* rendered = TTF_RenderUTF8_Blended(font, text.c_str(), SDL_Color{255, 255, 255, 255});
         if (rendered == nullptr) return mask;
         CopyAlpha(rendered, mask);
         SDL_FreeSurface(rendered);
-        FindCoverageSpans(mask);
         return mask;
+    }
+
+    // The glyphs of kComposedCharacters at one size, each as SDL_ttf renders it alone.
+    // SDL_ttf puts a line's glyphs at the sum of the advances before them (plus kerning),
+    // ORs their coverage, makes the cell as wide as the furthest glyph cell reaches and
+    // shifts the whole line right when a glyph reaches left of its pen. A string can be
+    // put together from the lone glyphs when no glyph reaches left of its pen and every
+    // glyph cell has the same height, and when every ordered pair put together so equals
+    // the pair rendered whole, which rules out kerning and shaping between the glyphs.
+    // Where any of that fails (another font, another size), `exact` stays false and every
+    // string is rendered whole.
+    class GlyphStrip {
+    public:
+        explicit GlyphStrip(TTF_Font* font) {
+            for (size_t i = 0; i < kComposedCharacters.size(); ++i) {
+                int minX = 0, maxX = 0, minY = 0, maxY = 0;
+                const auto c = static_cast<unsigned char>(kComposedCharacters[i]);
+                if (TTF_GlyphMetrics32(font, c, &minX, &maxX, &minY, &maxY, &advances_[i]) != 0 || minX < 0) return;
+                glyphs_[i] = RenderWhole(font, kComposedCharacters.substr(i, 1));
+                if (glyphs_[i].height != glyphs_[0].height || glyphs_[i].height == 0) return;
+            }
+            for (char first : kComposedCharacters) {
+                for (char second : kComposedCharacters) {
+                    const char pair[] = {first, second};
+                    const std::string_view text(pair, 2);
+                    TextMask composed;
+                    const bool made = Layout(text, composed);
+                    const TextMask whole = RenderWhole(font, text);
+                    if (!made || composed.width != whole.width || composed.height != whole.height ||
+                        composed.alpha != whole.alpha)
+                        return;
+                }
+            }
+            exact_ = true;
+        }
+
+        // Fills `mask` and returns true for a string of kComposedCharacters when the font
+        // passed the checks above; leaves it alone and returns false otherwise.
+        bool Compose(std::string_view text, TextMask& mask) const { return exact_ && Layout(text, mask); }
+
+    private:
+        bool Layout(std::string_view text, TextMask& mask) const {
+            if (text.empty()) return false;
+            int width = 0, pen = 0;
+            for (char c : text) {
+                const size_t i = kComposedCharacters.find(c);
+                if (i == std::string_view::npos) return false;
+                width = std::max(width, pen + glyphs_[i].width);
+                pen += advances_[i];
+            }
+            mask.width = width;
+            mask.height = glyphs_[0].height;
+            mask.alpha.assign(static_cast<size_t>(width) * mask.height, 0);
+            pen = 0;
+            for (char c : text) {
+                const size_t i = kComposedCharacters.find(c);
+                const TextMask& glyph = glyphs_[i];
+                for (int y = 0; y < glyph.height; ++y) {
+                    const uint8_t* from = glyph.alpha.data() + static_cast<size_t>(y) * glyph.width;
+                    uint8_t* to = mask.alpha.data() + static_cast<size_t>(y) * width + pen;
+                    for (int x = 0; x < glyph.width; ++x) to[x] |= from[x];
+                }
+                pen += advances_[i];
+            }
+            return true;
+        }
+
+        std::array<TextMask, kComposedCharacters.size()> glyphs_{};
+        std::array<int, kComposedCharacters.size()> advances_{};
+        bool exact_ = false;
+    };
+
+    // Only sizes with a font of their own (those that keep missing the string cache)
+    // are worth the glyphs and the pair checks.
+    const GlyphStrip* StripAt(int pointSize, TTF_Font* font) {
+        const int size = std::max(pointSize, 1);
+        if (auto own = ownFonts_.find(size); own == ownFonts_.end() || own->second != font) return nullptr;
+        auto strip = strips_.find(size);
+        if (strip == strips_.end()) strip = strips_.emplace(size, std::make_unique<GlyphStrip>(font)).first;
+        return strip->second.get();
     }
 
     static void CopyAlpha(SDL_Surface* surface, TextMask& mask) {
@@ -170,6 +268,8 @@ private:
     std::string keyBuffer_;
     std::map<int, TTF_Font*> ownFonts_;
     std::map<int, int> misses_;  // strings rendered per point size
+    std::map<int, std::unique_ptr<GlyphStrip>> strips_;
+    TextRenderCounts counts_;
     TTF_Font* sharedFont_ = nullptr;
     int sharedSize_ = 0;
     std::list<Entry> recent_;
@@ -202,6 +302,11 @@ std::unique_ptr<TextRenderer> CreateTextRenderer(const FontFile& font, std::stri
         return nullptr;
     }
     return renderer;
+}
+
+TextRenderCounts CountsOf(const TextRenderer& renderer) {
+    const auto* ttf = dynamic_cast<const TtfTextRenderer*>(&renderer);
+    return ttf != nullptr ? ttf->Counts() : TextRenderCounts{};
 }
 
 std::unique_ptr<TextRenderer> CreateTextRenderer(std::string& error) {

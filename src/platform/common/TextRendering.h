@@ -23,6 +23,14 @@ std::optional<FontFile> FindGameFont(std::string& error);
 // file cannot be opened as a font.
 std::unique_ptr<TextRenderer> CreateTextRenderer(const FontFile& font, std::string& error);
 
+// How the masks a renderer made were made, for benchmarks and tests: rendered whole by
+// SDL_ttf, or put together from glyphs it rendered once.
+struct TextRenderCounts {
+    long whole = 0;
+    long composed = 0;
+};
+TextRenderCounts CountsOf(const TextRenderer& renderer);
+
 // FindGameFont followed by CreateTextRenderer: nullptr when no usable font exists.
 std::unique_ptr<TextRenderer> CreateTextRenderer(std::string& error);
 
