@@ -198,7 +198,9 @@ TEST(TextRenderingComposed, ClockAndCounterStringsMatchWholeRenders) {
         TTF_CloseFont(font);
         // The first strings at a size are always rendered whole; the game's font must
         // take the faster way for the rest, or this test compares a render with itself.
-        if (c.gameFont) EXPECT_GT(CountsOf(*renderer).composed, c.count / c.step - 20) << c.format;
+        if (c.gameFont) {
+            EXPECT_GT(CountsOf(*renderer).composed, c.count / c.step - 20) << c.format;
+        }
     }
     TTF_Quit();
 }
