@@ -145,7 +145,7 @@ private:
         TextMask mask;
         TTF_Font* font = FontAt(pointSize);
         if (font == nullptr || utf8.empty()) return mask;
-        if (const GlyphStrip* strip = StripAt(pointSize, font); strip != nullptr && strip->Compose(utf8, mask)) {
+        if (GlyphStrip* strip = StripAt(pointSize, font); strip != nullptr && strip->Compose(utf8, mask)) {
             ++counts_.composed;
         } else {
             mask = RenderWhole(font, utf8);
@@ -168,54 +168,75 @@ private:
     // The glyphs of kComposedCharacters at one size, each as SDL_ttf renders it alone.
     // SDL_ttf puts a line's glyphs at the sum of the advances before them (plus kerning),
     // ORs their coverage, makes the cell as wide as the furthest glyph cell reaches and
-    // shifts the whole line right when a glyph reaches left of its pen. A string can be
-    // put together from the lone glyphs when no glyph reaches left of its pen and every
-    // glyph cell has the same height, and when every ordered pair put together so equals
-    // the pair rendered whole, which rules out kerning and shaping between the glyphs.
-    // Where any of that fails (another font, another size), `exact` stays false and every
-    // string is rendered whole.
+    // shifts the whole line right when a glyph reaches left of its pen. So a string is
+    // put together from the lone glyphs only when none of its glyphs reaches left of its
+    // pen or has a cell taller than the font's line, and when each pair of neighbours in
+    // it, put together so, equals the pair rendered whole: that rules out kerning and
+    // shaping between them. Glyphs and pairs are checked the first time a string needs
+    // them; a string with any glyph or pair that failed is rendered whole.
     class GlyphStrip {
     public:
-        explicit GlyphStrip(TTF_Font* font) {
-            for (size_t i = 0; i < kComposedCharacters.size(); ++i) {
-                int minX = 0, maxX = 0, minY = 0, maxY = 0;
-                const auto c = static_cast<unsigned char>(kComposedCharacters[i]);
-                if (TTF_GlyphMetrics32(font, c, &minX, &maxX, &minY, &maxY, &advances_[i]) != 0 || minX < 0) return;
-                glyphs_[i] = RenderWhole(font, kComposedCharacters.substr(i, 1));
-                if (glyphs_[i].height != glyphs_[0].height || glyphs_[i].height == 0) return;
+        explicit GlyphStrip(TTF_Font* font) : font_(font), lineHeight_(TTF_FontHeight(font)) {}
+
+        // Fills `mask` and returns true when `text` may be put together; leaves it alone
+        // and returns false otherwise.
+        bool Compose(std::string_view text, TextMask& mask) {
+            if (text.empty()) return false;
+            for (char c : text) {
+                const size_t i = kComposedCharacters.find(c);
+                if (i == std::string_view::npos || !GlyphAgrees(i)) return false;
             }
-            for (char first : kComposedCharacters) {
-                for (char second : kComposedCharacters) {
-                    const char pair[] = {first, second};
-                    const std::string_view text(pair, 2);
-                    TextMask composed;
-                    const bool made = Layout(text, composed);
-                    const TextMask whole = RenderWhole(font, text);
-                    if (!made || composed.width != whole.width || composed.height != whole.height ||
-                        composed.alpha != whole.alpha)
-                        return;
-                }
+            for (size_t k = 1; k < text.size(); ++k) {
+                if (!PairAgrees(kComposedCharacters.find(text[k - 1]), kComposedCharacters.find(text[k]))) return false;
             }
-            exact_ = true;
+            Layout(text, mask);
+            return true;
         }
 
-        // Fills `mask` and returns true for a string of kComposedCharacters when the font
-        // passed the checks above; leaves it alone and returns false otherwise.
-        bool Compose(std::string_view text, TextMask& mask) const { return exact_ && Layout(text, mask); }
-
     private:
-        bool Layout(std::string_view text, TextMask& mask) const {
-            if (text.empty()) return false;
+        enum class Check : uint8_t { Unknown, Agrees, Differs };
+        static constexpr size_t kCount = kComposedCharacters.size();
+
+        bool GlyphAgrees(size_t i) {
+            if (glyphChecks_[i] == Check::Unknown) {
+                int minX = 0, maxX = 0, minY = 0, maxY = 0;
+                const auto c = static_cast<unsigned char>(kComposedCharacters[i]);
+                bool agrees = TTF_GlyphMetrics32(font_, c, &minX, &maxX, &minY, &maxY, &advances_[i]) == 0 && minX >= 0;
+                if (agrees) {
+                    glyphs_[i] = RenderWhole(font_, kComposedCharacters.substr(i, 1));
+                    agrees = glyphs_[i].height == lineHeight_ && glyphs_[i].width > 0;
+                }
+                glyphChecks_[i] = agrees ? Check::Agrees : Check::Differs;
+            }
+            return glyphChecks_[i] == Check::Agrees;
+        }
+
+        bool PairAgrees(size_t first, size_t second) {
+            Check& check = pairChecks_[first][second];
+            if (check == Check::Unknown) {
+                const char pair[] = {kComposedCharacters[first], kComposedCharacters[second]};
+                const std::string_view text(pair, 2);
+                TextMask composed;
+                Layout(text, composed);
+                const TextMask whole = RenderWhole(font_, text);
+                const bool same =
+                    composed.width == whole.width && composed.height == whole.height && composed.alpha == whole.alpha;
+                check = same ? Check::Agrees : Check::Differs;
+            }
+            return check == Check::Agrees;
+        }
+
+        // Only for glyphs that agree.
+        void Layout(std::string_view text, TextMask& mask) const {
             int width = 0, pen = 0;
             for (char c : text) {
                 const size_t i = kComposedCharacters.find(c);
-                if (i == std::string_view::npos) return false;
                 width = std::max(width, pen + glyphs_[i].width);
                 pen += advances_[i];
             }
             mask.width = width;
-            mask.height = glyphs_[0].height;
-            mask.alpha.assign(static_cast<size_t>(width) * mask.height, 0);
+            mask.height = lineHeight_;
+            mask.alpha.assign(static_cast<size_t>(width) * lineHeight_, 0);
             pen = 0;
             for (char c : text) {
                 const size_t i = kComposedCharacters.find(c);
@@ -227,17 +248,19 @@ private:
                 }
                 pen += advances_[i];
             }
-            return true;
         }
 
-        std::array<TextMask, kComposedCharacters.size()> glyphs_{};
-        std::array<int, kComposedCharacters.size()> advances_{};
-        bool exact_ = false;
+        TTF_Font* font_;
+        int lineHeight_;
+        std::array<TextMask, kCount> glyphs_{};
+        std::array<int, kCount> advances_{};
+        std::array<Check, kCount> glyphChecks_{};
+        std::array<std::array<Check, kCount>, kCount> pairChecks_{};
     };
 
     // Only sizes with a font of their own (those that keep missing the string cache)
     // are worth the glyphs and the pair checks.
-    const GlyphStrip* StripAt(int pointSize, TTF_Font* font) {
+    GlyphStrip* StripAt(int pointSize, TTF_Font* font) {
         const int size = std::max(pointSize, 1);
         if (auto own = ownFonts_.find(size); own == ownFonts_.end() || own->second != font) return nullptr;
         auto strip = strips_.find(size);
