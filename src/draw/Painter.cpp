@@ -548,20 +548,24 @@ void FindCoverageSpans(TextMask& mask) {
     mask.spansFound = false;
     constexpr int kLargest = std::numeric_limits<int16_t>::max();
     if (mask.width > kLargest || mask.height > kLargest) return;
+    // Spans are gathered in a buffer kept between calls and copied out once, at their
+    // final size: a mask made every frame (a clock) then costs one allocation.
+    thread_local std::vector<TextMask::Span> found;
+    found.clear();
+    const int width = mask.width;
     for (int y = 0; y < mask.height; ++y) {
-        const uint8_t* coverage = mask.alpha.data() + static_cast<size_t>(y) * mask.width;
-        for (int x = 0; x < mask.width;) {
-            if (coverage[x] == 0) {
-                ++x;
-                continue;
-            }
+        const uint8_t* coverage = mask.alpha.data() + static_cast<size_t>(y) * width;
+        for (int x = 0; x < width;) {
+            uint64_t eight = 0;
+            while (x + 8 <= width && (std::memcpy(&eight, coverage + x, 8), eight == 0)) x += 8;
+            while (x < width && coverage[x] == 0) ++x;
+            if (x == width) break;
             const int start = x;
-            while (x < mask.width && coverage[x] != 0) ++x;
-            mask.spans.push_back(
-                {static_cast<int16_t>(y), static_cast<int16_t>(start), static_cast<int16_t>(x - start)});
+            while (x < width && coverage[x] != 0) ++x;
+            found.push_back({static_cast<int16_t>(y), static_cast<int16_t>(start), static_cast<int16_t>(x - start)});
         }
     }
-    mask.spans.shrink_to_fit();
+    mask.spans.assign(found.begin(), found.end());
     mask.spansFound = true;
 }
 
