@@ -20,6 +20,7 @@ test_packages=(
   xvfb xauth x11-utils openbox python3 python3-xlib sox
   dpkg-dev desktop-file-utils appstream groff-base librsvg2-bin lintian
   clang libclang-rt-14-dev
+  fonts-urw-base35
 )
 case "${1:-}" in
   "") ;;

@@ -166,7 +166,7 @@ private:
     }
 
     // The glyphs of kComposedCharacters at one size, each as SDL_ttf renders it alone.
-    // SDL_ttf puts a line's glyphs at the sum of the advances before them (plus kerning),
+    // SDL_ttf (2.20) puts a line's glyphs at the sum of the advances before them (plus kerning),
     // ORs their coverage, makes the cell as wide as the furthest glyph cell reaches and
     // shifts the whole line right when a glyph reaches left of its pen. So a string is
     // put together from the lone glyphs only when none of its glyphs reaches left of its
