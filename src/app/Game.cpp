@@ -59,7 +59,10 @@ void Game::PresentFrame() { platform.Present(PicBack.image, FrameKind::New); }
 
 void Game::PresentSameFrame() { platform.Present(PicBack.image, FrameKind::Repeated); }
 
-void Game::CopyToPicMain(const Image& shown) { BitBlt(PicMain.image, 0, 0, 400, 300, shown, 0, 0, BlitMode::Copy); }
+void Game::CopyToPicMain(const Image& shown) {
+    if (PicMain.image.Width() != 400 || PicMain.image.Height() != 300) PicMain.image = Image(400, 300);
+    BitBlt(PicMain.image, 0, 0, 400, 300, shown, 0, 0, BlitMode::Copy);
+}
 
 void Game::OnKeyDown(int vk) {
     keyboard.Down(vk);
@@ -103,7 +106,9 @@ void SetUpSurfaces(Game& game) {
     game.PicBBack = MakeSurface(300, 300);
     game.PicBMask = MakeSurface(300, 300);
     game.PicBMask.fillColour = kWhite;
-    game.PicMain = MakeSurface(400, 300);
+    // Its pixels come with the first CopyToPicMain: a front-end that never looks at
+    // them does not keep 470 KiB for them.
+    game.PicMain = MakeSurface(0, 0);
 }
 
 }  // namespace kelo

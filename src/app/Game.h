@@ -62,7 +62,7 @@ public:
     Surface PicWarpMask;  // 3000 x 300: the masks of those ten layers
     Surface PicBBack;     // 300 x 300: this run frame's star layer: the stars in their colours on white
     Surface PicBMask;     // 300 x 300: its mask: white at the stars, the course's back colour elsewhere
-    Surface PicMain;      // 400 x 300: the shown frame (see CopyToPicMain); the run's key events are its events
+    Surface PicMain;      // 400 x 300 once CopyToPicMain has filled it: the shown frame; the run's key events are its events
     // What the run's world last drew into PicBBack, PicBMask and the history planes.
     SketchedLayers starLayers;
     // Watches every run for its history when set; the front-end owns it.

@@ -497,7 +497,7 @@ void RestoreSnapshot(Game& game, std::span<const uint8_t> bytes) {
     game.PicWarpMask = std::move(warpMask);
     game.PicBBack = std::move(layer);
     game.PicBMask = std::move(layerMask);
-    game.PicMain = Surface(400, 300, game.PicBack.fillColour, game.PicBack.foreColour);
+    game.PicMain = Surface(0, 0, game.PicBack.fillColour, game.PicBack.foreColour);  // see SetUpSurfaces
     game.starLayers = {};
 }
 
