@@ -67,31 +67,31 @@ void DrawSplittingReady(Game& game, int v) {
     PrintText(game, "dy....", TextX(449 - shift), 80, inverse, 48);
 }
 
+// Four copies of `text` in `outline` at the first four places, then two in `fill` at the
+// last two, all moved by `j`: the game's outlined messages.
+void PrintFourAroundTwo(Game& game, std::string_view text, uint8_t size, Offset j, const std::array<Offset, 6>& places,
+                        Colour outline, Colour fill) {
+    std::array<TextCopy, 6> copies;
+    for (size_t k = 0; k < copies.size(); ++k) {
+        copies[k] = {static_cast<int16_t>(j.x + places[k].x), static_cast<int16_t>(j.y + places[k].y),
+                     k < 4 ? outline : fill};
+    }
+    PrintTextCopies(game, text, size, copies);
+}
+
 void DrawGo(Game& game) {
     const Offset j = Shake(game);
     const auto& back = game.state.backColour;
     // Kept: the original's "GO!" takes the background's channels rotated (blue, red,
     // green), not the background colour itself.
     const Colour rotated = Rgb(back[2], back[0], back[1]);
-    // Four white copies around two in the rotated colour.
-    const Offset places[] = {{113, 245}, {113, 244}, {116, 244}, {116, 245}, {114, 244}, {115, 244}};
-    std::array<TextCopy, std::size(places)> copies;
-    for (size_t k = 0; k < copies.size(); ++k) {
-        copies[k] = {static_cast<int16_t>(j.x + places[k].x), static_cast<int16_t>(j.y + places[k].y),
-                     k < 4 ? kWhite : rotated};
-    }
-    PrintTextCopies(game, "GO!", 36, copies);
+    PrintFourAroundTwo(game, "GO!", 36, j, {{{113, 245}, {113, 244}, {116, 244}, {116, 245}, {114, 244}, {115, 244}}},
+                       kWhite, rotated);
 }
 
 void PrintExtend(Game& game, Offset j) {
-    // Four black copies around two yellow ones.
-    const Offset places[] = {{93, 260}, {93, 259}, {96, 259}, {96, 260}, {94, 259}, {95, 259}};
-    std::array<TextCopy, std::size(places)> copies;
-    for (size_t k = 0; k < copies.size(); ++k) {
-        copies[k] = {static_cast<int16_t>(j.x + places[k].x), static_cast<int16_t>(j.y + places[k].y),
-                     k < 4 ? kBlack : kYellow};
-    }
-    PrintTextCopies(game, "Time Extend!", 16, copies);
+    PrintFourAroundTwo(game, "Time Extend!", 16, j,
+                       {{{93, 260}, {93, 259}, {96, 259}, {96, 260}, {94, 259}, {95, 259}}}, kBlack, kYellow);
 }
 
 // Painter's Arc takes radians and draws the radius of a negative angle (by its sign
