@@ -91,15 +91,15 @@ void SetLayerBlock(LayerSketch& sketch, Image& colour, Image& mask, int x, int y
         colourOut[stride + 1] = colourValue, maskOut[stride + 1] = maskValue;
     }
     if (!sketch.valid) return;
+    // push_back, not resize: resize is an out-of-line call that zeroes what is then written.
     const auto px = static_cast<uint16_t>(x), py = static_cast<uint16_t>(y);
-    const size_t used = sketch.pixels.size();
-    sketch.pixels.resize(used + size * size);
-    SketchedPixel* noted = sketch.pixels.data() + used;
-    noted[0] = {px, py, colourValue, maskValue};
+    const auto px1 = static_cast<uint16_t>(px + 1), py1 = static_cast<uint16_t>(py + 1);
+    std::vector<SketchedPixel>& noted = sketch.pixels;
+    noted.push_back({px, py, colourValue, maskValue});
     if (twoByTwo) {
-        noted[1] = {static_cast<uint16_t>(px + 1), py, colourValue, maskValue};
-        noted[2] = {px, static_cast<uint16_t>(py + 1), colourValue, maskValue};
-        noted[3] = {static_cast<uint16_t>(px + 1), static_cast<uint16_t>(py + 1), colourValue, maskValue};
+        noted.push_back({px1, py, colourValue, maskValue});
+        noted.push_back({px, py1, colourValue, maskValue});
+        noted.push_back({px1, py1, colourValue, maskValue});
     }
     sketch.constantPixels = sketch.constantPixels && IsConstant(maskValue, colourValue);
 }
