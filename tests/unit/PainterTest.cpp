@@ -433,23 +433,33 @@ TEST(PainterText, SpansPrintLikeTheWholeCell) {
 }
 
 // Every coverage value over papers and inks that reach both ends of each channel: the
-// blend rounds (ink * alpha + paper * (255 - alpha) + 127) / 255 down, channel by channel.
+// blend rounds (ink * alpha + paper * (255 - alpha) + 127) / 255 down, channel by channel,
+// both from the whole cell and from spans (blended several pixels at a time, so the
+// ramp starts at each offset within such a step).
 TEST(PainterText, BlendRoundsEveryCoverageExactly) {
     struct Ramp : TextRenderer {
         TextMask mask{256, 1, std::vector<uint8_t>(256)};
         const TextMask& Render(std::string_view, int) override { return mask; }
     } text;
     for (int alpha = 0; alpha < 256; ++alpha) text.mask.alpha[alpha] = static_cast<uint8_t>(alpha);
+    Ramp spanned = text;
+    FindCoverageSpans(spanned.mask);
+    ASSERT_TRUE(spanned.mask.spansFound);
     const Colour colours[] = {Rgb(0, 0, 0), Rgb(255, 255, 255), Rgb(255, 0, 128), Rgb(1, 254, 77), Rgb(90, 200, 3)};
     for (Colour paper : colours) {
         for (Colour ink : colours) {
-            Surface s(256, 1, paper, ink);
-            Print(s, text, "ramp");
-            for (int alpha = 0; alpha < 256; ++alpha) {
-                auto mix = [alpha](int under, int over) { return (over * alpha + under * (255 - alpha) + 127) / 255; };
-                const Colour want = Rgb(mix(RedOf(paper), RedOf(ink)), mix(GreenOf(paper), GreenOf(ink)),
-                                        mix(BlueOf(paper), BlueOf(ink)));
-                ASSERT_EQ(s.image.At(alpha, 0), want) << "alpha " << alpha << " paper " << paper << " ink " << ink;
+            for (auto [ramp, left] : {std::pair{&text, 0}, std::pair{&spanned, 0}, std::pair{&spanned, 1},
+                                      std::pair{&spanned, 2}, std::pair{&spanned, 3}}) {
+                Surface s(259, 1, paper, ink);
+                s.currentX = left;
+                Print(s, *ramp, "ramp");
+                for (int alpha = 0; alpha < 256; ++alpha) {
+                    auto mix = [alpha](int under, int over) { return (over * alpha + under * (255 - alpha) + 127) / 255; };
+                    const Colour want = Rgb(mix(RedOf(paper), RedOf(ink)), mix(GreenOf(paper), GreenOf(ink)),
+                                            mix(BlueOf(paper), BlueOf(ink)));
+                    ASSERT_EQ(s.image.At(left + alpha, 0), want)
+                        << "alpha " << alpha << " paper " << paper << " ink " << ink << " at " << left;
+                }
             }
         }
     }
