@@ -119,7 +119,11 @@ public:
         return recent_.front().second;
     }
 
-    TextRenderCounts Counts() const { return counts_; }
+    TextRenderCounts Counts() const {
+        TextRenderCounts counts = counts_;
+        for (const auto& [size, strip] : strips_) counts.checks += strip->Checks();
+        return counts;
+    }
 
 private:
     // Every open font holds its own copy of the file's character map (230 KiB for IPA
@@ -145,7 +149,8 @@ private:
         TextMask mask;
         TTF_Font* font = FontAt(pointSize);
         if (font == nullptr || utf8.empty()) return mask;
-        if (GlyphStrip* strip = StripAt(pointSize, font); strip != nullptr && strip->Compose(utf8, mask)) {
+        GlyphStrip* strip = StripAt(pointSize, font);
+        if (strip != nullptr && strip->Compose(utf8, mask)) {
             ++counts_.composed;
         } else {
             mask = RenderWhole(font, utf8);
@@ -173,7 +178,8 @@ private:
     // pen or has a cell taller than the font's line, and when each pair of neighbours in
     // it, put together so, equals the pair rendered whole: that rules out kerning and
     // shaping between them. Glyphs and pairs are checked the first time a string needs
-    // them; a string with any glyph or pair that failed is rendered whole.
+    // them; a string with any glyph or pair that failed is rendered whole. Checking the
+    // pairs one by one would take 196 renders, so they are first checked all at once.
     class GlyphStrip {
     public:
         explicit GlyphStrip(TTF_Font* font) : font_(font), lineHeight_(TTF_FontHeight(font)) {}
@@ -186,12 +192,15 @@ private:
                 const size_t i = kComposedCharacters.find(c);
                 if (i == std::string_view::npos || !GlyphAgrees(i)) return false;
             }
+            if (!allPairsTried_) TryAllPairs();
             for (size_t k = 1; k < text.size(); ++k) {
                 if (!PairAgrees(kComposedCharacters.find(text[k - 1]), kComposedCharacters.find(text[k]))) return false;
             }
             Layout(text, mask);
             return true;
         }
+
+        long Checks() const { return checks_; }
 
     private:
         enum class Check : uint8_t { Unknown, Agrees, Differs };
@@ -203,7 +212,7 @@ private:
                 const auto c = static_cast<unsigned char>(kComposedCharacters[i]);
                 bool agrees = TTF_GlyphMetrics32(font_, c, &minX, &maxX, &minY, &maxY, &advances_[i]) == 0 && minX >= 0;
                 if (agrees) {
-                    glyphs_[i] = RenderWhole(font_, kComposedCharacters.substr(i, 1));
+                    glyphs_[i] = CheckRender(kComposedCharacters.substr(i, 1));
                     agrees = glyphs_[i].height == lineHeight_ && glyphs_[i].width > 0;
                 }
                 glyphChecks_[i] = agrees ? Check::Agrees : Check::Differs;
@@ -216,14 +225,50 @@ private:
             if (check == Check::Unknown) {
                 const char pair[] = {kComposedCharacters[first], kComposedCharacters[second]};
                 const std::string_view text(pair, 2);
-                TextMask composed;
-                Layout(text, composed);
-                const TextMask whole = RenderWhole(font_, text);
-                const bool same =
-                    composed.width == whole.width && composed.height == whole.height && composed.alpha == whole.alpha;
-                check = same ? Check::Agrees : Check::Differs;
+                check = ComposesAsWhole(std::string_view(pair, 2)) ? Check::Agrees : Check::Differs;
             }
             return check == Check::Agrees;
+        }
+
+        // Every ordered pair of the agreeing glyphs, in one string rendered once: each
+        // character once alone and once before each later one ("0", "01", "02", ... "1",
+        // "12", ...), then the first again, holds each pair exactly once. A pair laid out
+        // or shaped differently when rendered whole would change the glyphs from there on,
+        // so if the string composes as it renders whole, every pair in it agrees. If not,
+        // the pairs are left to be checked one by one.
+        void TryAllPairs() {
+            allPairsTried_ = true;
+            std::vector<size_t> agreeing;
+            for (size_t i = 0; i < kCount; ++i) {
+                if (GlyphAgrees(i)) agreeing.push_back(i);
+            }
+            if (agreeing.empty()) return;
+            std::string every;
+            for (size_t a = 0; a < agreeing.size(); ++a) {
+                every += kComposedCharacters[agreeing[a]];
+                for (size_t b = a + 1; b < agreeing.size(); ++b) {
+                    every += kComposedCharacters[agreeing[a]];
+                    every += kComposedCharacters[agreeing[b]];
+                }
+            }
+            every += every.front();
+            if (!ComposesAsWhole(every)) return;
+            for (size_t a : agreeing) {
+                for (size_t b : agreeing) pairChecks_[a][b] = Check::Agrees;
+            }
+        }
+
+        // Only for glyphs that agree.
+        bool ComposesAsWhole(std::string_view text) {
+            TextMask composed;
+            Layout(text, composed);
+            const TextMask whole = CheckRender(text);
+            return composed.width == whole.width && composed.height == whole.height && composed.alpha == whole.alpha;
+        }
+
+        TextMask CheckRender(std::string_view text) {
+            ++checks_;
+            return RenderWhole(font_, text);
         }
 
         // Only for glyphs that agree.
@@ -256,6 +301,8 @@ private:
         std::array<int, kCount> advances_{};
         std::array<Check, kCount> glyphChecks_{};
         std::array<std::array<Check, kCount>, kCount> pairChecks_{};
+        bool allPairsTried_ = false;
+        long checks_ = 0;
     };
 
     // Only sizes with a font of their own (those that keep missing the string cache)

@@ -24,10 +24,12 @@ std::optional<FontFile> FindGameFont(std::string& error);
 std::unique_ptr<TextRenderer> CreateTextRenderer(const FontFile& font, std::string& error);
 
 // How the masks a renderer made were made, for benchmarks and tests: rendered whole by
-// SDL_ttf, or put together from glyphs it rendered once.
+// SDL_ttf, or put together from glyphs it rendered once; and the renders made only to
+// check that glyphs may be put together.
 struct TextRenderCounts {
     long whole = 0;
     long composed = 0;
+    long checks = 0;
 };
 TextRenderCounts CountsOf(const TextRenderer& renderer);
 
