@@ -7,10 +7,11 @@
 
 #include <cctype>
 #include <filesystem>
+#include <optional>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/sdl/CommandLine.h"
@@ -45,14 +46,38 @@ std::ostream& operator<<(std::ostream& out, const Option& o) {
     return out << o.name << (o.argument.empty() ? "" : " " + o.argument) << ": \"" << o.text << "\"";
 }
 
+// The characters from `at` on that `accepts` takes, moving `at` past them.
+template <typename Accepts>
+std::string TakeWhile(const std::string& line, size_t& at, Accepts accepts) {
+    const size_t from = at;
+    while (at < line.size() && accepts(static_cast<unsigned char>(line[at]))) ++at;
+    return line.substr(from, at - from);
+}
+
+// "  --name", then " ARG" in capitals, then two or more spaces and the text, the last
+// two optional; nothing when the line is not such.
+std::optional<Option> OptionLine(const std::string& line) {
+    if (!line.starts_with("  --")) return std::nullopt;
+    size_t at = 2;
+    Option option;
+    option.name = TakeWhile(line, at, [](unsigned char c) { return std::islower(c) || c == '-'; });
+    if (line.compare(at, 1, " ") == 0 && at + 1 < line.size() && line[at + 1] != ' ') {
+        ++at;
+        option.argument = TakeWhile(line, at, [](unsigned char c) { return std::isupper(c) || c == '_'; });
+        if (option.argument.empty()) return std::nullopt;
+    }
+    if (at == line.size()) return option;
+    if (TakeWhile(line, at, [](unsigned char c) { return c == ' '; }).size() < 2) return std::nullopt;
+    option.text = line.substr(at);
+    return option;
+}
+
 // --help's options: "  --name [ARG]   text", continued on lines indented further.
 std::vector<Option> HelpOptions() {
-    static const std::regex optionLine(R"(  (--[a-z-]+)(?: ([A-Z_]+))?(?: {2,}(.*))?)");
     std::vector<Option> options;
     for (const std::string& line : Lines(HelpText())) {
-        std::smatch m;
-        if (std::regex_match(line, m, optionLine)) {
-            options.push_back({m[1], m[2], m[3]});
+        if (std::optional<Option> option = OptionLine(line)) {
+            options.push_back(*option);
         } else if (!options.empty() && line.starts_with("        ")) {
             std::string& text = options.back().text;
             text += (text.empty() ? "" : " ") + line.substr(line.find_first_not_of(' '));
@@ -61,6 +86,23 @@ std::vector<Option> HelpOptions() {
         }
     }
     return options;
+}
+
+// Font changes (\fB, \fI, \fR, \fP) dropped and \- as a hyphen.
+std::string WithoutEscapes(const std::string& text) {
+    std::string plain;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text.compare(i, 2, "\\f") == 0 && i + 2 < text.size() &&
+            std::string_view("BIRP").find(text[i + 2]) != std::string_view::npos) {
+            i += 2;
+        } else if (text.compare(i, 2, "\\-") == 0) {
+            plain += '-';
+            ++i;
+        } else {
+            plain += text[i];
+        }
+    }
+    return plain;
 }
 
 // One line of man page source as it reads (lines read joined by spaces): a font macro's
@@ -72,16 +114,19 @@ std::string RoffText(const std::string& line) {
         const std::string macro = line.substr(1, line.find(' ') - 1);
         const std::string separator = macro.size() == 1 ? " " : "";
         std::string rest = line.size() > macro.size() + 1 ? line.substr(macro.size() + 2) : "";
-        std::vector<std::string> words;
-        std::smatch m;
-        static const std::regex word(R"re("([^"]*)"|(\S+))re");
-        for (; std::regex_search(rest, m, word); rest = m.suffix()) words.push_back(m[1].matched ? m[1] : m[2]);
-        for (const std::string& w : words) text += (text.empty() ? "" : separator) + w;
+        // Words are quoted ("two words") or end at a space.
+        for (size_t at = 0; (at = rest.find_first_not_of(' ', at)) != std::string::npos;) {
+            const bool quoted = rest[at] == '"';
+            const size_t from = at + (quoted ? 1 : 0);
+            size_t end = rest.find(quoted ? '"' : ' ', from);
+            if (end == std::string::npos) end = rest.size();
+            text += (text.empty() ? "" : separator) + rest.substr(from, end - from);
+            at = end + (quoted && end < rest.size() ? 1 : 0);
+        }
     } else {
         text = line;
     }
-    text = std::regex_replace(text, std::regex(R"(\\f[BIRP])"), "");
-    return std::regex_replace(text, std::regex(R"(\\-)"), "-");
+    return WithoutEscapes(text);
 }
 
 // The source lines of the section .SH NAME, up to the next section.
