@@ -149,8 +149,7 @@ private:
         TextMask mask;
         TTF_Font* font = FontAt(pointSize);
         if (font == nullptr || utf8.empty()) return mask;
-        GlyphStrip* strip = StripAt(pointSize, font);
-        if (strip != nullptr && strip->Compose(utf8, mask)) {
+        if (GlyphStrip* strip = StripAt(pointSize, font); strip != nullptr && strip->Compose(utf8, mask)) {
             ++counts_.composed;
         } else {
             mask = RenderWhole(font, utf8);
@@ -224,7 +223,6 @@ private:
             Check& check = pairChecks_[first][second];
             if (check == Check::Unknown) {
                 const char pair[] = {kComposedCharacters[first], kComposedCharacters[second]};
-                const std::string_view text(pair, 2);
                 check = ComposesAsWhole(std::string_view(pair, 2)) ? Check::Agrees : Check::Differs;
             }
             return check == Check::Agrees;
