@@ -29,20 +29,33 @@ struct BitFunction {
 
 bool IsConstant(Colour mask, Colour colour) { return (mask | ~colour) == ~Colour{0}; }
 
+// Calls write(offset) for each pixel of `block`, by its offset in planes `stride` wide,
+// in the order the block's pixels were set.
+template <typename Write>
+[[gnu::always_inline]] inline void ForEachPixelOf(const SketchedBlock& block, size_t stride, Write write) {
+    const size_t at = block.y * stride + block.x;
+    write(at);
+    if (block.twoByTwo) {
+        write(at + 1);
+        write(at + stride);
+        write(at + stride + 1);
+    }
+}
+
 }  // namespace
 
 void ClearLayer(LayerSketch& sketch, Image& colour, Image& mask, Colour colourFill, Colour maskFill) {
     const bool onlyPixels =
         sketch.Matches(colour, mask) && sketch.colourFill == colourFill && sketch.maskFill == maskFill;
-    if (onlyPixels && !sketch.pixels.empty()) {
+    if (onlyPixels && !sketch.blocks.empty()) {
         Colour* colourOut = colour.Row(0);
         Colour* maskOut = mask.Row(0);
         const size_t stride = static_cast<size_t>(colour.Width());
-#pragma GCC unroll 4
-        for (const SketchedPixel& p : sketch.pixels) {
-            const size_t at = p.y * stride + p.x;
-            colourOut[at] = colourFill;
-            maskOut[at] = maskFill;
+        for (const SketchedBlock& b : sketch.blocks) {
+            ForEachPixelOf(b, stride, [&](size_t at) {
+                colourOut[at] = colourFill;
+                maskOut[at] = maskFill;
+            });
         }
     } else if (!onlyPixels) {
         FillRect(colour, 0, 0, colour.Width(), colour.Height(), colourFill);
@@ -51,7 +64,7 @@ void ClearLayer(LayerSketch& sketch, Image& colour, Image& mask, Colour colourFi
     sketch.valid = SameSize(colour, mask);
     sketch.colourFill = colourFill;
     sketch.maskFill = maskFill;
-    sketch.pixels.clear();
+    sketch.blocks.clear();
     sketch.constantPixels = true;
 }
 
@@ -60,7 +73,7 @@ void SetLayerPixel(LayerSketch& sketch, Image& colour, Image& mask, int x, int y
     SetPixelV(colour, x, y, colourValue);
     SetPixelV(mask, x, y, maskValue);
     if (sketch.valid && colour.Contains(x, y)) {
-        sketch.pixels.push_back({static_cast<uint16_t>(x), static_cast<uint16_t>(y), colourValue, maskValue});
+        sketch.blocks.push_back({static_cast<uint16_t>(x), static_cast<uint16_t>(y), colourValue, maskValue, false});
         sketch.constantPixels = sketch.constantPixels && IsConstant(maskValue, colourValue);
     }
 }
@@ -91,16 +104,7 @@ void SetLayerBlock(LayerSketch& sketch, Image& colour, Image& mask, int x, int y
         colourOut[stride + 1] = colourValue, maskOut[stride + 1] = maskValue;
     }
     if (!sketch.valid) return;
-    // push_back, not resize: resize is an out-of-line call that zeroes what is then written.
-    const auto px = static_cast<uint16_t>(x), py = static_cast<uint16_t>(y);
-    const auto px1 = static_cast<uint16_t>(px + 1), py1 = static_cast<uint16_t>(py + 1);
-    std::vector<SketchedPixel>& noted = sketch.pixels;
-    noted.push_back({px, py, colourValue, maskValue});
-    if (twoByTwo) {
-        noted.push_back({px1, py, colourValue, maskValue});
-        noted.push_back({px, py1, colourValue, maskValue});
-        noted.push_back({px1, py1, colourValue, maskValue});
-    }
+    sketch.blocks.push_back({static_cast<uint16_t>(x), static_cast<uint16_t>(y), colourValue, maskValue, twoByTwo});
     sketch.constantPixels = sketch.constantPixels && IsConstant(maskValue, colourValue);
 }
 
@@ -125,17 +129,17 @@ void StoreLayer(SketchedHistory& history, int slot, const LayerSketch& sketch, c
         const size_t stride = static_cast<size_t>(historyColour.Width());
         Colour* colourOut = historyColour.Row(0) + x0;
         Colour* maskOut = historyMask.Row(0) + x0;
-#pragma GCC unroll 4
-        for (const SketchedPixel& p : stored.pixels) {
-            const size_t at = p.y * stride + p.x;
-            colourOut[at] = stored.colourFill;
-            maskOut[at] = stored.maskFill;
+        for (const SketchedBlock& b : stored.blocks) {
+            ForEachPixelOf(b, stride, [&](size_t at) {
+                colourOut[at] = stored.colourFill;
+                maskOut[at] = stored.maskFill;
+            });
         }
-#pragma GCC unroll 4
-        for (const SketchedPixel& p : sketch.pixels) {
-            const size_t at = p.y * stride + p.x;
-            colourOut[at] = p.colour;
-            maskOut[at] = p.mask;
+        for (const SketchedBlock& b : sketch.blocks) {
+            ForEachPixelOf(b, stride, [&](size_t at) {
+                colourOut[at] = b.colour;
+                maskOut[at] = b.mask;
+            });
         }
     } else {
         BitBlt(historyColour, x0, 0, width, height, colour, 0, 0, BlitMode::Copy);
@@ -144,7 +148,7 @@ void StoreLayer(SketchedHistory& history, int slot, const LayerSketch& sketch, c
     stored.valid = fits && sketch.Matches(colour, mask);
     stored.colourFill = sketch.colourFill;
     stored.maskFill = sketch.maskFill;
-    stored.pixels.assign(sketch.pixels.begin(), sketch.pixels.end());
+    stored.blocks.assign(sketch.blocks.begin(), sketch.blocks.end());
     stored.constantPixels = sketch.constantPixels;
     history.colourStamp = historyColour.Stamp();
     history.maskStamp = historyMask.Stamp();
@@ -184,8 +188,10 @@ bool ComposeSketched(Image& view, const SketchedLayers& layers, std::span<const 
     const size_t viewStride = static_cast<size_t>(view.Width());
     for (size_t j = 0; j < count; ++j) {
         const BitFunction above = after[j];
-#pragma GCC unroll 4
-        for (const SketchedPixel& p : stack[j]->pixels) out[p.y * viewStride + p.x] = above(p.mask & p.colour);
+        for (const SketchedBlock& b : stack[j]->blocks) {
+            const Colour result = above(b.mask & b.colour);
+            ForEachPixelOf(b, viewStride, [&](size_t at) { out[at] = result; });
+        }
     }
     return true;
 }

@@ -1,11 +1,11 @@
 #pragma once
 // Star layers drawn the cheap way. A layer is a pair of planes, colour and mask, each
-// filled with one colour and then given single pixels; its sketch remembers the fills
-// and where the pixels went. A history keeps such layers side by side in two wide
-// planes. With the sketches, clearing a layer, storing it in the history and laying the
-// history over a view touch only the remembered pixels, with exactly the result of the
-// whole-plane operations. A sketch is used only while the planes' stamps show that
-// nothing else has written them since; otherwise the whole-plane work is done.
+// filled with one colour and then given single pixels and 2 x 2 blocks; its sketch
+// remembers the fills and where the pixels went. A history keeps such layers side by side
+// in two wide planes. With the sketches, clearing a layer, storing it in the history and
+// laying the history over a view touch only the remembered pixels, with exactly the
+// result of the whole-plane operations. A sketch is used only while the planes' stamps
+// show that nothing else has written them since; otherwise the whole-plane work is done.
 
 #include <array>
 #include <cstdint>
@@ -16,20 +16,23 @@
 
 namespace kelo {
 
-// A pixel set after the fill, with what it was set to. A pixel may be set more than once;
-// its last entry holds what the planes hold.
-struct SketchedPixel {
+// A pixel, or the 2 x 2 block whose top-left it is, set after the fill, with what it was
+// set to. A pixel may be set more than once; its last entry holds what the planes hold.
+// Near stars are blocks, and at full warp nearly all stars are near: one entry for the
+// block keeps a sketch a quarter the size.
+struct SketchedBlock {
     uint16_t x;
     uint16_t y;
     Colour colour;
     Colour mask;
+    bool twoByTwo;
 };
 
 struct LayerSketch {
     bool valid = false;
     Colour colourFill = 0;
     Colour maskFill = 0;
-    std::vector<SketchedPixel> pixels;
+    std::vector<SketchedBlock> blocks;
     // Whether every pixel's colour and mask give it one result whatever lies below it
     // (its mask covers every bit its colour clears), which composing relies on.
     bool constantPixels = true;
