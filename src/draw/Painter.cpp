@@ -386,8 +386,7 @@ namespace {
 class FourPixelBlend {
 public:
     explicit FourPixelBlend(Colour colour)
-        : colour_(_mm_set1_epi32(static_cast<int>(colour))),
-          over_(_mm_unpacklo_epi8(colour_, _mm_setzero_si128())) {}
+        : colour_(_mm_set1_epi32(static_cast<int>(colour))), over_(_mm_unpacklo_epi8(colour_, _mm_setzero_si128())) {}
 
     [[gnu::always_inline]] void operator()(Colour* pixels, const uint8_t* coverage) const {
         const __m128i zero = _mm_setzero_si128();

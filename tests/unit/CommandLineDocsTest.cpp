@@ -7,8 +7,8 @@
 
 #include <cctype>
 #include <filesystem>
-#include <optional>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <string_view>

@@ -454,7 +454,9 @@ TEST(PainterText, BlendRoundsEveryCoverageExactly) {
                 s.currentX = left;
                 Print(s, *ramp, "ramp");
                 for (int alpha = 0; alpha < 256; ++alpha) {
-                    auto mix = [alpha](int under, int over) { return (over * alpha + under * (255 - alpha) + 127) / 255; };
+                    auto mix = [alpha](int under, int over) {
+                        return (over * alpha + under * (255 - alpha) + 127) / 255;
+                    };
                     const Colour want = Rgb(mix(RedOf(paper), RedOf(ink)), mix(GreenOf(paper), GreenOf(ink)),
                                             mix(BlueOf(paper), BlueOf(ink)));
                     ASSERT_EQ(s.image.At(left + alpha, 0), want)
