@@ -550,15 +550,19 @@ void PrintMask(Surface& s, const TextMask& mask) {
     }
 }
 
+// Puts the surface's position and colour where a Print of `copy` leaves them.
+void MoveTo(Surface& s, const TextCopy& copy) {
+    s.currentX = copy.x;
+    s.currentY = copy.y;
+    s.foreColour = copy.colour;
+}
+
 }  // namespace
 
 void PrintCopies(Surface& s, TextRenderer& text, std::string_view utf8, std::span<const TextCopy> copies) {
     if (copies.empty()) return;
-    const TextCopy& last = copies.back();
     if (utf8.empty()) {
-        s.currentX = last.x;
-        s.currentY = last.y;
-        s.foreColour = last.colour;
+        MoveTo(s, copies.back());
         return;
     }
     // Each copy asks for its mask as Print would; all are one mask (TextRenderer).
@@ -573,9 +577,7 @@ void PrintCopies(Surface& s, TextRenderer& text, std::string_view utf8, std::spa
     }
     if (!inside) {
         for (const TextCopy& c : copies) {
-            s.currentX = c.x;
-            s.currentY = c.y;
-            s.foreColour = c.colour;
+            MoveTo(s, c);
             PrintMask(s, *mask);
         }
         return;
@@ -585,9 +587,7 @@ void PrintCopies(Surface& s, TextRenderer& text, std::string_view utf8, std::spa
         BlendSpansIn(s.image, *mask, plan.spans[k], copies[k].x, copies[k].y, 0, 0, mask->width, mask->height,
                      copies[k].colour);
     }
-    s.currentX = last.x;
-    s.currentY = last.y;
-    s.foreColour = last.colour;
+    MoveTo(s, copies.back());
 }
 
 void Print(Surface& s, TextRenderer& text, std::string_view utf8) {

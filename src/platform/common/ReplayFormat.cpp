@@ -342,6 +342,34 @@ const Image* PlaneBeside(const Surface* colour, const Surface& mask) {
     return &colour->image;
 }
 
+// Consecutive equal values, written as (length, value) pairs.
+class RunWriter {
+public:
+    explicit RunWriter(ReplayWriter& w) : w_(w) {}
+    void Add(Colour value) {
+        if (length_ > 0 && value == value_) {
+            ++length_;
+            return;
+        }
+        Finish();
+        value_ = value;
+        length_ = 1;
+    }
+    // Writes the run in progress.
+    void Finish() {
+        if (length_ > 0) {
+            w_.Var(length_);
+            w_.Var(value_);
+        }
+        length_ = 0;
+    }
+
+private:
+    ReplayWriter& w_;
+    uint64_t length_ = 0;
+    Colour value_ = 0;
+};
+
 // A plane as runs of one value: the star planes are mostly one fill. A mask plane
 // (`colour` set) is kept as its differences from MaskGuess. Written in one pass, with
 // nothing the size of the plane beside it: a run's start encodes five planes on the
@@ -352,35 +380,17 @@ void WritePixels(ReplayWriter& w, const Surface& s, const Surface* colour = null
     w.Var(static_cast<uint64_t>(image.Height()));
     const std::vector<Colour>& pixels = image.Pixels();
     const Image* beside = PlaneBeside(colour, s);
-    auto writeRun = [&w](size_t length, Colour value) {
-        w.Var(length);
-        w.Var(value);
-    };
-    const Colour* const end = pixels.data() + pixels.size();
+    RunWriter runs(w);
     if (!beside) {
-        for (const Colour* p = pixels.data(); p < end;) {
-            const Colour* q = p + 1;
-            while (q < end && *q == *p) ++q;
-            writeRun(static_cast<size_t>(q - p), *p);
-            p = q;
-        }
+        for (Colour pixel : pixels) runs.Add(pixel);
     } else {
         MaskGuess guess(beside);
-        size_t run = 0;
-        Colour current = 0;
         for (size_t i = 0; i < pixels.size(); ++i) {
-            const Colour value = pixels[i] ^ guess.At(i);
+            runs.Add(pixels[i] ^ guess.At(i));
             guess.Saw(i, pixels[i]);
-            if (run > 0 && value == current) {
-                ++run;
-                continue;
-            }
-            if (run > 0) writeRun(run, current);
-            current = value;
-            run = 1;
         }
-        if (run > 0) writeRun(run, current);
     }
+    runs.Finish();
     w.Var(s.foreColour);
     w.Var(s.fillColour);
     w.Byte(static_cast<uint8_t>(s.fillStyle));

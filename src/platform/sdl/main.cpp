@@ -65,66 +65,55 @@ std::string DisplayNames() {
     return names;
 }
 
-// The game reads keys, never composed text, so Xlib's input method, which SDL opens with
-// the video, is given an empty table of compose sequences instead of parsing the locale's
-// (half a megabyte for en_US.UTF-8: a fifth of the time to the window). Keys still arrive
-// one by one, dead keys included. The variable is as it was once the method is open.
-class EmptyComposeTable {
+// An environment variable set for a scope and as it was again afterwards: SDL reads
+// some only while it opens the video.
+class ScopedVariable {
 public:
-    EmptyComposeTable() {
-        if (const char* value = std::getenv(kVariable)) saved_ = value;
-        setenv(kVariable, "/dev/null", 1);
+    ScopedVariable(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) saved_ = old;
+        setenv(name, value, 1);
     }
-    ~EmptyComposeTable() {
+    ~ScopedVariable() {
         if (saved_) {
-            setenv(kVariable, saved_->c_str(), 1);
+            setenv(name_, saved_->c_str(), 1);
         } else {
-            unsetenv(kVariable);
+            unsetenv(name_);
         }
     }
-    EmptyComposeTable(const EmptyComposeTable&) = delete;
-    EmptyComposeTable& operator=(const EmptyComposeTable&) = delete;
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
 
 private:
-    static constexpr const char* kVariable = "XCOMPOSEFILE";
+    const char* name_;
     std::optional<std::string> saved_;
 };
 
-// SDL joins the session's message bus with the video (for the screen saver and input
-// methods). Where no bus is configured, libdbus would "autolaunch" one: it runs
-// dbus-launch, which searches the PATH and, where installed, starts a bus daemon that
-// outlives the game; the window waits for it (8 ms where dbus-launch is missing). So when
-// neither DBUS_SESSION_BUS_ADDRESS nor the user's bus socket is there, SDL is handed an
-// address that answers at once that there is no bus, as it would find on its own after
-// the search; the screen saver is still held off through X. The variable is as it was
-// once the video is open.
-class NoBusAutolaunch {
-public:
-    NoBusAutolaunch() {
-        if (std::getenv(kVariable) != nullptr) return;
-        const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-        struct stat bus {};
-        if (runtime != nullptr && runtime[0] == '/' && stat((std::string(runtime) + "/bus").c_str(), &bus) == 0 &&
-            S_ISSOCK(bus.st_mode)) {
-            return;
-        }
-        setenv(kVariable, "unix:path=/nonexistent/kelo-typing/no-session-bus", 1);
-        set_ = true;
-    }
-    ~NoBusAutolaunch() {
-        if (set_) unsetenv(kVariable);
-    }
-    NoBusAutolaunch(const NoBusAutolaunch&) = delete;
-    NoBusAutolaunch& operator=(const NoBusAutolaunch&) = delete;
-
-private:
-    static constexpr const char* kVariable = "DBUS_SESSION_BUS_ADDRESS";
-    bool set_ = false;
-};
+// Whether DBUS_SESSION_BUS_ADDRESS or the user's bus socket tells libdbus where the
+// session's bus is.
+bool SessionBusConfigured() {
+    if (std::getenv("DBUS_SESSION_BUS_ADDRESS") != nullptr) return true;
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    struct stat bus {};
+    return runtime != nullptr && runtime[0] == '/' && stat((std::string(runtime) + "/bus").c_str(), &bus) == 0 &&
+           S_ISSOCK(bus.st_mode);
+}
 
 bool InitVideo() {
-    EmptyComposeTable composeTable;
-    NoBusAutolaunch noAutolaunch;
+    // The game reads keys, never composed text, so Xlib's input method, which SDL opens
+    // with the video, is given an empty table of compose sequences instead of parsing the
+    // locale's (half a megabyte for en_US.UTF-8: a fifth of the time to the window). Keys
+    // still arrive one by one, dead keys included.
+    ScopedVariable composeTable("XCOMPOSEFILE", "/dev/null");
+    // SDL joins the session's message bus with the video (for the screen saver and input
+    // methods). Where no bus is configured, libdbus would "autolaunch" one: it runs
+    // dbus-launch, which searches the PATH and, where installed, starts a bus daemon that
+    // outlives the game; the window waits for it (8 ms where dbus-launch is missing). So
+    // SDL is then handed an address that answers at once that there is no bus, as it
+    // would find on its own after the search; the screen saver is still held off through X.
+    std::optional<ScopedVariable> noAutolaunch;
+    if (!SessionBusConfigured()) {
+        noAutolaunch.emplace("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/kelo-typing/no-session-bus");
+    }
     return SDL_Init(SDL_INIT_VIDEO) == 0;
 }
 
