@@ -27,6 +27,14 @@ Colour StarColour(int brightness, const StarPalette& palette) {
                StarChannel(brightness, palette.starTint[2], palette.backColour[2]));
 }
 
+// One screen coordinate, at most the far limit. Changed: the original lets a star far
+// enough off to one side overflow here; a replayed run may start from any state, so the
+// sum is taken wide and also held at minus the far limit, where no star is drawn either way.
+int32_t ScreenOffset(float along, int32_t depth) {
+    const int64_t offset = int64_t{TruncDiv(RoundHalfEven(along), depth)} + kCentre;
+    return static_cast<int32_t>(std::clamp<int64_t>(offset, -kFarLimit, kFarLimit));
+}
+
 }  // namespace
 
 Colour StarColours::Of(int brightness) {
@@ -41,8 +49,8 @@ Colour StarColours::Of(int brightness) {
 ProjectedStar ProjectStar(const Star& star, StarColours& colours) {
     const int32_t depth = TruncDiv(std::max(star.z, 0), 160) + 1;
     ProjectedStar p;
-    p.sx = std::min(TruncDiv(RoundHalfEven(star.x), depth) + kCentre, kFarLimit);
-    p.sy = std::min(TruncDiv(RoundHalfEven(star.y), depth) + kCentre, kFarLimit);
+    p.sx = ScreenOffset(star.x, depth);
+    p.sy = ScreenOffset(star.y, depth);
     p.colour = colours.Of(std::min(250 - TruncDiv(star.z, 320), 255));
     p.near = star.z <= kNearLimit;
     return p;

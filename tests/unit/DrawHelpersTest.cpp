@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <string>
 
 #include "app/Game.h"
@@ -125,6 +126,12 @@ TEST_F(StarFieldTest, ProjectionDividesByDepthTowardZero) {
     p = ProjectStar(Star{1e7f, 79851, 159}, StarPaletteOf(s));
     EXPECT_EQ(p.sx, 80000);
     EXPECT_EQ(p.sy, 80000);
+    // A replayed run may start with a star beyond the 32-bit range (the sanitizer build
+    // would stop on an overflow here).
+    const float inf = std::numeric_limits<float>::infinity();
+    p = ProjectStar(Star{3e9f, -inf, 0}, StarPaletteOf(s));
+    EXPECT_EQ(p.sx, 80000);
+    EXPECT_EQ(p.sy, -80000);
 }
 
 TEST_F(StarFieldTest, ColourIsBrightnessTimesTintPlusBackCappedAtFull) {
