@@ -8,6 +8,7 @@
 //  - "a \ n" truncates toward zero; when a is a float it is first rounded (halves to even).
 //  - Unsigned 8-bit counters never go below 0 or above 255; signed 16-bit values saturate.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -49,6 +50,16 @@ inline uint8_t RoundToByte(double v) {
     if (r > 255) return 255;
     if (r < 0) return 0;
     return static_cast<uint8_t>(r);
+}
+
+// A wide sum held to the 16-bit or 32-bit range instead of wrapping.
+inline int16_t Saturate16(int64_t v) {
+    return static_cast<int16_t>(
+        std::clamp<int64_t>(v, std::numeric_limits<int16_t>::min(), std::numeric_limits<int16_t>::max()));
+}
+inline int32_t Saturate32(int64_t v) {
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
 // Int(v): the floor.

@@ -70,15 +70,17 @@ void FlyClocks(Game& game) {
     GameState& s = game.state;
     int32_t& stageLeft = s.stageTime[s.stageIndex];
     s.countdown = CountDown(s.countdown);
-    s.elapsedTime += game.run.frameTime;
-    stageLeft = std::max(stageLeft - game.run.frameTime, 0);
+    // Changed: both clocks saturate where the original would overflow; only a replayed
+    // run's starting state or its clock answers can take them that far.
+    s.elapsedTime = Saturate32(int64_t{s.elapsedTime} + game.run.frameTime);
+    stageLeft = std::max(Saturate32(int64_t{stageLeft} - game.run.frameTime), 0);
     // Changed: the original trusts the course table never to put a checkpoint before the
     // goal in the last stage; the guard keeps stageIndex within the four stages regardless.
     const bool lastStage = s.stageIndex + 1 >= kStageCount;
     if (s.distance >= s.checkpointDistance[s.stageIndex] && stageLeft >= 1 && !lastStage) {
         game.SendSound("play wavExtend notify from 0");
         ++s.stageIndex;
-        s.stageTime[s.stageIndex] += s.stageTime[s.stageIndex - 1];
+        s.stageTime[s.stageIndex] = Saturate32(int64_t{s.stageTime[s.stageIndex]} + s.stageTime[s.stageIndex - 1]);
         s.extendTimer = kExtendFrames;
     }
 }
@@ -106,13 +108,6 @@ void DrawRunFrame(Game& game) {
     DrawExtendMessage(game);
     DrawRightPanel(game);
     if (game.run.practice) DrawPracticeMark(game);
-}
-
-// Changed: the original's 16-bit sum overflows when a group of 30 frames lasts over
-// 32.767 s; it saturates instead.
-int16_t SaturatingAdd16(int16_t sum, int32_t add) {
-    const int64_t total = static_cast<int64_t>(sum) + add;
-    return static_cast<int16_t>(std::clamp<int64_t>(total, -32768, 32767));
 }
 
 // Tells the history how the run ended, once, as its screen closes.
@@ -170,7 +165,9 @@ void MeasureFrame(Game& game) {
     s.frameEndTime = static_cast<int32_t>(game.platform.Now());
     const auto frameMs =
         static_cast<int32_t>(ClockDiff(static_cast<uint32_t>(s.frameEndTime), static_cast<uint32_t>(s.frameStartTime)));
-    s.fpsSum[0] = SaturatingAdd16(s.fpsSum[0], frameMs);
+    // Changed: the original's 16-bit sum overflows when a group of 30 frames lasts over
+    // 32.767 s; it saturates instead.
+    s.fpsSum[0] = Saturate16(int64_t{s.fpsSum[0]} + frameMs);
     run.frameTime = frameMs;
 
     if (run.loadLevel < 10 && frameMs > kSlowFrameMs) {

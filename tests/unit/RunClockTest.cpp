@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 
 #include "RunTestPlatform.h"
 #include "run/Course.h"
@@ -43,6 +44,37 @@ TEST_F(RunClock, FlyingSpendsTheMeasuredFrameTime) {
     EXPECT_EQ(s.countdown, 19);
     EXPECT_EQ(game.run.ringSlot, 1);
     EXPECT_EQ(game.run.endTimer, 0);
+}
+
+// A replayed run may start from any state and be given any clock: the clocks stop at
+// the 32-bit limits (the sanitizer build would stop on an overflow).
+TEST_F(RunClock, ClocksHoldAtTheIntegerLimits) {
+    constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+    constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+    struct Case {
+        int32_t elapsed, stageLeft, nextStage, frameTime;
+        float distance;
+        int32_t wantElapsed, wantIndex, wantTime;  // the stage index after the frame, and its time
+    };
+    const Case cases[] = {
+        {1, 1000, 9900, kMax, 100, kMax, 0, 0},             // a clock leap of 2^31 - 1 ms
+        {1, kMin, 9900, 1, 100, 2, 0, 0},                   // a stage time below zero
+        {1, 1000, kMax, -1, 2400, 0, 1, kMax},              // a checkpoint onto a full stage
+        {1, kMax - 1, 9900, kMin, 100, kMin + 1, 0, kMax},  // a clock leaping backwards
+    };
+    for (const Case& c : cases) {
+        s.stageIndex = 0;
+        s.elapsedTime = c.elapsed;
+        s.stageTime[0] = c.stageLeft;
+        s.stageTime[1] = c.nextStage;
+        s.distance = c.distance;
+        s.speed = 0;
+        game.run.frameTime = c.frameTime;
+        AdvanceRun(game);
+        EXPECT_EQ(s.elapsedTime, c.wantElapsed) << c.frameTime;
+        EXPECT_EQ(s.stageIndex, c.wantIndex) << c.frameTime;
+        EXPECT_EQ(s.stageTime[c.wantIndex], c.wantTime) << c.frameTime;
+    }
 }
 
 TEST_F(RunClock, SlowSpeedDecaysLinearlyToRest) {
