@@ -62,6 +62,15 @@ inline int32_t Saturate32(int64_t v) {
         std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
 
+// A count added to, held at the limits of its type: counts read from a stored history
+// or a replay may be anything.
+inline void AddSaturating(int32_t& sum, int64_t add) { sum = Saturate32(int64_t{sum} + Saturate32(add)); }
+inline void AddSaturating(int64_t& sum, int64_t add) {
+    if (__builtin_add_overflow(sum, add, &sum)) {
+        sum = add > 0 ? std::numeric_limits<int64_t>::max() : std::numeric_limits<int64_t>::min();
+    }
+}
+
 // Int(v): the floor.
 inline int32_t FloorInt(double v) { return RoundHalfEven(std::floor(v)); }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/Numeric.h"
 #include "run/Course.h"
 #include "run/CourseEvents.h"
 #include "run/Typing.h"
@@ -26,7 +27,7 @@ std::optional<double> OverallMeanReaction(const ProgressSummary& summary) {
     int64_t count = 0, total = 0;
     for (const KeyProgress& key : summary.keys) {
         count += key.reactions;
-        total += key.reactionMsTotal;
+        AddSaturating(total, key.reactionMsTotal);
     }
     if (count == 0) return std::nullopt;
     return static_cast<double>(total) / static_cast<double>(count);
@@ -58,7 +59,7 @@ std::array<bool, kTypedKeyCount> CourseKeys(int course) {
 
 std::optional<double> HeatValue(const KeyProgress& key, HeatView view) {
     if (view == HeatView::MissRate) {
-        if (key.hits + key.misses == 0) return std::nullopt;
+        if (key.Targets() == 0) return std::nullopt;
         return std::clamp(key.MissRate() / kMissRateScale, 0.0, 1.0);
     }
     const std::optional<double> mean = key.MeanReactionMs();
@@ -84,7 +85,7 @@ std::string WeakestKeysText(const ProgressSummary& summary) {
     const std::optional<double> overall = OverallMeanReaction(summary);
     for (int k = 0; k < kTypedKeyCount; ++k) {
         const KeyProgress& key = summary.keys[k];
-        if (key.hits + key.misses < kWeakKeyMinimumSamples) continue;
+        if (key.Targets() < kWeakKeyMinimumSamples) continue;
         if (key.misses > 0 && key.MissRate() > worstRate) {
             worstRate = key.MissRate();
             worstMiss = k;

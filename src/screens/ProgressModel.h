@@ -23,7 +23,11 @@ struct KeyProgress {
     int32_t reactions = 0;        // hits with a measured reaction time
     int64_t reactionMsTotal = 0;  // their sum
 
-    double MissRate() const { return hits + misses > 0 ? static_cast<double>(misses) / (hits + misses) : 0.0; }
+    // Summed wide: the counts come from the history or a replay, either of which may be damaged.
+    int64_t Targets() const { return int64_t{hits} + misses; }
+    double MissRate() const {
+        return Targets() > 0 ? static_cast<double>(misses) / static_cast<double>(Targets()) : 0.0;
+    }
     std::optional<double> MeanReactionMs() const {
         if (reactions <= 0) return std::nullopt;
         return static_cast<double>(reactionMsTotal) / reactions;

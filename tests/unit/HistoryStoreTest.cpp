@@ -9,12 +9,14 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <limits>
 #include <random>
 #include <sstream>
 
 #include "platform/common/HistoryStore.h"
 #include "platform/common/HistoryWriter.h"
 #include "platform/sim/Simulation.h"
+#include "screens/ProgressModel.h"
 
 namespace kelo {
 namespace {
@@ -110,6 +112,31 @@ TEST_F(HistoryTest, ProgressSumsTheChosenRunsAndKeepsTheLastOnesInOrder) {
 
     EXPECT_FALSE(HistoryStore(root / "none.sqlite3").ReadProgress({}).available);
     EXPECT_FALSE(fs::exists(root / "none.sqlite3"));
+}
+
+// A history edited by hand or damaged may hold any counts: their sums, and the progress
+// figures drawn from them, stop at the limits (the sanitizer build stops on an overflow).
+TEST_F(HistoryTest, ProgressSumsHoldAtTheIntegerLimits) {
+    constexpr int32_t kMax32 = std::numeric_limits<int32_t>::max();
+    constexpr int64_t kMax64 = std::numeric_limits<int64_t>::max();
+    RunHistory huge = SampleRun(0, Difficulty::Normal, 1000);
+    KeyFigures& f = huge.keys[HistoryKeyRow('F')];
+    f.targeted = f.hits = f.misses = f.reactionCount = kMax32;
+    f.reactionSumMs = kMax64;
+    f.reactionHistogram[ReactionBin(300)] = kMax32;
+    HistoryStore store(file);
+    ASSERT_TRUE(store.Save({huge, huge}, "1.0.0")) << store.LastError();
+
+    const ProgressAggregate all = store.ReadProgress({});
+    const KeyFigures& sum = all.keys[HistoryKeyRow('F')];
+    EXPECT_EQ(sum.hits, kMax32);
+    EXPECT_EQ(sum.misses, kMax32);
+    EXPECT_EQ(sum.reactionCount, kMax32);
+    EXPECT_EQ(sum.reactionSumMs, kMax64);
+    EXPECT_EQ(sum.reactionHistogram[ReactionBin(300)], kMax32);
+    const ProgressSummary summary = SummaryOfAggregate(all);
+    EXPECT_DOUBLE_EQ(summary.keys[TypedKeyIndex('F')].MissRate(), 0.5);
+    EXPECT_EQ(WeakestKeysText(summary), "F 50 %");
 }
 
 TEST_F(HistoryTest, AnEmptyFileOfVersionZeroIsUpgradedAndANewerOneLeftAlone) {
@@ -304,8 +331,7 @@ TEST_F(HistoryTest, ReplaysKeepTheLastSessionsAndEveryFirstPlace) {
     HistoryStore store(file);
     auto key = [](int n) { return "session-" + std::to_string(n); };
     auto segment = [&](int n, uint32_t index) {
-        ASSERT_TRUE(
-            store.SaveReplay({key(n), n, "1.0.0", index, std::vector<uint8_t>(100, uint8_t(n)), false}))
+        ASSERT_TRUE(store.SaveReplay({key(n), n, "1.0.0", index, std::vector<uint8_t>(100, uint8_t(n)), false}))
             << store.LastError();
     };
     segment(1, 0);

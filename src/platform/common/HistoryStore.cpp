@@ -16,6 +16,8 @@
 #include <system_error>
 #include <utility>
 
+#include "base/Numeric.h"
+
 namespace kelo {
 
 namespace {
@@ -187,7 +189,7 @@ void AddHistogramText(const char* text, ReactionHistogram& sum) {
         if (end == text) return;
         text = end;
         while (*text == ' ') ++text;
-        if (bin >= 0 && bin < kReactionBins) sum[static_cast<size_t>(bin)] += static_cast<int32_t>(count);
+        if (bin >= 0 && bin < kReactionBins) AddSaturating(sum[static_cast<size_t>(bin)], count);
     }
 }
 
@@ -759,16 +761,16 @@ ProgressAggregate HistoryStore::ReadProgress(const ProgressQuery& query) {
         const int row = label == "other" ? kOtherKeysRow : label.size() == 1 ? HistoryKeyRow(label[0]) : -1;
         if (row < 0) continue;
         KeyFigures& k = sums.keys[row];
-        k.targeted += static_cast<int32_t>(keys.Int(1));
-        k.hits += static_cast<int32_t>(keys.Int(2));
-        k.misses += static_cast<int32_t>(keys.Int(3));
+        AddSaturating(k.targeted, keys.Int(1));
+        AddSaturating(k.hits, keys.Int(2));
+        AddSaturating(k.misses, keys.Int(3));
         const auto count = static_cast<int32_t>(keys.Int(4));
         if (count > 0) {
             const auto lo = static_cast<int32_t>(keys.Int(6)), hi = static_cast<int32_t>(keys.Int(7));
             k.reactionMinMs = k.reactionCount == 0 ? lo : std::min(k.reactionMinMs, lo);
             k.reactionMaxMs = k.reactionCount == 0 ? hi : std::max(k.reactionMaxMs, hi);
-            k.reactionCount += count;
-            k.reactionSumMs += keys.Int(5);
+            AddSaturating(k.reactionCount, count);
+            AddSaturating(k.reactionSumMs, keys.Int(5));
             AddHistogramText(reinterpret_cast<const char*>(keys.Text(8).c_str()), k.reactionHistogram);
         }
     }
