@@ -6,7 +6,8 @@
 //  - A float converted to an integer rounds to the nearest, halves to even.
 //  - Int(v) is the floor of v.
 //  - "a \ n" truncates toward zero; when a is a float it is first rounded (halves to even).
-//  - Unsigned 8-bit counters never go below 0 or above 255; signed 16-bit values saturate.
+//  - Unsigned 8-bit counters never go below 0 or above 255; signed 16-bit values, and
+//    the 32-bit and 64-bit sums that could overflow, saturate.
 
 #include <algorithm>
 #include <cmath>
