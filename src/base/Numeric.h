@@ -39,13 +39,6 @@ inline int32_t RoundHalfEven(double v) {
 #endif
 }
 
-inline int16_t RoundToInt16(double v) {
-    int32_t r = RoundHalfEven(v);
-    if (r > 32767) return 32767;
-    if (r < -32768) return -32768;
-    return static_cast<int16_t>(r);
-}
-
 inline uint8_t RoundToByte(double v) {
     int32_t r = RoundHalfEven(v);
     if (r > 255) return 255;
@@ -62,6 +55,8 @@ inline int32_t Saturate32(int64_t v) {
     return static_cast<int32_t>(
         std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
 }
+
+inline int16_t RoundToInt16(double v) { return Saturate16(RoundHalfEven(v)); }
 
 // A count added to, held at the limits of its type: counts read from a stored history
 // or a replay may be anything.

@@ -1,5 +1,4 @@
-#include <algorithm>
-
+#include "base/Numeric.h"
 #include "history/RunHistory.h"
 #include "platform/Platform.h"
 #include "screens/ProgressModel.h"
@@ -10,7 +9,7 @@ ProgressSummary SummaryOfAggregate(const ProgressAggregate& aggregate) {
     ProgressSummary summary;
     summary.unreadable = !aggregate.available;
     if (!aggregate.available) return summary;
-    summary.runs = static_cast<int32_t>(std::min<int64_t>(aggregate.runCount, INT32_MAX));
+    summary.runs = Saturate32(aggregate.runCount);
     summary.practisedMs = aggregate.totalRunTimeMs;
     for (int k = 0; k < kTypedKeyCount; ++k) {
         const KeyFigures& figures = aggregate.keys[HistoryKeyRow(TypedKeyChar(k))];
